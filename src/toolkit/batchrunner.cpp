@@ -1,0 +1,242 @@
+#include "batchrunner.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <exception>
+#include <utility>
+
+namespace ventara::toolkit {
+
+// Lets the owner's thread wait for the end of a job working elsewhere.
+struct BatchRunner::WorkerSync {
+    QMutex mutex;
+    QWaitCondition condition;
+    bool done = false;
+
+    void markDone() {
+        QMutexLocker locker(&mutex);
+        done = true;
+        condition.wakeAll();
+    }
+
+    bool wait(int timeoutMs) {
+        QMutexLocker locker(&mutex);
+        const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                    : QDeadlineTimer(timeoutMs));
+        while (!done) {
+            if (!condition.wait(&mutex, deadline))
+                return done;
+        }
+        return true;
+    }
+};
+
+BatchRunner::BatchRunner(const UserInterface &ui, QObject *parent)
+    : QObject(parent)
+    , m_ui(ui)
+    , m_executor(threadPoolExecutor()) {}
+
+BatchRunner::~BatchRunner() {
+    // The job posts to this object until it is done; it must not outlive it.
+    if (m_sync)
+        m_sync->wait(-1);
+}
+
+void BatchRunner::setExecutor(Executor executor) {
+    m_executor = executor ? std::move(executor) : threadPoolExecutor();
+}
+
+QString BatchRunner::missingFolderText() {
+    return QStringLiteral("Please select an output folder.");
+}
+
+QString BatchRunner::defaultAbandonText() {
+    return QStringLiteral("The run was stopped before any file was written.");
+}
+
+QString BatchRunner::defaultFailureText() {
+    return QStringLiteral("Some files could not be written.");
+}
+
+bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
+    if (m_state != State::Idle)
+        return false;
+    m_lastSummary = RunSummary();
+    setState(State::Validating);
+
+    const RunTexts texts = tool.runTexts();
+    bool passed = false;
+    if (documents.isEmpty()) {
+        m_ui.prompts->alert(texts.emptyList);
+    } else if (const std::optional<QString> folder = tool.outputFolder();
+               folder && folder->isEmpty()) {
+        m_ui.prompts->alert(missingFolderText());
+    } else {
+        try {
+            passed = tool.checkSettings(m_ui);
+        } catch (const std::exception &error) {
+            qWarning("Error: %s", error.what());
+        } catch (...) {
+            qWarning("Error: unknown exception in the checks of a run");
+        }
+    }
+    // The checks may have waited for the user; the list may not be emptied meanwhile, but a
+    // window that let it happen must not start a run over nothing.
+    if (!passed || documents.isEmpty()) {
+        setState(State::Idle);
+        return false;
+    }
+
+    m_texts = texts;
+    m_documents = &documents;
+    setState(State::Confirming);
+    setInterfaceEnabled(false);
+
+    std::shared_ptr<BatchJob> job;
+    RunPlan plan;
+    try {
+        job = tool.createJob(documents.paths());
+        plan = job ? job->plan() : RunPlan::abandoned(defaultAbandonText());
+    } catch (const std::exception &error) {
+        qWarning("Error: %s", error.what());
+        plan = RunPlan::abandoned(defaultAbandonText());
+    } catch (...) {
+        plan = RunPlan::abandoned(defaultAbandonText());
+    }
+    if (plan.isAbandoned()) {
+        abandon(plan.abandonReason);
+        return true;
+    }
+
+    QList<QList<OverwriteDecision>> decisions;
+    if (plan.askBeforeOverwrite) {
+        OverwritePass pass(*m_ui.prompts, plan.buttons);
+        decisions = pass.decideAll(plan.outputs);
+    } else {
+        for (const QStringList &step : std::as_const(plan.outputs)) {
+            QList<OverwriteDecision> stepDecisions;
+            for (const QString &path : step) {
+                stepDecisions << (QFileInfo::exists(path) ? OverwriteDecision::Overwrite
+                                                          : OverwriteDecision::Write);
+            }
+            decisions << stepDecisions;
+        }
+    }
+
+    startJob(job, plan, decisions);
+    return true;
+}
+
+void BatchRunner::setInterfaceEnabled(bool enabled) {
+    if (m_documents)
+        m_documents->setLocked(!enabled);
+    Q_EMIT interfaceEnabledChanged(enabled);
+}
+
+void BatchRunner::abandon(const QString &reason) {
+    RunSummary summary;
+    summary.outcome = RunSummary::Outcome::Abandoned;
+    summary.abandonReason = reason;
+    setState(State::Reporting);
+    setInterfaceEnabled(true);
+    m_ui.prompts->alert(reason);
+    m_lastSummary = summary;
+    m_documents = nullptr;
+    setState(State::Idle);
+    Q_EMIT finished(summary);
+}
+
+void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
+                           const QList<QList<OverwriteDecision>> &decisions) {
+    setState(State::Running);
+    m_job = job;
+    auto sync = std::make_shared<WorkerSync>();
+    m_sync = sync;
+
+    // Runs on the worker thread. It reads only the job's snapshot, the plan and the
+    // decisions, and reaches this object only through posts, which Qt delivers on the
+    // owner's thread in posting order (directly when the job runs on that thread).
+    auto work = [this, job, plan, decisions, sync] {
+        const int steps = plan.stepCount();
+        const std::function<void(double)> post = [this](double percent) {
+            QMetaObject::invokeMethod(this, [this, percent] { deliverProgress(percent); });
+        };
+        RunSummary summary;
+        summary.steps = steps;
+        for (int i = 0; i < steps; ++i) {
+            StepContext context(i, steps, plan.outputs.at(i), decisions.value(i),
+                                plan.reportsOwnProgress ? post : std::function<void(double)>());
+            bool ok = false;
+            try {
+                ok = job->processStep(context);
+            } catch (const std::exception &error) {
+                qWarning("Error: %s", error.what());
+            } catch (...) {
+                qWarning("Error: unknown exception in a run");
+            }
+            ++summary.stepsProcessed;
+            if (!ok)
+                ++summary.stepsFailed;
+            summary.outputsWritten += context.outputsWritten();
+            summary.outputsFailed += context.outputsFailed();
+            summary.outputsSkipped += context.outputsSkipped();
+            if (!plan.reportsOwnProgress)
+                post(100.0 * i / steps);
+            if (context.runEnded()) {
+                summary.endedEarly = i + 1 < steps;
+                break;
+            }
+        }
+        summary.outcome = summary.stepsFailed == 0 && summary.outputsFailed == 0
+                              ? RunSummary::Outcome::Succeeded
+                              : RunSummary::Outcome::Failed;
+        QMetaObject::invokeMethod(this, [this, summary] { complete(summary); });
+        sync->markDone(); // last: after this the runner may be gone
+    };
+    m_executor(std::move(work));
+}
+
+void BatchRunner::deliverProgress(double percent) {
+    if (m_state == State::Running)
+        Q_EMIT progressChanged(percent);
+}
+
+void BatchRunner::complete(const RunSummary &summary) {
+    setState(State::Reporting);
+    Q_EMIT progressChanged(0.0);
+    setInterfaceEnabled(true);
+    const std::shared_ptr<BatchJob> job = std::exchange(m_job, nullptr);
+    if (job)
+        job->finished(summary);
+
+    QString text = summary.succeeded() ? m_texts.success : m_texts.failure;
+    if (text.isEmpty() && !summary.succeeded())
+        text = defaultFailureText();
+    m_ui.prompts->alert(text);
+    if (summary.succeeded() && m_ratePromptEnabled)
+        m_ratePrompt.afterSuccessfulRun(m_ui);
+
+    m_lastSummary = summary;
+    m_documents = nullptr;
+    setState(State::Idle);
+    Q_EMIT finished(summary);
+}
+
+bool BatchRunner::waitForFinished(int timeoutMs) {
+    if (m_state == State::Idle)
+        return true;
+    if (m_state != State::Running || QThread::currentThread() != thread())
+        return false;
+    const std::shared_ptr<WorkerSync> sync = m_sync;
+    if (!sync || !sync->wait(timeoutMs))
+        return false;
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    return m_state == State::Idle;
+}
+
+} // namespace ventara::toolkit

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+namespace ventara::toolkit {
+
+// How a run ended, with counts for front ends that report them (the command line prints them).
+struct RunSummary {
+    enum class Outcome {
+        Refused,   // a check failed before the interface was disabled; nothing was touched
+        Abandoned, // the plan could not be made; nothing was written
+        Succeeded, // every step succeeded and every output that was to be written was written
+        Failed,    // some step failed or some output that was to be written was not
+    };
+
+    Outcome outcome = Outcome::Refused;
+    QString abandonReason; // Abandoned: what the user was told
+
+    int steps = 0;          // planned steps (documents, for most tools)
+    int stepsProcessed = 0; // steps that ran (fewer than steps when a step ended the run)
+    int stepsFailed = 0;
+    int outputsWritten = 0; // outputs reported as written
+    int outputsFailed = 0;  // outputs reported as not written although they were to be
+    int outputsSkipped = 0; // outputs the user declined to overwrite
+    bool endedEarly = false;
+
+    bool succeeded() const { return outcome == Outcome::Succeeded; }
+};
+
+} // namespace ventara::toolkit
+
+Q_DECLARE_METATYPE(ventara::toolkit::RunSummary)

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "toolkit/overwritepass.h"
+
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <functional>
+
+namespace ventara::toolkit {
+
+// What one step of a job (one document, for most tools) gets on the worker thread: its place
+// in the run, its planned outputs with the overwrite decisions, and ways to report back.
+// The runner builds one per step; tests of a tool's job may build their own.
+class StepContext {
+public:
+    // `progress`, when set, receives reportProgress() values (the runner posts them to the
+    // owner's thread).
+    StepContext(int step, int stepCount, const QStringList &outputs,
+                const QList<OverwriteDecision> &decisions,
+                std::function<void(double)> progress = {});
+
+    int step() const { return m_step; }           // 0-based
+    int stepCount() const { return m_stepCount; } // number of steps of the run
+
+    // The step's planned output paths, in production order, as the plan gave them.
+    const QStringList &outputs() const { return m_outputs; }
+
+    // The decision for output `output` (0-based, into outputs()). An output beyond the
+    // recorded decisions is written (it was not there when the pass looked).
+    OverwriteDecision decision(int output) const;
+
+    // True unless the user declined to overwrite the output.
+    bool shouldWrite(int output) const { return decision(output) != OverwriteDecision::Skip; }
+
+    // Reports whether output `output` was written. Reporting an output that was not to be
+    // written (decision Skip) is ignored; a second report of an output replaces the first.
+    // An output reported as not written makes the run fail, whatever the step returns.
+    void reportOutput(int output, bool written);
+
+    // Reports the run's progress in percent (0 to 100), for jobs whose plan says they report
+    // their own progress (for example page by page). Thread-safe.
+    void reportProgress(double percent) const;
+
+    // Ends the run after this step: later steps are neither processed nor counted.
+    void endRun() { m_endRun = true; }
+
+    bool runEnded() const { return m_endRun; }
+    int outputsWritten() const;
+    int outputsFailed() const;
+    // Outputs of this step that were declined in the overwrite pass.
+    int outputsSkipped() const;
+
+private:
+    int m_step;
+    int m_stepCount;
+    QStringList m_outputs;
+    QList<OverwriteDecision> m_decisions;
+    std::function<void(double)> m_progress;
+    QHash<int, bool> m_reports; // output -> written
+    bool m_endRun = false;
+};
+
+} // namespace ventara::toolkit
