@@ -1,0 +1,117 @@
+#pragma once
+
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4
+#endif
+
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include <qpdf/PDFVersion.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+namespace ventara::engine {
+
+class PdfFile;
+
+// A document prepared as a source of pages for PdfAssembler. Preparing pushes inherited
+// page attributes (boxes, /Rotate, /Resources) down to the pages and turns every link and
+// bookmark destination that points at one of its pages into an explicit page marker
+// (named destinations are resolved), so that the destinations can be pointed at the
+// copied pages later, whatever the order of copying. It changes only the in-memory
+// document. Construction may throw qpdf's exceptions. Not thread-safe.
+class PdfSource
+{
+public:
+    // `tag` tells the markers of different sources of one assembler apart.
+    PdfSource(PdfFile &file, int tag);
+    ~PdfSource();
+
+    QPDF &qpdf();
+    int tag() const { return m_tag; }
+    int pageCount() const { return static_cast<int>(m_pages.size()); }
+    QPDFPageObjectHelper page(int index) const { return m_pages.at(static_cast<size_t>(index)); }
+    QPDFObjectHandle outlineRoot() const { return m_outlineRoot; }
+    QPDFAcroFormDocumentHelper *acroForm() const { return m_acroForm.get(); }
+    bool hasPageLabels() const { return m_hasPageLabels; }
+    PDFVersion version() const { return m_version; }
+
+    // Whether pages share resource dictionaries, so that a copy of some pages would carry
+    // resources only other pages use (the heuristic qpdf uses for --split-pages).
+    bool pagesShareResources() const;
+
+    // Drops from page `index` the resources its content does not use (once per page;
+    // pages keep private copies of shared dictionaries). Damaged content is left alone.
+    void removeUnreferencedResources(int index);
+
+private:
+    void markDestination(QPDFObjectHandle holder);
+    QPDFObjectHandle resolveNamedDestination(QPDFObjectHandle name);
+
+    PdfFile &m_file;
+    int m_tag;
+    std::vector<QPDFPageObjectHelper> m_pages;
+    std::map<QPDFObjGen, int> m_pageIndex;
+    QPDFObjectHandle m_outlineRoot;
+    std::unique_ptr<QPDFAcroFormDocumentHelper> m_acroForm;
+    std::set<int> m_prunedPages;
+    bool m_hasPageLabels = false;
+    PDFVersion m_version;
+    bool m_namesLoaded = false;
+    QPDFObjectHandle m_destsDictionary; // the catalog's /Dests (older named destinations)
+    QPDFObjectHandle m_destsNameTree;   // /Names /Dests
+};
+
+// Builds a new PDF from pages of prepared sources: pages are copied with qpdf, never
+// redrawn, so content, fonts, annotations, boxes and /Rotate survive. Form fields are
+// copied with their widgets (clashing field names are renamed), link and bookmark
+// destinations point at the copied pages (or are dropped when their page was not
+// copied), page labels are carried over. Not thread-safe; methods may throw qpdf's
+// exceptions except write().
+class PdfAssembler
+{
+public:
+    PdfAssembler();
+    ~PdfAssembler();
+
+    // Uses the source's document information dictionary (title, author, ...) as is.
+    void takeDocumentInfo(PdfSource &source);
+
+    // Appends pages first..last (0-based, inclusive) of `source`, and, with `outlines`,
+    // the source's bookmarks that lead to them.
+    void addPages(PdfSource &source, int first, int last, bool outlines);
+
+    int pageCount() const { return m_pageCount; }
+
+    // Completes destinations, bookmarks and labels and writes the document atomically to
+    // `target`. Returns false on failure (the target is then untouched). Never throws.
+    bool write(const QString &target);
+
+private:
+    enum class DestinationFix { NoMarker, Resolved, Outside };
+    DestinationFix fixDestination(QPDFObjectHandle holder);
+    bool fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &visited, int depth);
+    std::vector<QPDFObjectHandle> outlineChildren(QPDFObjectHandle parent,
+                                                  std::set<QPDFObjGen> &visited);
+    void linkOutlineChildren(QPDFObjectHandle parent, const std::vector<QPDFObjectHandle> &items,
+                             bool isRoot);
+    void finish();
+
+    QPDF m_target;
+    std::unique_ptr<QPDFAcroFormDocumentHelper> m_acroForm;
+    QHash<QByteArray, QPDFObjectHandle> m_markerPages;
+    std::vector<QPDFObjectHandle> m_outlineItems;
+    std::vector<QPDFObjectHandle> m_labelNumbers;
+    bool m_anyPageLabels = false;
+    int m_pageCount = 0;
+    PDFVersion m_version;
+};
+
+} // namespace ventara::engine

@@ -1,0 +1,133 @@
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4
+#endif
+#include "engine/pdffile.h"
+
+#include "engine/atomicfile.h"
+
+#include <QFile>
+
+#include <qpdf/Pl_Discard.hh>
+#include <qpdf/Pl_Function.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFLogger.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
+
+namespace ventara::engine {
+
+namespace {
+
+// One logger for every document: qpdf's warnings and errors go to the standard error
+// output (never to the standard output), its informational messages nowhere. The
+// pipelines keep no state, so sharing them between threads is safe.
+std::shared_ptr<QPDFLogger> diagnosticsLogger()
+{
+    static const std::shared_ptr<QPDFLogger> logger = [] {
+        auto toStderr = [](unsigned char const *data, size_t length) {
+            std::fwrite(data, 1, length, stderr);
+        };
+        auto result = QPDFLogger::create();
+        result->setInfo(std::make_shared<Pl_Discard>());
+        result->setWarn(std::make_shared<Pl_Function>("warnings", nullptr, toStderr));
+        result->setError(std::make_shared<Pl_Function>("errors", nullptr, toStderr));
+        return result;
+    }();
+    return logger;
+}
+
+void report(PdfFile::Status *status, QString *error, PdfFile::Status value, const QString &text)
+{
+    if (status)
+        *status = value;
+    if (error)
+        *error = text;
+}
+
+} // namespace
+
+PdfFile::~PdfFile() = default;
+
+std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report(status, error, Status::Unreadable, file.errorString());
+        return nullptr;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        report(status, error, Status::Unreadable, file.errorString());
+        return nullptr;
+    }
+    return openBytes(bytes, path, status, error);
+}
+
+std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QString &description,
+                                            Status *status, QString *error)
+{
+    std::unique_ptr<PdfFile> result(new PdfFile);
+    result->m_bytes = bytes;
+    result->m_description = description;
+    try {
+        result->m_qpdf = std::make_unique<QPDF>();
+        result->m_qpdf->setLogger(diagnosticsLogger());
+        result->m_qpdf->processMemoryFile(description.toUtf8().constData(),
+                                          result->m_bytes.constData(),
+                                          static_cast<size_t>(result->m_bytes.size()));
+        // A document whose catalog or page tree is missing parses, but is of no use.
+        result->m_qpdf->getAllPages();
+    } catch (const QPDFExc &e) {
+        report(status, error,
+               e.getErrorCode() == qpdf_e_password ? Status::NeedsPassword : Status::Unreadable,
+               QString::fromStdString(e.getMessageDetail()));
+        return nullptr;
+    } catch (const std::exception &e) {
+        report(status, error, Status::Unreadable, QString::fromUtf8(e.what()));
+        return nullptr;
+    }
+    report(status, error, Status::Opened, {});
+    return result;
+}
+
+bool PdfFile::isEncrypted() const
+{
+    return m_qpdf->isEncrypted();
+}
+
+bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
+              const std::string &minimumVersion, int extensionLevel)
+{
+    return writeAtomically(target, [&](const QString &temporaryPath) {
+        try {
+            const QByteArray fileName = QFile::encodeName(temporaryPath);
+            QPDFWriter writer(pdf, fileName.constData());
+            // Copy stream data as it is: no decoding and re-encoding.
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.setCompressStreams(false);
+            if (mode == PdfWriteMode::NewDocument) {
+                writer.setObjectStreamMode(qpdf_o_disable);
+            } else {
+                writer.setObjectStreamMode(qpdf_o_preserve);
+                writer.setPreserveEncryption(true);
+            }
+            if (!minimumVersion.empty())
+                writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
+            writer.write();
+            return true;
+        } catch (const std::exception &e) {
+            logPdfProblem(target + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+            return false;
+        }
+    });
+}
+
+void logPdfProblem(const QString &message)
+{
+    const QByteArray line = QByteArrayLiteral("ventara: ") + message.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+}
+
+} // namespace ventara::engine

@@ -1,0 +1,468 @@
+#include "engine/pdftools.h"
+
+#include "engine/documentproperties.h"
+#include "engine/pdfassembler.h"
+#include "engine/pdffile.h"
+#include "engine/pdfxmp.h"
+
+#include <QFileInfo>
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace ventara::engine {
+
+namespace {
+
+// Page `page` (1-based) of `path`, with its media box and rotation, or nothing.
+struct PageGeometry
+{
+    double width = 0;
+    double height = 0;
+    int rotation = 0;
+};
+
+std::optional<PageGeometry> pageGeometry(const QString &path, int page)
+{
+    if (page < 1)
+        return std::nullopt;
+    const auto file = PdfFile::open(path);
+    if (!file)
+        return std::nullopt;
+    try {
+        const auto &pages = file->qpdf().getAllPages();
+        if (page > static_cast<int>(pages.size()))
+            return std::nullopt;
+        QPDFPageObjectHelper helper(pages[static_cast<size_t>(page - 1)]);
+        QPDFObjectHandle box = helper.getMediaBox();
+        if (!box.isRectangle())
+            return std::nullopt;
+        const QPDFObjectHandle::Rectangle rectangle = box.getArrayAsRectangle();
+        PageGeometry geometry;
+        geometry.width = std::fabs(rectangle.urx - rectangle.llx);
+        geometry.height = std::fabs(rectangle.ury - rectangle.lly);
+        QPDFObjectHandle rotate = helper.getAttribute("/Rotate", false);
+        if (rotate.isNumber())
+            geometry.rotation = static_cast<int>(rotate.getNumericValue());
+        return geometry;
+    } catch (const std::exception &e) {
+        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> infoText(QPDFObjectHandle info, const char *key)
+{
+    if (!info.isDictionary())
+        return std::nullopt;
+    QPDFObjectHandle value = info.getKey(key);
+    if (!value.isString())
+        return std::nullopt;
+    return QString::fromStdString(value.getUTF8Value());
+}
+
+QPDFObjectHandle metadataStream(QPDF &pdf)
+{
+    QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
+    return metadata.isStream() ? metadata : QPDFObjectHandle();
+}
+
+QByteArray metadataPacket(QPDFObjectHandle metadata, const QString &description)
+{
+    if (!metadata.isInitialized() || !metadata.isStream())
+        return {};
+    try {
+        const auto buffer = metadata.getStreamData(qpdf_dl_all);
+        return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()),
+                          static_cast<qsizetype>(buffer->getSize()));
+    } catch (const std::exception &e) {
+        logPdfProblem(description + QStringLiteral(": XMP metadata: ") +
+                      QString::fromUtf8(e.what()));
+        return {};
+    }
+}
+
+// The document's properties: the information dictionary's, else the XMP metadata's.
+PDFTools::DocumentProperties readProperties(PdfFile &file)
+{
+    QPDF &pdf = file.qpdf();
+    QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+    std::optional<QString> title = infoText(info, "/Title");
+    std::optional<QString> author = infoText(info, "/Author");
+    std::optional<QString> subject = infoText(info, "/Subject");
+    std::optional<QString> keywords = infoText(info, "/Keywords");
+
+    PDFTools::DocumentProperties properties;
+    if (!title || !author || !subject || !keywords) {
+        const QByteArray packet = metadataPacket(metadataStream(pdf), file.description());
+        if (!packet.isEmpty()) {
+            const XmpProperties xmp = readXmpProperties(packet);
+            if (!title)
+                title = xmp.title;
+            if (!author)
+                author = xmp.author;
+            if (!subject)
+                subject = xmp.subject;
+            if (!keywords && xmp.keywords)
+                properties.keywords = *xmp.keywords;
+        }
+    }
+    properties.title = title.value_or(QString());
+    properties.author = author.value_or(QString());
+    properties.subject = subject.value_or(QString());
+    if (keywords)
+        properties.keywords = keywordsFromText(*keywords);
+    return properties;
+}
+
+QPDFObjectHandle textString(const QString &text)
+{
+    return QPDFObjectHandle::newUnicodeString(text.toStdString());
+}
+
+
+// A document of a merge, opened and prepared for copying.
+struct PreparedDocument
+{
+    std::unique_ptr<PdfFile> file;
+    std::unique_ptr<PdfSource> source; // null when the document cannot be used
+    QString error;
+};
+
+// Opens and prepares the documents of a merge, in list order, on a helper thread a few
+// documents ahead of the copying, and destroys the documents handed back, so that parsing
+// and freeing overlap with copying. Each document is used by one thread at a time.
+class DocumentPrefetcher
+{
+public:
+    explicit DocumentPrefetcher(const QStringList &paths)
+        : m_paths(paths), m_thread([this] { run(); })
+    {
+    }
+
+    ~DocumentPrefetcher()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_space.notify_all();
+        m_thread.join();
+    }
+
+    // The next document in list order; waits until it is prepared.
+    PreparedDocument take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_queue.empty(); });
+        PreparedDocument document = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_space.notify_all();
+        return document;
+    }
+
+    // Hands a document back for destruction on the helper thread.
+    void discard(PreparedDocument &&document)
+    {
+        std::lock_guard lock(m_mutex);
+        m_trash.push_back(std::move(document));
+    }
+
+private:
+    static constexpr size_t aheadLimit = 4;
+
+    void run()
+    {
+        for (int i = 0; i < m_paths.size(); ++i) {
+            std::vector<PreparedDocument> trash;
+            {
+                std::unique_lock lock(m_mutex);
+                m_space.wait(lock, [this] { return m_stop || m_queue.size() < aheadLimit; });
+                if (m_stop)
+                    return;
+                trash.swap(m_trash);
+            }
+            trash.clear();
+            PreparedDocument document = prepare(m_paths.at(i), i);
+            {
+                std::lock_guard lock(m_mutex);
+                m_queue.push_back(std::move(document));
+            }
+            m_ready.notify_all();
+        }
+    }
+
+    static PreparedDocument prepare(const QString &path, int index)
+    {
+        PreparedDocument document;
+        document.file = PdfFile::open(path, nullptr, &document.error);
+        if (!document.file)
+            return document;
+        try {
+            document.source = std::make_unique<PdfSource>(*document.file, index);
+        } catch (const std::exception &e) {
+            document.error = QString::fromUtf8(e.what());
+        }
+        return document;
+    }
+
+    const QStringList m_paths;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::condition_variable m_space;
+    std::deque<PreparedDocument> m_queue;
+    std::vector<PreparedDocument> m_trash;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once everything else is constructed
+};
+} // namespace
+
+bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
+                         const std::function<void(int position)> &progress)
+{
+    if (paths.isEmpty())
+        return false;
+    try {
+        // Copied stream data is read from the sources' bytes when the merged file is
+        // written; the parsed documents themselves are released as soon as their pages are
+        // copied, so that their memory is reused.
+        std::vector<QByteArray> sourceBytes;
+        PdfAssembler assembler;
+        DocumentPrefetcher prefetcher(paths);
+        bool complete = true;
+        for (int i = 0; i < paths.size(); ++i) {
+            PreparedDocument document = prefetcher.take();
+            if (!document.source) {
+                logPdfProblem(paths.at(i) + QStringLiteral(": ") + document.error);
+                complete = false;
+                prefetcher.discard(std::move(document));
+                continue;
+            }
+            if (progress)
+                progress(static_cast<int>(paths.indexOf(paths.at(i))) + 1);
+            try {
+                PdfSource &source = *document.source;
+                if (i == 0)
+                    assembler.takeDocumentInfo(source);
+                if (source.pageCount() > 0)
+                    assembler.addPages(source, 0, source.pageCount() - 1, true);
+            } catch (const std::exception &e) {
+                logPdfProblem(paths.at(i) + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+                complete = false;
+            }
+            sourceBytes.push_back(document.file->bytes());
+            prefetcher.discard(std::move(document));
+        }
+        if (assembler.pageCount() == 0)
+            return false;
+        return assembler.write(outputPath) && complete;
+    } catch (const std::exception &e) {
+        logPdfProblem(outputPath + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool PDFTools::SplitPdf(const QString &source, const QString &destination, int startPage,
+                        int stopPage)
+{
+    return SplitPdfParts(source, {SplitPart{destination, startPage, stopPage}}).value(0, false);
+}
+
+QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts)
+{
+    QList<bool> results(parts.size(), false);
+    if (parts.isEmpty())
+        return results;
+    QString error;
+    const auto file = PdfFile::open(source, nullptr, &error);
+    if (!file) {
+        logPdfProblem(source + QStringLiteral(": ") + error);
+        return results;
+    }
+    try {
+        PdfSource pages(*file, 0);
+        const bool pruneResources = pages.pagesShareResources();
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            const SplitPart &part = parts.at(i);
+            if (part.startPage < 1 || part.startPage > part.stopPage ||
+                part.stopPage > pages.pageCount())
+                continue;
+            try {
+                if (pruneResources) {
+                    for (int page = part.startPage - 1; page < part.stopPage; ++page)
+                        pages.removeUnreferencedResources(page);
+                }
+                PdfAssembler assembler;
+                assembler.takeDocumentInfo(pages);
+                assembler.addPages(pages, part.startPage - 1, part.stopPage - 1, true);
+                results[i] = assembler.write(part.destination);
+            } catch (const std::exception &e) {
+                logPdfProblem(part.destination + QStringLiteral(": ") +
+                              QString::fromUtf8(e.what()));
+            }
+        }
+    } catch (const std::exception &e) {
+        logPdfProblem(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+    }
+    return results;
+}
+
+int PDFTools::GetPDFNumberOfPages(const QString &path)
+{
+    const auto file = PdfFile::open(path);
+    if (!file)
+        return 0;
+    try {
+        return static_cast<int>(file->qpdf().getAllPages().size());
+    } catch (const std::exception &) {
+        return 0;
+    }
+}
+
+QString PDFTools::GetSizeWithPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        logPdfProblem(path + QStringLiteral(": no such file"));
+        return QStringLiteral("0 B");
+    }
+    const quint64 size = static_cast<quint64>(info.size());
+    constexpr quint64 kilo = 1024;
+    if (size < kilo)
+        return QString::number(size) + QStringLiteral(" B");
+    struct Unit
+    {
+        quint64 factor;
+        const char *name;
+    };
+    static const Unit units[] = {{kilo, "KB"},
+                                 {kilo * kilo, "MB"},
+                                 {kilo * kilo * kilo, "GB"},
+                                 {kilo * kilo * kilo * kilo, "TB"}};
+    const Unit *unit = &units[0];
+    for (const Unit &candidate : units) {
+        if (size >= candidate.factor)
+            unit = &candidate;
+    }
+    const float value = static_cast<float>(size) / static_cast<float>(unit->factor);
+    return QString::asprintf("%.1f %s", static_cast<double>(value), unit->name);
+}
+
+QString PDFTools::GetPDFPageSize(const QString &path)
+{
+    const auto geometry = pageGeometry(path, 1);
+    if (!geometry)
+        return QStringLiteral("0 x 0");
+    return QString::number(static_cast<long long>(geometry->width)) + QStringLiteral(" x ") +
+           QString::number(static_cast<long long>(geometry->height));
+}
+
+QSizeF PDFTools::GetPDFPageSize(const QString &path, int page)
+{
+    const auto geometry = pageGeometry(path, page);
+    if (!geometry)
+        return QSizeF(0, 0);
+    if (geometry->rotation % 180 == 0)
+        return QSizeF(geometry->width, geometry->height);
+    return QSizeF(geometry->height, geometry->width);
+}
+
+QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.exists()) {
+        const QDateTime birth = info.birthTime();
+        if (birth.isValid())
+            return birth;
+        const QDateTime modified = info.lastModified();
+        if (modified.isValid())
+            return modified;
+    }
+    return QDateTime::currentDateTime();
+}
+
+PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path)
+{
+    PdfFile::Status status = PdfFile::Status::Unreadable;
+    const auto file = PdfFile::open(path, &status);
+    if (!file)
+        return status == PdfFile::Status::NeedsPassword ? PdfStatus::NeedsPassword
+                                                        : PdfStatus::Unreadable;
+    return file->isEncrypted() ? PdfStatus::Encrypted : PdfStatus::Readable;
+}
+
+bool PDFTools::IsAcceptablePdf(const QString &path)
+{
+    return CheckPdf(path) == PdfStatus::Readable;
+}
+
+std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(const QString &path)
+{
+    const auto file = PdfFile::open(path);
+    if (!file)
+        return std::nullopt;
+    try {
+        return readProperties(*file);
+    } catch (const std::exception &e) {
+        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        return std::nullopt;
+    }
+}
+
+bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
+                                                     const QString &author,
+                                                     const QString &subject,
+                                                     const QString &keywords)
+{
+    QString error;
+    const auto file = PdfFile::open(path, nullptr, &error);
+    if (!file) {
+        logPdfProblem(path + QStringLiteral(": ") + error);
+        return false;
+    }
+    try {
+        QPDF &pdf = file->qpdf();
+        const DocumentProperties original = readProperties(*file);
+        const QString fileName = fileNameValue(path);
+        const auto order = ReplacementOrder::OriginalFirst;
+        const QString newTitle = applyTextTemplate(title, original.title, fileName, order);
+        const QString newAuthor = applyTextTemplate(author, original.author, fileName, order);
+        const QString newSubject = applyTextTemplate(subject, original.subject, fileName, order);
+        const QStringList newKeywords =
+            applyKeywordsTemplate(keywords, original.keywords, fileName);
+
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle info = trailer.getKey("/Info");
+        if (!info.isDictionary()) {
+            info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            trailer.replaceKey("/Info", info);
+        }
+        info.replaceKey("/Title", textString(newTitle));
+        info.replaceKey("/Author", textString(newAuthor));
+        info.replaceKey("/Subject", textString(newSubject));
+        info.replaceKey("/Keywords", textString(keywordsToText(newKeywords)));
+
+        QPDFObjectHandle metadata = metadataStream(pdf);
+        const QByteArray packet = metadataPacket(metadata, path);
+        if (!packet.isEmpty()) {
+            const QByteArray updated =
+                updateXmpProperties(packet, newTitle, newAuthor, newSubject, newKeywords);
+            if (updated.isEmpty())
+                logPdfProblem(path + QStringLiteral(": XMP metadata left as it is (unparsable)"));
+            else
+                metadata.replaceStreamData(updated.toStdString(), QPDFObjectHandle::newNull(),
+                                           QPDFObjectHandle::newNull());
+        }
+        return writePdf(pdf, path, PdfWriteMode::SameDocument);
+    } catch (const std::exception &e) {
+        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+} // namespace ventara::engine

@@ -1,0 +1,391 @@
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4
+#endif
+#include "pdffixtures.h"
+
+#include <QFile>
+
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Discard.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFOutlineDocumentHelper.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <map>
+
+namespace ventara::test {
+
+namespace {
+
+QPDFObjectHandle rectangle(const QRectF &box)
+{
+    return QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+        box.left(), box.top(), box.left() + box.width(), box.top() + box.height()));
+}
+
+QRectF toRect(QPDFObjectHandle box)
+{
+    if (!box.isRectangle())
+        return {};
+    const auto r = box.getArrayAsRectangle();
+    return QRectF(r.llx, r.lly, r.urx - r.llx, r.ury - r.lly);
+}
+
+std::string pdfLiteral(const QString &text)
+{
+    std::string result;
+    for (const char c : text.toLatin1()) {
+        if (c == '(' || c == ')' || c == '\\')
+            result += '\\';
+        result += c;
+    }
+    return result;
+}
+
+QPDFObjectHandle text(const QString &value)
+{
+    return QPDFObjectHandle::newUnicodeString(value.toStdString());
+}
+
+std::string destinationName(int page)
+{
+    return "p" + std::to_string(page + 1);
+}
+
+std::unique_ptr<QPDF> openQuietly(const QString &path, const QString &password = {})
+{
+    auto pdf = std::make_unique<QPDF>();
+    pdf->setSuppressWarnings(true);
+    try {
+        const QByteArray name = QFile::encodeName(path);
+        const QByteArray pw = password.toUtf8();
+        pdf->processFile(name.constData(), password.isEmpty() ? nullptr : pw.constData());
+    } catch (const std::exception &) {
+        return nullptr;
+    }
+    return pdf;
+}
+
+std::map<QPDFObjGen, int> pageIndexes(QPDF &pdf)
+{
+    std::map<QPDFObjGen, int> indexes;
+    int index = 0;
+    for (auto &page : pdf.getAllPages())
+        indexes[page.getObjGen()] = index++;
+    return indexes;
+}
+
+int pageOfDestination(QPDFObjectHandle destination, const std::map<QPDFObjGen, int> &indexes,
+                      QPDFOutlineDocumentHelper &outlines)
+{
+    if (destination.isName() || destination.isString())
+        destination = outlines.resolveNamedDest(destination);
+    if (destination.isDictionary())
+        destination = destination.getKey("/D");
+    if (!destination.isArray() || destination.getArrayNItems() < 1)
+        return -1;
+    QPDFObjectHandle page = destination.getArrayItem(0);
+    if (!page.isIndirect())
+        return -1;
+    const auto found = indexes.find(page.getObjGen());
+    return found == indexes.end() ? -1 : found->second;
+}
+
+} // namespace
+
+bool writeFixturePdf(const QString &path, const FixtureSpec &spec)
+{
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle font = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+        fonts.replaceKey("/F1", font);
+        QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+        resources.replaceKey("/Font", fonts);
+
+        QPDFPageDocumentHelper pages(pdf);
+        std::vector<QPDFObjectHandle> pageObjects;
+        for (qsizetype i = 0; i < spec.pages.size(); ++i) {
+            const FixturePage &page = spec.pages.at(i);
+            const QString pageText =
+                page.text.isEmpty() ? QStringLiteral("Page %1").arg(i + 1) : page.text;
+            const std::string content =
+                "BT /F1 12 Tf " + std::to_string(int(page.mediaBox.left()) + 10) + " " +
+                std::to_string(int(page.mediaBox.top()) + 10) + " Td (" + pdfLiteral(pageText) +
+                ") Tj ET\n";
+            QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
+            dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+            dictionary.replaceKey("/MediaBox", rectangle(page.mediaBox));
+            if (!page.cropBox.isNull())
+                dictionary.replaceKey("/CropBox", rectangle(page.cropBox));
+            if (page.rotate != 0)
+                dictionary.replaceKey("/Rotate", QPDFObjectHandle::newInteger(page.rotate));
+            dictionary.replaceKey("/Resources", resources);
+            dictionary.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+            QPDFObjectHandle object = pdf.makeIndirectObject(dictionary);
+            pages.addPage(QPDFPageObjectHelper(object), false);
+            pageObjects.push_back(pdf.getAllPages().back());
+        }
+        QPDFObjectHandle root = pdf.getRoot();
+        const int count = static_cast<int>(pageObjects.size());
+
+        auto destination = [&](int page) {
+            if (spec.namedDestinations)
+                return QPDFObjectHandle::newString(destinationName(page));
+            QPDFObjectHandle array = QPDFObjectHandle::newArray();
+            array.appendItem(pageObjects[size_t(page)]);
+            array.appendItem(QPDFObjectHandle::newName("/Fit"));
+            return array;
+        };
+        if (spec.namedDestinations && count > 0) {
+            std::vector<std::pair<std::string, int>> names;
+            for (int i = 0; i < count; ++i)
+                names.emplace_back(destinationName(i), i);
+            std::sort(names.begin(), names.end());
+            QPDFObjectHandle array = QPDFObjectHandle::newArray();
+            for (const auto &[name, page] : names) {
+                array.appendItem(QPDFObjectHandle::newString(name));
+                QPDFObjectHandle explicitDestination = QPDFObjectHandle::newArray();
+                explicitDestination.appendItem(pageObjects[size_t(page)]);
+                explicitDestination.appendItem(QPDFObjectHandle::newName("/Fit"));
+                array.appendItem(explicitDestination);
+            }
+            QPDFObjectHandle tree = QPDFObjectHandle::newDictionary();
+            tree.replaceKey("/Names", array);
+            QPDFObjectHandle nameDictionary = QPDFObjectHandle::newDictionary();
+            nameDictionary.replaceKey("/Dests", pdf.makeIndirectObject(tree));
+            root.replaceKey("/Names", nameDictionary);
+        }
+
+        if (spec.links) {
+            for (int i = 0; i < count; ++i) {
+                QPDFObjectHandle link = QPDFObjectHandle::parse(
+                    "<< /Type /Annot /Subtype /Link /Rect [0 0 100 100] /Border [0 0 0] >>");
+                const int target = (i + 1) % count;
+                if (spec.namedDestinations) {
+                    QPDFObjectHandle action = QPDFObjectHandle::newDictionary();
+                    action.replaceKey("/S", QPDFObjectHandle::newName("/GoTo"));
+                    action.replaceKey("/D", destination(target));
+                    link.replaceKey("/A", action);
+                } else {
+                    link.replaceKey("/Dest", destination(target));
+                }
+                QPDFObjectHandle annotations = QPDFObjectHandle::newArray();
+                annotations.appendItem(pdf.makeIndirectObject(link));
+                pageObjects[size_t(i)].replaceKey("/Annots", annotations);
+            }
+        }
+
+        if (spec.outline && count > 0) {
+            QPDFObjectHandle outlines =
+                pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+            QPDFObjectHandle top = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            top.replaceKey("/Title", text(QStringLiteral("All pages")));
+            top.replaceKey("/Parent", outlines);
+            top.replaceKey("/Dest", destination(0));
+            std::vector<QPDFObjectHandle> items;
+            for (int i = 0; i < count; ++i) {
+                QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+                item.replaceKey("/Title", text(QStringLiteral("Page %1").arg(i + 1)));
+                item.replaceKey("/Parent", top);
+                item.replaceKey("/Dest", destination(i));
+                items.push_back(item);
+            }
+            for (size_t i = 0; i < items.size(); ++i) {
+                if (i > 0)
+                    items[i].replaceKey("/Prev", items[i - 1]);
+                if (i + 1 < items.size())
+                    items[i].replaceKey("/Next", items[i + 1]);
+            }
+            top.replaceKey("/First", items.front());
+            top.replaceKey("/Last", items.back());
+            top.replaceKey("/Count", QPDFObjectHandle::newInteger(count));
+            outlines.replaceKey("/First", top);
+            outlines.replaceKey("/Last", top);
+            outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(count + 1));
+            root.replaceKey("/Outlines", outlines);
+        }
+
+        if (spec.inheritFromPagesNode && count > 0) {
+            QPDFObjectHandle pagesNode = root.getKey("/Pages");
+            const FixturePage &first = spec.pages.first();
+            pagesNode.replaceKey("/MediaBox", rectangle(first.mediaBox));
+            pagesNode.replaceKey("/Rotate", QPDFObjectHandle::newInteger(first.rotate));
+            for (int i = 0; i < count; ++i) {
+                const FixturePage &page = spec.pages.at(i);
+                if (page.mediaBox == first.mediaBox)
+                    pageObjects[size_t(i)].removeKey("/MediaBox");
+                if (page.rotate == first.rotate)
+                    pageObjects[size_t(i)].removeKey("/Rotate");
+                else
+                    pageObjects[size_t(i)].replaceKey("/Rotate",
+                                                      QPDFObjectHandle::newInteger(page.rotate));
+            }
+        }
+
+        if (!spec.info.isEmpty()) {
+            QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            for (auto it = spec.info.cbegin(); it != spec.info.cend(); ++it)
+                info.replaceKey("/" + it.key().toStdString(), text(it.value()));
+            pdf.getTrailer().replaceKey("/Info", info);
+        }
+        if (!spec.xmp.isEmpty()) {
+            QPDFObjectHandle metadata = QPDFObjectHandle::newStream(&pdf, spec.xmp.toStdString());
+            metadata.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+            metadata.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+            root.replaceKey("/Metadata", metadata);
+        }
+
+        const QByteArray name = QFile::encodeName(path);
+        QPDFWriter writer(pdf, name.constData());
+        writer.setStaticID(true);
+        writer.write();
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix)
+{
+    FixtureSpec spec;
+    for (int i = 0; i < pageCount; ++i) {
+        FixturePage page;
+        page.text = (prefix.isEmpty() ? QStringLiteral("Page") : prefix) +
+                    QStringLiteral(" %1").arg(i + 1);
+        spec.pages.append(page);
+    }
+    return writeFixturePdf(path, spec);
+}
+
+QList<PageFacts> readPageFacts(const QString &path, const QString &password)
+{
+    QList<PageFacts> facts;
+    auto pdf = openQuietly(path, password);
+    if (!pdf)
+        return facts;
+    try {
+        const auto indexes = pageIndexes(*pdf);
+        QPDFOutlineDocumentHelper outlines(*pdf);
+        for (auto &helper : QPDFPageDocumentHelper(*pdf).getAllPages()) {
+            PageFacts fact;
+            fact.mediaBox = toRect(helper.getMediaBox());
+            fact.cropBox = toRect(helper.getCropBox());
+            QPDFObjectHandle rotate = helper.getAttribute("/Rotate", false);
+            fact.rotate = rotate.isInteger() ? rotate.getIntValueAsInt() : 0;
+            Pl_Buffer buffer("contents");
+            helper.pipeContents(&buffer);
+            auto data = buffer.getBufferSharedPointer();
+            fact.text = QString::fromLatin1(reinterpret_cast<const char *>(data->getBuffer()),
+                                            static_cast<qsizetype>(data->getSize()));
+            QPDFObjectHandle annotations = helper.getObjectHandle().getKey("/Annots");
+            if (annotations.isArray()) {
+                for (QPDFObjectHandle annotation : annotations.aitems()) {
+                    if (!annotation.getKey("/Subtype").isNameAndEquals("/Link"))
+                        continue;
+                    QPDFObjectHandle destination = annotation.getKey("/Dest");
+                    QPDFObjectHandle action = annotation.getKey("/A");
+                    if (destination.isNull() && action.isDictionary())
+                        destination = action.getKey("/D");
+                    fact.linkTargets.append(pageOfDestination(destination, indexes, outlines));
+                }
+            }
+            facts.append(fact);
+        }
+    } catch (const std::exception &) {
+        return {};
+    }
+    return facts;
+}
+
+QList<OutlineFact> readOutline(const QString &path)
+{
+    QList<OutlineFact> facts;
+    auto pdf = openQuietly(path);
+    if (!pdf)
+        return facts;
+    const auto indexes = pageIndexes(*pdf);
+    QPDFOutlineDocumentHelper outlines(*pdf);
+    std::function<void(std::vector<QPDFOutlineObjectHelper>, int)> walk =
+        [&](std::vector<QPDFOutlineObjectHelper> items, int depth) {
+            for (auto &item : items) {
+                OutlineFact fact;
+                fact.title = QString::fromStdString(item.getTitle());
+                fact.depth = depth;
+                fact.page = pageOfDestination(item.getDest(), indexes, outlines);
+                facts.append(fact);
+                walk(item.getKids(), depth + 1);
+            }
+        };
+    walk(outlines.getTopLevelOutlines(), 0);
+    return facts;
+}
+
+QMap<QString, QString> readInfo(const QString &path)
+{
+    QMap<QString, QString> result;
+    auto pdf = openQuietly(path);
+    if (!pdf)
+        return result;
+    QPDFObjectHandle info = pdf->getTrailer().getKey("/Info");
+    if (!info.isDictionary())
+        return result;
+    for (auto [key, value] : info.ditems()) {
+        if (value.isString())
+            result.insert(QString::fromStdString(key.substr(1)),
+                          QString::fromStdString(value.getUTF8Value()));
+    }
+    return result;
+}
+
+QByteArray readXmp(const QString &path)
+{
+    auto pdf = openQuietly(path);
+    if (!pdf)
+        return {};
+    QPDFObjectHandle metadata = pdf->getRoot().getKey("/Metadata");
+    if (!metadata.isStream())
+        return {};
+    auto data = metadata.getStreamData(qpdf_dl_all);
+    return QByteArray(reinterpret_cast<const char *>(data->getBuffer()),
+                      static_cast<qsizetype>(data->getSize()));
+}
+
+QStringList readFormFieldNames(const QString &path)
+{
+    QStringList names;
+    auto pdf = openQuietly(path);
+    if (!pdf)
+        return names;
+    QPDFAcroFormDocumentHelper form(*pdf);
+    for (auto &field : form.getFormFields())
+        names.append(QString::fromStdString(field.getFullyQualifiedName()));
+    return names;
+}
+
+bool qpdfChecks(const QString &path, bool allowWarnings)
+{
+    auto pdf = openQuietly(path);
+    if (!pdf)
+        return false;
+    try {
+        QPDFWriter writer(*pdf);
+        Pl_Discard discard;
+        writer.setOutputPipeline(&discard);
+        writer.setDecodeLevel(qpdf_dl_all);
+        writer.write();
+        for (auto &page : QPDFPageDocumentHelper(*pdf).getAllPages()) {
+            Pl_Discard contents;
+            page.pipeContents(&contents);
+        }
+    } catch (const std::exception &) {
+        return false;
+    }
+    return allowWarnings || !pdf->anyWarnings();
+}
+
+} // namespace ventara::test

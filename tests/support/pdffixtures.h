@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+// Generated PDF fixtures and facts read back from PDF files with qpdf, for tests that
+// must not depend on the corpus. Page rectangles are in PDF points with a y-up origin:
+// QRectF(llx, lly, width, height).
+namespace ventara::test {
+
+struct FixturePage
+{
+    QRectF mediaBox = QRectF(0, 0, 612, 792);
+    QRectF cropBox;     // none when null
+    int rotate = 0;     // /Rotate on the page
+    QString text;       // drawn on the page and findable in PageFacts::text
+};
+
+struct FixtureSpec
+{
+    QList<FixturePage> pages;
+    // The first page's MediaBox and /Rotate are put on the /Pages node and left out of
+    // every page whose values equal them (inherited attributes).
+    bool inheritFromPagesNode = false;
+    QMap<QString, QString> info; // "Title" -> text (stored as PDF text strings)
+    bool infoKeywordsOnly = false;
+    QByteArray xmp;              // a /Metadata stream when not empty
+    bool outline = false;        // a bookmark "Page N" per page, nested under "All pages"
+    bool links = false;          // a link on each page to the next page (the last to the first)
+    bool namedDestinations = false; // bookmarks and links use named destinations
+};
+
+// Writes a fixture PDF. Returns false when it cannot be written.
+bool writeFixturePdf(const QString &path, const FixtureSpec &spec);
+
+// A fixture of `pageCount` Letter pages with texts "<prefix> 1", "<prefix> 2", ...
+bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix = {});
+
+struct PageFacts
+{
+    QRectF mediaBox;
+    QRectF cropBox;   // the effective CropBox (MediaBox when there is none)
+    int rotate = 0;   // effective /Rotate, inheritance included
+    QString text;     // the page's content streams as text
+    QList<int> linkTargets; // 0-based page index of each GoTo link, -1 when it leads nowhere
+};
+
+// Facts about every page, or an empty list when the file cannot be opened.
+QList<PageFacts> readPageFacts(const QString &path, const QString &password = {});
+
+struct OutlineFact
+{
+    QString title;
+    int depth = 0;   // 0 for top-level bookmarks
+    int page = -1;   // 0-based target page, -1 when the bookmark leads to no page
+};
+
+// The bookmarks in document order.
+QList<OutlineFact> readOutline(const QString &path);
+
+// The document information dictionary's text entries ("Title" -> text).
+QMap<QString, QString> readInfo(const QString &path);
+
+// The XMP metadata packet, empty when there is none.
+QByteArray readXmp(const QString &path);
+
+// Fully qualified names of the form fields.
+QStringList readFormFieldNames(const QString &path);
+
+// Whether qpdf opens the file, decodes all its streams and finds no damage (with
+// `allowWarnings`, recoverable damage is accepted).
+bool qpdfChecks(const QString &path, bool allowWarnings = false);
+
+} // namespace ventara::test
