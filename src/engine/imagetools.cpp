@@ -1,0 +1,98 @@
+#include "engine/imagetools.h"
+
+#include "engine/atomicfile.h"
+#include "engine/imagewriter.h"
+#include "engine/renderer.h"
+
+#include <QImageReader>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ventara::engine::ImageTools {
+
+namespace {
+
+constexpr double previewPixelsPerPoint = 4.0;
+constexpr double maxPreviewPixels = 40'000'000.0;
+
+QImage readImage(const QString &path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+int dpiOf(const QImage &image) {
+    const int dpm = image.dotsPerMeterX();
+    return dpm > 0 ? std::max(1, int(std::lround(dpm * 0.0254))) : 72;
+}
+
+bool writeMultipage(const QStringList &paths, const QString &destination, ImageEncoder encoder) {
+    QSize canvas;
+    qint64 totalPixels = 0;
+    for (const QString &path : paths) {
+        const QSize size = QImageReader(path).size();
+        canvas = canvas.expandedTo(size);
+        if (size.isValid())
+            totalPixels += qint64(size.width()) * size.height();
+    }
+    if (encoder == ImageEncoder::Gif && canvas.isEmpty())
+        return false;
+    return writeAtomically(destination, [&](const QString &temporary) {
+        const auto writer = MultipageImageWriter::create(encoder, temporary, canvas, totalPixels);
+        if (!writer)
+            return false;
+        for (const QString &path : paths) {
+            const QImage image = readImage(path);
+            if (image.isNull() || image.width() > canvas.width() ||
+                image.height() > canvas.height())
+                continue;
+            const MultipageFrame frame =
+                prepareMultipageFrame(image, encoder, canvas, dpiOf(image));
+            if (frame.isNull() || !writer->append(frame))
+                return false;
+        }
+        return writer->frameCount() > 0 && writer->finish();
+    });
+}
+
+} // namespace
+
+QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex) {
+    const std::unique_ptr<PageRenderer> renderer = createPageRenderer();
+    if (!renderer->open(path))
+        return {};
+    const QSizeF points = renderer->pageSize(pageIndex);
+    if (!(points.width() > 0.0) || !(points.height() > 0.0))
+        return {};
+    double scale = previewPixelsPerPoint;
+    const double area = points.width() * points.height();
+    if (area * scale * scale > maxPreviewPixels)
+        scale = std::sqrt(maxPreviewPixels / area);
+    const QSize pixels(std::max(1, int(points.width() * scale)),
+                       std::max(1, int(points.height() * scale)));
+    return renderer->render(pageIndex, pixels);
+}
+
+QSizeF PixelSizeOfImageFile(const QString &path) {
+    QImageReader reader(path);
+    QSize largest(0, 0);
+    if (!reader.canRead())
+        return QSizeF(0, 0);
+    do {
+        const QSize size = reader.size();
+        if (size.isValid())
+            largest = largest.expandedTo(size);
+    } while (reader.jumpToNextImage());
+    return QSizeF(largest);
+}
+
+bool WriteMultipageTIFF(const QStringList &paths, const QString &destination) {
+    return writeMultipage(paths, destination, ImageEncoder::Tiff);
+}
+
+bool WriteMultipageGIF(const QStringList &paths, const QString &destination) {
+    return writeMultipage(paths, destination, ImageEncoder::Gif);
+}
+
+} // namespace ventara::engine::ImageTools

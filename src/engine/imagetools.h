@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+namespace ventara::engine::ImageTools {
+
+// The preview image of a page: the page with the 0-based `pageIndex` of the PDF at `path`,
+// rendered at 4 pixels per point in its displayed orientation (crop box, /Rotate applied) on
+// white paper, without alpha (Format_RGB32). Each side is 4 x the page size in points,
+// truncated. Pages that would exceed 40 megapixels (A0 and larger, banners) are rendered at the
+// largest smaller scale that fits, so the memory for one preview stays bounded.
+//
+// Returns a null image when the file cannot be read, is not a PDF, needs a password, or has no
+// such page, or when the page has no area. Thread-safe (each call opens its own document).
+QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex);
+
+// The largest pixel width and height over the images in the file at `path` (every frame of a
+// multipage file); (0, 0) when the file holds no readable image. Thread-safe.
+QSizeF PixelSizeOfImageFile(const QString &path);
+
+// Writes one multipage TIFF from the image files at `paths`, in list order, to `destination`
+// (atomically). Files that cannot be read are left out. Returns true when the file was written
+// with at least one page. The resolution of each page is taken from its file (72 when none).
+bool WriteMultipageTIFF(const QStringList &paths, const QString &destination);
+
+// Writes one multipage GIF from the image files at `paths`, in list order, to `destination`
+// (atomically). The canvas is as large as the largest image in each direction; smaller images
+// are centred on it with transparent margins. No delay and no loop count are set. Files that
+// cannot be read are left out. Returns true when the file was written with at least one frame.
+bool WriteMultipageGIF(const QStringList &paths, const QString &destination);
+
+} // namespace ventara::engine::ImageTools

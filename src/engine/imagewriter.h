@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/imageformat.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace ventara::engine {
+
+// Image file encoding for the ten output formats. Every function here may be called on any
+// thread; none keeps state between calls.
+//
+// What the files hold:
+// - JPEG (jpg, jpeg, jpe): Qt's writer at quality round(compressionFactor x 100), JFIF density in
+//   dots per inch (at most 65535, the field's limit).
+// - JPEG 2000 (jp2, jpx): OpenJPEG, a JP2 file with a capture resolution box (`res `/`resc`) in
+//   its header. A compression factor of 1 is lossless; lower factors are lossy with a
+//   compression ratio of 2^(1 + 9 x (1 - factor)) (8:1 at 0.78, about 1000:1 at 0). A .jpx file
+//   is the same JP2 file that also lists the JPX baseline brand "jpxb" as compatible: every JP2
+//   reader opens it and it is a valid JPX baseline file.
+// - PNG: 8-bit RGB, or 8-bit grey when every pixel is grey; zlib data made with libdeflate, row
+//   filters chosen per row; the resolution as a pHYs chunk in pixels per metre.
+// - TIFF (tiff, tif): 8-bit RGB or grey, Deflate compression with the horizontal predictor,
+//   XResolution/YResolution in pixels per inch; one directory per page.
+// - GIF: GIF89a with a local palette per frame: the exact colours when a frame has 256 or fewer
+//   (Qt's Indexed8 conversion, no dithering), else a median-cut palette (giflib's
+//   GifQuantizeBuffer). GIF stores no resolution.
+// - BMP: Qt's writer, 24-bit, resolution in pixels per metre.
+// Images are written opaque: transparent areas are composed over white first.
+
+// Encodes `image` and writes it to `path` atomically (temporary file beside it, then rename).
+// `compressionFactor` (0 to 1) is used by JPEG and JPEG 2000 only. `dpi` (from 1) is stored as
+// the file's resolution where the format has one. Returns false, leaving any existing file at
+// `path` unchanged, when the image is null, too large for the format or cannot be encoded, or
+// the file cannot be written.
+bool WriteImageToFile(const QImage &image, const QString &path, ImageFormat format,
+                      double compressionFactor, int dpi);
+
+// One page of a multipage TIFF or GIF file, encoded and ready to append. Made by
+// prepareMultipageFrame() on any thread; appended in page order by a MultipageImageWriter.
+struct MultipageFrame {
+    ImageEncoder encoder = ImageEncoder::Tiff;
+    QSize size; // pixels of the page (GIF: of the whole canvas)
+    int dpi = 72;
+
+    // TIFF: compressed strips of `rowsPerStrip` rows; 1 or 3 samples per pixel.
+    int samplesPerPixel = 3;
+    int rowsPerStrip = 0;
+    std::vector<QByteArray> strips;
+
+    // GIF: palette (0x00RRGGBB entries, at most 256), one palette index per canvas pixel, row
+    // by row, and the index of the transparent colour or -1.
+    std::vector<unsigned int> palette;
+    QByteArray indices;
+    int transparentIndex = -1;
+
+    bool isNull() const { return size.isEmpty(); }
+};
+
+// Encodes one page for a multipage file of `encoder` (Tiff or Gif). For GIF the page is centred
+// on a canvas of `canvas` pixels (each side at least the page's), whose uncovered margins are
+// transparent; an empty `canvas` means the page's own size. Returns a null frame when the image
+// is null or too large for the format.
+MultipageFrame prepareMultipageFrame(const QImage &image, ImageEncoder encoder, QSize canvas,
+                                     int dpi);
+
+// Writes a multipage TIFF or GIF file frame by frame. Not thread-safe: one thread appends.
+class MultipageImageWriter {
+public:
+    virtual ~MultipageImageWriter() = default;
+
+    // Appends one page. Returns false when the frame does not fit this file (GIF: not the
+    // canvas size) or cannot be written; the file is then unusable.
+    virtual bool append(const MultipageFrame &frame) = 0;
+
+    // Completes and closes the file. Returns true when every byte was written.
+    virtual bool finish() = 0;
+
+    // Number of frames appended so far.
+    virtual int frameCount() const = 0;
+
+    // Creates the file at `path` (not atomically: callers write to a temporary path). For GIF
+    // `canvas` is the size of every frame; `totalPixels` (the sum over all pages, an estimate is
+    // enough) lets a TIFF switch to BigTIFF when the file may pass 4 GB. Returns nullptr when
+    // the file cannot be created or the encoder has no multipage form.
+    static std::unique_ptr<MultipageImageWriter> create(ImageEncoder encoder, const QString &path,
+                                                        QSize canvas, qint64 totalPixels = 0);
+};
+
+} // namespace ventara::engine

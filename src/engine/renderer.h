@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QSizeF>
+#include <QString>
+
+#include <memory>
+
+namespace ventara::engine {
+
+// Draws the pages of one PDF document into images.
+//
+// An instance holds at most one open document. It is not thread-safe: use one instance per
+// thread (a document must not be shared across threads); instances on different threads work
+// independently. Rendered images are opaque (white paper, Format_RGB32), antialiased for shapes
+// and text, and show the page as a viewer does: its crop box, turned by its /Rotate value.
+class PageRenderer {
+public:
+    virtual ~PageRenderer() = default;
+
+    // Opens the PDF at `path`, closing any open document. Returns false (and keeps nothing open)
+    // when the file cannot be read, is not a PDF, or needs a password to open.
+    virtual bool open(const QString &path) = 0;
+
+    virtual void close() = 0;
+
+    // Path given to the last successful open(); empty when nothing is open.
+    virtual QString documentPath() const = 0;
+
+    // Number of pages of the open document; 0 when nothing is open.
+    virtual int pageCount() const = 0;
+
+    // Displayed size in points of the page with the 0-based `pageIndex`: the crop box, width
+    // and height swapped for pages turned by 90 or 270 degrees. An empty size when the index
+    // is out of range or nothing is open.
+    virtual QSizeF pageSize(int pageIndex) const = 0;
+
+    // Renders the page with the 0-based `pageIndex` to an image of exactly `pixelSize` pixels,
+    // the page stretched to fill it. Returns a null image when the index is out of range, the
+    // size is empty or larger than maxRenderPixels, or the renderer fails.
+    virtual QImage render(int pageIndex, QSize pixelSize) const = 0;
+};
+
+// The largest image render() produces, in pixels (about 1.6 GB of memory).
+inline constexpr qint64 maxRenderPixels = 400'000'000;
+// The longest side render() produces, in pixels.
+inline constexpr int maxRenderSide = 200'000;
+
+enum class RendererBackend {
+    Poppler, // poppler-qt6 with its Splash backend (the same output as pdftoppm -cropbox)
+};
+
+// A new renderer with nothing open. Also installs, once per process, a handler that keeps
+// the backend's parser warnings off stderr (they go to the logging category
+// "ventara.engine.render" at debug level, off by default). Thread-safe.
+std::unique_ptr<PageRenderer>
+createPageRenderer(RendererBackend backend = RendererBackend::Poppler);
+
+} // namespace ventara::engine

@@ -1,0 +1,67 @@
+#pragma once
+
+// PDF files made for the rendering and conversion tests, so that they run without the corpus.
+
+#include <QList>
+#include <QString>
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <string>
+
+namespace ventara::test {
+
+struct FixturePage {
+    double width = 200;
+    double height = 100;
+    int rotate = 0;
+    // Content: a white page with a black bar across the top quarter, a red square in the
+    // lower-left corner and, when `gradient` is set, a red-to-blue gradient filling the lower
+    // half (far more than 256 colours).
+    bool gradient = false;
+};
+
+// Writes a PDF with the given pages to `path`. Returns false when it cannot be written.
+inline bool writeFixturePdf(const QString &path, const QList<FixturePage> &pages) {
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFPageDocumentHelper helper(pdf);
+        for (const FixturePage &page : pages) {
+            const std::string w = std::to_string(page.width);
+            const std::string h = std::to_string(page.height);
+            std::string content = "0 0 0 rg 0 " + std::to_string(page.height * 0.75) + " " + w +
+                                  " " + std::to_string(page.height * 0.25) + " re f\n";
+            const double side = std::min(page.width, page.height) * 0.2;
+            content +=
+                "1 0 0 rg 0 0 " + std::to_string(side) + " " + std::to_string(side) + " re f\n";
+            QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+            if (page.gradient) {
+                content += "q 0 " + std::to_string(side) + " " + w + " " +
+                           std::to_string(page.height * 0.5 - side) + " re W n /Sh0 sh Q\n";
+                QPDFObjectHandle shading = QPDFObjectHandle::parse(
+                    "<< /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 " + w +
+                    " 0] /Function << /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0.5 1] "
+                    "/N 1 >> /Extend [true true] >>");
+                resources.replaceKey("/Shading", QPDFObjectHandle::parse("<< >>"));
+                resources.getKey("/Shading").replaceKey("/Sh0", shading);
+            }
+            QPDFObjectHandle dictionary =
+                QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + w + " " + h +
+                                        "] /Rotate " + std::to_string(page.rotate) + " >>");
+            dictionary.replaceKey("/Contents", pdf.newStream(content));
+            dictionary.replaceKey("/Resources", resources);
+            helper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dictionary)), false);
+        }
+        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        writer.write();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace ventara::test
