@@ -2,6 +2,10 @@
 
 // PDF files made for the rendering and conversion tests, so that they run without the corpus.
 
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4
+#endif
+
 #include <QList>
 #include <QString>
 
