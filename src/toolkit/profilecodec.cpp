@@ -152,7 +152,9 @@ std::optional<QString> decodeText(const QByteArray &bytes) {
     }
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(data);
-    if (decoder.hasError() || !QStringView(text).isValidUtf16())
+    // A NUL is never typed into a field; it means binary data or UTF-16 without a mark,
+    // whose newline count could match and yield garbage texts.
+    if (decoder.hasError() || !QStringView(text).isValidUtf16() || text.contains(QChar(0)))
         return std::nullopt;
     return text;
 }
@@ -203,7 +205,8 @@ std::optional<FieldValue> parseFieldValue(const FieldSpec &field, QStringView te
 }
 
 bool isStorableText(QStringView text) {
-    return std::none_of(text.begin(), text.end(), [](QChar c) { return isNewline(c.unicode()); }) &&
+    return std::none_of(text.begin(), text.end(),
+                        [](QChar c) { return c.isNull() || isNewline(c.unicode()); }) &&
            text.isValidUtf16();
 }
 
@@ -241,24 +244,26 @@ std::optional<FieldValues> decodeProfile(const ProfileFormat &format, const QByt
         return fail(QStringLiteral("text is not valid UTF-8 (or the encoding its byte-order "
                                    "mark names)"));
 
-    QList<QStringView> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text->size(); ++i) {
-        if (isNewline(text->at(i).unicode())) {
-            parts.append(QStringView(*text).mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    parts.append(QStringView(*text).mid(start));
-
-    const int valueCount = static_cast<int>(parts.size() - 1);
-    if (!format.acceptedValueCounts.contains(valueCount) || valueCount > format.fields.size()) {
+    // Count before splitting, so that a file of many short lines costs no list of parts.
+    const qsizetype newlines =
+        std::count_if(text->cbegin(), text->cend(), [](QChar c) { return isNewline(c.unicode()); });
+    if (newlines > format.fields.size() || !format.acceptedValueCounts.contains(newlines)) {
         QStringList accepted;
         for (const int count : format.acceptedValueCounts)
             accepted << QString::number(count);
         return fail(QStringLiteral("%1 value lines where %2 expected")
-                        .arg(valueCount)
+                        .arg(newlines)
                         .arg(accepted.join(QStringLiteral(" or "))));
+    }
+    const int valueCount = static_cast<int>(newlines);
+
+    QList<QStringView> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text->size() && parts.size() < valueCount; ++i) {
+        if (isNewline(text->at(i).unicode())) {
+            parts.append(QStringView(*text).mid(start, i - start));
+            start = i + 1;
+        }
     }
 
     FieldValues result =

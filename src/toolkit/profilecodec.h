@@ -33,7 +33,7 @@ std::optional<FieldValue> parseFieldValue(const FieldSpec &field, QStringView te
                                           QString *error = nullptr);
 
 // Whether a text can be stored in a profile: it holds no newline character (they separate
-// values) and is well-formed UTF-16.
+// values), no NUL (which marks a file as binary) and is well-formed UTF-16.
 bool isStorableText(QStringView text);
 
 // The profile file of `values` (which must be built from `format`'s fields): N values give
@@ -43,8 +43,9 @@ bool isStorableText(QStringView text);
 QByteArray encodeProfile(const ProfileFormat &format, const FieldValues &values);
 
 // Reads a profile file. The bytes are UTF-8, or UTF-16/UTF-32 when they start with that
-// byte-order mark (a UTF-8 mark is skipped); bytes that are not valid in that encoding fail
-// the load rather than being guessed at. The text is split at every newline character (LF,
+// byte-order mark (a UTF-8 mark is skipped); bytes that are not valid in that encoding, and
+// NUL characters (binary data, UTF-16 without a mark), fail the load rather than being
+// guessed at. The text is split at every newline character (LF,
 // CR, VT, FF, NEL, U+2028, U+2029; CR LF gives two breaks), without trimming, and the number
 // of parts must be one of the format's accepted value counts plus one. Every field of that
 // layout is parsed (parseFieldValue()) before any is applied: one bad value fails the

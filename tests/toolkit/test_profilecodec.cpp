@@ -316,7 +316,7 @@ void TestProfileCodec::roundTrip() {
     values.setState(u"checkMultipageImage", 0);
     values.setText(u"textFieldPercentOfSourcePDF", u""_s);
     values.setNumber(u"stepperPercentOfSourcePDF", 0.1f);
-    values.setText(u"textFieldNames", u"  Copyright © [PageNumber] 文件 \u0000x "_s);
+    values.setText(u"textFieldNames", u"  Copyright © [PageNumber] 文件 \tx "_s);
     values.setNumber(u"stepperDPI", 1000000);
     values.setText(u"textFieldPageIntervals", u"[1-2],\t3"_s);
 
@@ -362,6 +362,11 @@ void TestProfileCodec::rejectedFiles_data() {
     QTest::newRow("Latin-1 text") << with("Page[", "\xA9[") << encoding;
     QTest::newRow("overlong UTF-8") << with("Page[", "\xC0\xAF[") << encoding;
     QTest::newRow("UTF-8 surrogate") << with("Page[", "\xED\xA0\x80[") << encoding;
+    QTest::newRow("NUL byte") << with("Page[", QByteArray("\0[", 2)) << encoding;
+    QTest::newRow("UTF-16 without mark")
+        << QByteArray(reinterpret_cast<const char *>(QString::fromUtf8(defaults).utf16()),
+                      defaults.size() * 2)
+        << encoding;
     QTest::newRow("truncated UTF-8 at the end") << defaults + "\xE2\x82" << encoding;
     QTest::newRow("larger than any profile")
         << with("Page[", QByteArray(kMaxProfileSize, 'x')) << u"too large"_s;
@@ -483,7 +488,7 @@ void TestProfileCodec::badValueChangesNothing() {
 
 void TestProfileCodec::unstorableValuesAreNotEncoded() {
     const ProfileFormat format = splitFormat();
-    for (const QString &text : {u"a\nb"_s, u"a\r"_s, u"\u2028"_s, u"\u0085"_s,
+    for (const QString &text : {u"a\nb"_s, u"a\r"_s, QString(QChar(0)), u"\u2028"_s, u"\u0085"_s,
                                 QString(QString(QChar(0xD800)) + u"x"_s)}) {
         FieldValues values = FieldValues::defaults(format);
         values.setText(u"textFieldNames", text);
