@@ -1,0 +1,73 @@
+#include "tools/split/splittool.h"
+
+#include "engine/pdftools.h"
+
+namespace ventara::tools::split {
+
+using engine::PDFTools;
+
+toolkit::RunTexts runTexts() {
+    return {QStringLiteral("Select a document first."),
+            QStringLiteral("PDF document(s) split successfully."),
+            QStringLiteral("Could not split PDF document(s).")};
+}
+
+SplitJob::SplitJob(const SplitSettings &settings, const QStringList &documents)
+    : m_settings(settings)
+    , m_documents(documents) {}
+
+toolkit::RunPlan SplitJob::plan() {
+    m_plans.clear();
+    // The value is the same for every document: no need to read any of them first.
+    if (!pagesPerChunk(m_settings.pagesPerChunkValue()))
+        return toolkit::RunPlan::abandoned(invalidPagesPerChunkText());
+
+    toolkit::RunPlan run;
+    const bool skipAll = m_settings.mode() == SplitMode::None;
+    for (int i = 0; i < m_documents.size(); ++i) {
+        const QString &path = m_documents.at(i);
+        const int pageCount = skipAll ? 0 : PDFTools::GetPDFNumberOfPages(path);
+        const SplitPlan plan = planDocument(m_settings, pageCount);
+        if (plan.status == SplitPlan::Status::NoRanges) {
+            m_plans.clear();
+            return toolkit::RunPlan::abandoned(noRangesText(m_settings.pageIntervals(), path));
+        }
+        m_plans << plan;
+        run.outputs << outputPaths(m_settings, plan, m_documents, i);
+    }
+    return run;
+}
+
+bool SplitJob::processStep(toolkit::StepContext &context) {
+    const int i = context.step();
+    if (i < 0 || i >= m_plans.size())
+        return false;
+    const SplitPlan &plan = m_plans.at(i);
+    if (plan.status == SplitPlan::Status::Skipped)
+        return true;
+    if (!plan.isPlanned())
+        return false;
+
+    QList<PDFTools::SplitPart> parts;
+    QList<int> outputOfPart;
+    const QStringList &outputs = context.outputs();
+    for (int k = 0; k < plan.ranges.size() && k < outputs.size(); ++k) {
+        if (!context.shouldWrite(k))
+            continue;
+        const toolkit::PageRange &range = plan.ranges.at(k);
+        parts << PDFTools::SplitPart{outputs.at(k), range.first, range.last};
+        outputOfPart << k;
+    }
+    if (parts.isEmpty())
+        return true;
+    const QList<bool> written = PDFTools::SplitPdfParts(m_documents.at(i), parts);
+    for (int p = 0; p < parts.size(); ++p)
+        context.reportOutput(outputOfPart.at(p), written.value(p, false));
+    return true;
+}
+
+std::shared_ptr<toolkit::BatchJob> SplitTool::createJob(const QStringList &documents) {
+    return std::make_shared<SplitJob>(m_settings, documents);
+}
+
+} // namespace ventara::tools::split
