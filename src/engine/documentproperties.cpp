@@ -5,16 +5,14 @@
 
 namespace ventara::engine {
 
-QString fileNameValue(const QString &path)
-{
+QString fileNameValue(const QString &path) {
     QString name = QFileInfo(path).fileName();
     name.remove(QStringLiteral(".pdf"), Qt::CaseSensitive);
     return name;
 }
 
 QString applyTextTemplate(const QString &textTemplate, const QString &original,
-                          const QString &fileName, ReplacementOrder order)
-{
+                          const QString &fileName, ReplacementOrder order) {
     QString result = textTemplate;
     if (order == ReplacementOrder::OriginalFirst) {
         result.replace(originalPlaceholder.toString(), original);
@@ -27,8 +25,7 @@ QString applyTextTemplate(const QString &textTemplate, const QString &original,
 }
 
 QStringList applyKeywordsTemplate(const QString &keywordsTemplate, const QStringList &original,
-                                  const QString &fileName)
-{
+                                  const QString &fileName) {
     QString text = keywordsTemplate;
     text.replace(QLatin1Char(' '), QLatin1Char(','));
     QStringList result;
@@ -44,8 +41,7 @@ QStringList applyKeywordsTemplate(const QString &keywordsTemplate, const QString
     return result;
 }
 
-QStringList keywordsFromText(const QString &text)
-{
+QStringList keywordsFromText(const QString &text) {
     static const QRegularExpression separators(QStringLiteral("[,;]"));
     QStringList result;
     const QStringList pieces = text.split(separators);
@@ -57,8 +53,7 @@ QStringList keywordsFromText(const QString &text)
     return result;
 }
 
-QString keywordsToText(const QStringList &keywords)
-{
+QString keywordsToText(const QStringList &keywords) {
     return keywords.join(QStringLiteral(", "));
 }
 

@@ -19,20 +19,17 @@ constexpr int maxOutlineDepth = 64;
 // array until the page's copy exists. They live only in memory.
 constexpr char markerPrefix[] = "/VentaraPage.";
 
-QByteArray markerName(int tag, int index)
-{
+QByteArray markerName(int tag, int index) {
     return markerPrefix + QByteArray::number(tag) + '.' + QByteArray::number(index);
 }
 
-bool isMarker(QPDFObjectHandle object)
-{
+bool isMarker(QPDFObjectHandle object) {
     return object.isName() && object.getName().rfind(markerPrefix, 0) == 0;
 }
 
 // The explicit destination a link annotation or bookmark holds (in /Dest or in a GoTo
 // action's /D), and whether it came from the action.
-QPDFObjectHandle destinationOf(QPDFObjectHandle holder, bool *viaAction)
-{
+QPDFObjectHandle destinationOf(QPDFObjectHandle holder, bool *viaAction) {
     *viaAction = false;
     QPDFObjectHandle destination = holder.getKey("/Dest");
     if (destination.isNull()) {
@@ -45,8 +42,7 @@ QPDFObjectHandle destinationOf(QPDFObjectHandle holder, bool *viaAction)
     return destination;
 }
 
-void setDestination(QPDFObjectHandle holder, QPDFObjectHandle destination, bool viaAction)
-{
+void setDestination(QPDFObjectHandle holder, QPDFObjectHandle destination, bool viaAction) {
     if (viaAction) {
         // The action may be shared with other objects: change a private copy.
         QPDFObjectHandle action = holder.getKey("/A").shallowCopy();
@@ -57,13 +53,11 @@ void setDestination(QPDFObjectHandle holder, QPDFObjectHandle destination, bool 
     }
 }
 
-void removeDestination(QPDFObjectHandle holder, bool viaAction)
-{
+void removeDestination(QPDFObjectHandle holder, bool viaAction) {
     holder.removeKey(viaAction ? "/A" : "/Dest");
 }
 
-int outlineCount(QPDFObjectHandle item)
-{
+int outlineCount(QPDFObjectHandle item) {
     QPDFObjectHandle count = item.getKey("/Count");
     return count.isInteger() ? count.getIntValueAsInt() : 0;
 }
@@ -72,8 +66,9 @@ int outlineCount(QPDFObjectHandle item)
 
 // PdfSource
 
-PdfSource::PdfSource(PdfFile &file, int tag) : m_file(file), m_tag(tag)
-{
+PdfSource::PdfSource(PdfFile &file, int tag)
+    : m_file(file)
+    , m_tag(tag) {
     QPDF &pdf = file.qpdf();
     QPDFPageDocumentHelper pages(pdf);
     pages.pushInheritedAttributesToPage();
@@ -128,13 +123,11 @@ PdfSource::PdfSource(PdfFile &file, int tag) : m_file(file), m_tag(tag)
 
 PdfSource::~PdfSource() = default;
 
-QPDF &PdfSource::qpdf()
-{
+QPDF &PdfSource::qpdf() {
     return m_file.qpdf();
 }
 
-QPDFObjectHandle PdfSource::resolveNamedDestination(QPDFObjectHandle name)
-{
+QPDFObjectHandle PdfSource::resolveNamedDestination(QPDFObjectHandle name) {
     if (!m_namesLoaded) {
         m_namesLoaded = true;
         QPDFObjectHandle root = qpdf().getRoot();
@@ -155,8 +148,7 @@ QPDFObjectHandle PdfSource::resolveNamedDestination(QPDFObjectHandle name)
     return result;
 }
 
-void PdfSource::markDestination(QPDFObjectHandle holder)
-{
+void PdfSource::markDestination(QPDFObjectHandle holder) {
     bool viaAction = false;
     QPDFObjectHandle destination = destinationOf(holder, &viaAction);
     if (destination.isName() || destination.isString())
@@ -176,8 +168,7 @@ void PdfSource::markDestination(QPDFObjectHandle holder)
     setDestination(holder, marked, viaAction);
 }
 
-bool PdfSource::pagesShareResources() const
-{
+bool PdfSource::pagesShareResources() const {
     static const char *const kinds[] = {"/Font",    "/XObject", "/ExtGState", "/ColorSpace",
                                         "/Pattern", "/Shading", "/Properties"};
     std::set<QPDFObjGen> seen;
@@ -196,8 +187,7 @@ bool PdfSource::pagesShareResources() const
     return false;
 }
 
-void PdfSource::removeUnreferencedResources(int index)
-{
+void PdfSource::removeUnreferencedResources(int index) {
     if (!m_prunedPages.insert(index).second)
         return;
     try {
@@ -211,8 +201,7 @@ void PdfSource::removeUnreferencedResources(int index)
 
 // PdfAssembler
 
-PdfAssembler::PdfAssembler()
-{
+PdfAssembler::PdfAssembler() {
     m_target.setSuppressWarnings(true);
     m_target.emptyPDF();
     m_version = m_target.getVersionAsPDFVersion();
@@ -220,8 +209,7 @@ PdfAssembler::PdfAssembler()
 
 PdfAssembler::~PdfAssembler() = default;
 
-void PdfAssembler::takeDocumentInfo(PdfSource &source)
-{
+void PdfAssembler::takeDocumentInfo(PdfSource &source) {
     QPDFObjectHandle info = source.qpdf().getTrailer().getKey("/Info");
     if (!info.isDictionary())
         return;
@@ -230,8 +218,7 @@ void PdfAssembler::takeDocumentInfo(PdfSource &source)
     m_target.getTrailer().replaceKey("/Info", m_target.copyForeignObject(info));
 }
 
-void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outlines)
-{
+void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outlines) {
     if (first < 0 || last >= source.pageCount() || first > last)
         return;
     m_version.updateIfGreater(source.version());
@@ -269,8 +256,7 @@ void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outline
     }
 }
 
-PdfAssembler::DestinationFix PdfAssembler::fixDestination(QPDFObjectHandle holder)
-{
+PdfAssembler::DestinationFix PdfAssembler::fixDestination(QPDFObjectHandle holder) {
     bool viaAction = false;
     QPDFObjectHandle destination = destinationOf(holder, &viaAction);
     if (!destination.isArray() || destination.getArrayNItems() < 1 ||
@@ -288,8 +274,7 @@ PdfAssembler::DestinationFix PdfAssembler::fixDestination(QPDFObjectHandle holde
 }
 
 std::vector<QPDFObjectHandle> PdfAssembler::outlineChildren(QPDFObjectHandle parent,
-                                                           std::set<QPDFObjGen> &visited)
-{
+                                                            std::set<QPDFObjGen> &visited) {
     std::vector<QPDFObjectHandle> children;
     for (QPDFObjectHandle item = parent.getKey("/First"); item.isDictionary();
          item = item.getKey("/Next")) {
@@ -302,8 +287,7 @@ std::vector<QPDFObjectHandle> PdfAssembler::outlineChildren(QPDFObjectHandle par
     return children;
 }
 
-bool PdfAssembler::fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &visited, int depth)
-{
+bool PdfAssembler::fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &visited, int depth) {
     const bool outside = fixDestination(item) == DestinationFix::Outside;
     std::vector<QPDFObjectHandle> kept;
     if (depth < maxOutlineDepth) {
@@ -317,8 +301,7 @@ bool PdfAssembler::fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &v
 }
 
 void PdfAssembler::linkOutlineChildren(QPDFObjectHandle parent,
-                                       const std::vector<QPDFObjectHandle> &items, bool isRoot)
-{
+                                       const std::vector<QPDFObjectHandle> &items, bool isRoot) {
     const bool open = isRoot || outlineCount(parent) > 0;
     int visible = 0;
     for (size_t i = 0; i < items.size(); ++i) {
@@ -349,8 +332,7 @@ void PdfAssembler::linkOutlineChildren(QPDFObjectHandle parent,
     parent.replaceKey("/Count", QPDFObjectHandle::newInteger(open ? visible : -visible));
 }
 
-void PdfAssembler::finish()
-{
+void PdfAssembler::finish() {
     for (QPDFPageObjectHelper &page : QPDFPageDocumentHelper(m_target).getAllPages()) {
         QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
         if (!annotations.isArray())
@@ -372,8 +354,8 @@ void PdfAssembler::finish()
                 kept.push_back(item);
         }
         if (!kept.empty()) {
-            QPDFObjectHandle outlines = m_target.makeIndirectObject(
-                QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+            QPDFObjectHandle outlines =
+                m_target.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
             linkOutlineChildren(outlines, kept, true);
             root.replaceKey("/Outlines", outlines);
         }
@@ -386,8 +368,7 @@ void PdfAssembler::finish()
     }
 }
 
-bool PdfAssembler::write(const QString &target)
-{
+bool PdfAssembler::write(const QString &target) {
     try {
         finish();
         std::string version;

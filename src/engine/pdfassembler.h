@@ -27,8 +27,7 @@ class PdfFile;
 // (named destinations are resolved), so that the destinations can be pointed at the
 // copied pages later, whatever the order of copying. It changes only the in-memory
 // document. Construction may throw qpdf's exceptions. Not thread-safe.
-class PdfSource
-{
+class PdfSource {
 public:
     // `tag` tells the markers of different sources of one assembler apart.
     PdfSource(PdfFile &file, int tag);
@@ -75,8 +74,7 @@ private:
 // destinations point at the copied pages (or are dropped when their page was not
 // copied), page labels are carried over. Not thread-safe; methods may throw qpdf's
 // exceptions except write().
-class PdfAssembler
-{
+class PdfAssembler {
 public:
     PdfAssembler();
     ~PdfAssembler();

@@ -23,8 +23,7 @@ namespace {
 // One logger for every document: qpdf's warnings and errors go to the standard error
 // output (never to the standard output), its informational messages nowhere. The
 // pipelines keep no state, so sharing them between threads is safe.
-std::shared_ptr<QPDFLogger> diagnosticsLogger()
-{
+std::shared_ptr<QPDFLogger> diagnosticsLogger() {
     static const std::shared_ptr<QPDFLogger> logger = [] {
         auto toStderr = [](unsigned char const *data, size_t length) {
             std::fwrite(data, 1, length, stderr);
@@ -38,8 +37,7 @@ std::shared_ptr<QPDFLogger> diagnosticsLogger()
     return logger;
 }
 
-void report(PdfFile::Status *status, QString *error, PdfFile::Status value, const QString &text)
-{
+void report(PdfFile::Status *status, QString *error, PdfFile::Status value, const QString &text) {
     if (status)
         *status = value;
     if (error)
@@ -50,8 +48,7 @@ void report(PdfFile::Status *status, QString *error, PdfFile::Status value, cons
 
 PdfFile::~PdfFile() = default;
 
-std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QString *error)
-{
+std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QString *error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         report(status, error, Status::Unreadable, file.errorString());
@@ -66,8 +63,7 @@ std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QStr
 }
 
 std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QString &description,
-                                            Status *status, QString *error)
-{
+                                            Status *status, QString *error) {
     std::unique_ptr<PdfFile> result(new PdfFile);
     result->m_bytes = bytes;
     result->m_description = description;
@@ -92,14 +88,12 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
     return result;
 }
 
-bool PdfFile::isEncrypted() const
-{
+bool PdfFile::isEncrypted() const {
     return m_qpdf->isEncrypted();
 }
 
 bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
-              const std::string &minimumVersion, int extensionLevel)
-{
+              const std::string &minimumVersion, int extensionLevel) {
     return writeAtomically(target, [&](const QString &temporaryPath) {
         try {
             const QByteArray fileName = QFile::encodeName(temporaryPath);
@@ -124,8 +118,7 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
     });
 }
 
-void logPdfProblem(const QString &message)
-{
+void logPdfProblem(const QString &message) {
     const QByteArray line = QByteArrayLiteral("ventara: ") + message.toUtf8() + '\n';
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
 }

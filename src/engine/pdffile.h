@@ -16,8 +16,7 @@ namespace ventara::engine {
 // stays available until the object is destroyed. qpdf's warnings about damaged files go to
 // the standard error output; recovered files open normally. Not thread-safe: use one
 // object per thread (different objects may be used on different threads at once).
-class PdfFile
-{
+class PdfFile {
 public:
     enum class Status {
         Opened,        // parsed, with a readable page tree

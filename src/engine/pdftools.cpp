@@ -20,15 +20,13 @@ namespace ventara::engine {
 namespace {
 
 // Page `page` (1-based) of `path`, with its media box and rotation, or nothing.
-struct PageGeometry
-{
+struct PageGeometry {
     double width = 0;
     double height = 0;
     int rotation = 0;
 };
 
-std::optional<PageGeometry> pageGeometry(const QString &path, int page)
-{
+std::optional<PageGeometry> pageGeometry(const QString &path, int page) {
     if (page < 1)
         return std::nullopt;
     const auto file = PdfFile::open(path);
@@ -56,8 +54,7 @@ std::optional<PageGeometry> pageGeometry(const QString &path, int page)
     }
 }
 
-std::optional<QString> infoText(QPDFObjectHandle info, const char *key)
-{
+std::optional<QString> infoText(QPDFObjectHandle info, const char *key) {
     if (!info.isDictionary())
         return std::nullopt;
     QPDFObjectHandle value = info.getKey(key);
@@ -66,14 +63,12 @@ std::optional<QString> infoText(QPDFObjectHandle info, const char *key)
     return QString::fromStdString(value.getUTF8Value());
 }
 
-QPDFObjectHandle metadataStream(QPDF &pdf)
-{
+QPDFObjectHandle metadataStream(QPDF &pdf) {
     QPDFObjectHandle metadata = pdf.getRoot().getKey("/Metadata");
     return metadata.isStream() ? metadata : QPDFObjectHandle();
 }
 
-QByteArray metadataPacket(QPDFObjectHandle metadata, const QString &description)
-{
+QByteArray metadataPacket(QPDFObjectHandle metadata, const QString &description) {
     if (!metadata.isInitialized() || !metadata.isStream())
         return {};
     try {
@@ -88,8 +83,7 @@ QByteArray metadataPacket(QPDFObjectHandle metadata, const QString &description)
 }
 
 // The document's properties: the information dictionary's, else the XMP metadata's.
-PDFTools::DocumentProperties readProperties(PdfFile &file)
-{
+PDFTools::DocumentProperties readProperties(PdfFile &file) {
     QPDF &pdf = file.qpdf();
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
     std::optional<QString> title = infoText(info, "/Title");
@@ -120,15 +114,12 @@ PDFTools::DocumentProperties readProperties(PdfFile &file)
     return properties;
 }
 
-QPDFObjectHandle textString(const QString &text)
-{
+QPDFObjectHandle textString(const QString &text) {
     return QPDFObjectHandle::newUnicodeString(text.toStdString());
 }
 
-
 // A document of a merge, opened and prepared for copying.
-struct PreparedDocument
-{
+struct PreparedDocument {
     std::unique_ptr<PdfFile> file;
     std::unique_ptr<PdfSource> source; // null when the document cannot be used
     QString error;
@@ -137,16 +128,13 @@ struct PreparedDocument
 // Opens and prepares the documents of a merge, in list order, on a helper thread a few
 // documents ahead of the copying, and destroys the documents handed back, so that parsing
 // and freeing overlap with copying. Each document is used by one thread at a time.
-class DocumentPrefetcher
-{
+class DocumentPrefetcher {
 public:
     explicit DocumentPrefetcher(const QStringList &paths)
-        : m_paths(paths), m_thread([this] { run(); })
-    {
-    }
+        : m_paths(paths)
+        , m_thread([this] { run(); }) {}
 
-    ~DocumentPrefetcher()
-    {
+    ~DocumentPrefetcher() {
         {
             std::lock_guard lock(m_mutex);
             m_stop = true;
@@ -156,8 +144,7 @@ public:
     }
 
     // The next document in list order; waits until it is prepared.
-    PreparedDocument take()
-    {
+    PreparedDocument take() {
         std::unique_lock lock(m_mutex);
         m_ready.wait(lock, [this] { return !m_queue.empty(); });
         PreparedDocument document = std::move(m_queue.front());
@@ -167,8 +154,7 @@ public:
     }
 
     // Hands a document back for destruction on the helper thread.
-    void discard(PreparedDocument &&document)
-    {
+    void discard(PreparedDocument &&document) {
         std::lock_guard lock(m_mutex);
         m_trash.push_back(std::move(document));
     }
@@ -176,8 +162,7 @@ public:
 private:
     static constexpr size_t aheadLimit = 4;
 
-    void run()
-    {
+    void run() {
         for (int i = 0; i < m_paths.size(); ++i) {
             std::vector<PreparedDocument> trash;
             {
@@ -197,8 +182,7 @@ private:
         }
     }
 
-    static PreparedDocument prepare(const QString &path, int index)
-    {
+    static PreparedDocument prepare(const QString &path, int index) {
         PreparedDocument document;
         document.file = PdfFile::open(path, nullptr, &document.error);
         if (!document.file)
@@ -223,8 +207,7 @@ private:
 } // namespace
 
 bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
-                         const std::function<void(int position)> &progress)
-{
+                         const std::function<void(int position)> &progress) {
     if (paths.isEmpty())
         return false;
     try {
@@ -268,13 +251,11 @@ bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
 }
 
 bool PDFTools::SplitPdf(const QString &source, const QString &destination, int startPage,
-                        int stopPage)
-{
+                        int stopPage) {
     return SplitPdfParts(source, {SplitPart{destination, startPage, stopPage}}).value(0, false);
 }
 
-QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts)
-{
+QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts) {
     QList<bool> results(parts.size(), false);
     if (parts.isEmpty())
         return results;
@@ -312,8 +293,7 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
     return results;
 }
 
-int PDFTools::GetPDFNumberOfPages(const QString &path)
-{
+int PDFTools::GetPDFNumberOfPages(const QString &path) {
     const auto file = PdfFile::open(path);
     if (!file)
         return 0;
@@ -324,8 +304,7 @@ int PDFTools::GetPDFNumberOfPages(const QString &path)
     }
 }
 
-QString PDFTools::GetSizeWithPath(const QString &path)
-{
+QString PDFTools::GetSizeWithPath(const QString &path) {
     const QFileInfo info(path);
     if (!info.exists()) {
         logPdfProblem(path + QStringLiteral(": no such file"));
@@ -335,8 +314,7 @@ QString PDFTools::GetSizeWithPath(const QString &path)
     constexpr quint64 kilo = 1024;
     if (size < kilo)
         return QString::number(size) + QStringLiteral(" B");
-    struct Unit
-    {
+    struct Unit {
         quint64 factor;
         const char *name;
     };
@@ -353,8 +331,7 @@ QString PDFTools::GetSizeWithPath(const QString &path)
     return QString::asprintf("%.1f %s", static_cast<double>(value), unit->name);
 }
 
-QString PDFTools::GetPDFPageSize(const QString &path)
-{
+QString PDFTools::GetPDFPageSize(const QString &path) {
     const auto geometry = pageGeometry(path, 1);
     if (!geometry)
         return QStringLiteral("0 x 0");
@@ -362,8 +339,7 @@ QString PDFTools::GetPDFPageSize(const QString &path)
            QString::number(static_cast<long long>(geometry->height));
 }
 
-QSizeF PDFTools::GetPDFPageSize(const QString &path, int page)
-{
+QSizeF PDFTools::GetPDFPageSize(const QString &path, int page) {
     const auto geometry = pageGeometry(path, page);
     if (!geometry)
         return QSizeF(0, 0);
@@ -372,8 +348,7 @@ QSizeF PDFTools::GetPDFPageSize(const QString &path, int page)
     return QSizeF(geometry->height, geometry->width);
 }
 
-QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path)
-{
+QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path) {
     const QFileInfo info(path);
     if (info.exists()) {
         const QDateTime birth = info.birthTime();
@@ -386,8 +361,7 @@ QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path)
     return QDateTime::currentDateTime();
 }
 
-PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path)
-{
+PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path) {
     PdfFile::Status status = PdfFile::Status::Unreadable;
     const auto file = PdfFile::open(path, &status);
     if (!file)
@@ -396,13 +370,11 @@ PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path)
     return file->isEncrypted() ? PdfStatus::Encrypted : PdfStatus::Readable;
 }
 
-bool PDFTools::IsAcceptablePdf(const QString &path)
-{
+bool PDFTools::IsAcceptablePdf(const QString &path) {
     return CheckPdf(path) == PdfStatus::Readable;
 }
 
-std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(const QString &path)
-{
+std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(const QString &path) {
     const auto file = PdfFile::open(path);
     if (!file)
         return std::nullopt;
@@ -415,10 +387,8 @@ std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(con
 }
 
 bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
-                                                     const QString &author,
-                                                     const QString &subject,
-                                                     const QString &keywords)
-{
+                                                     const QString &author, const QString &subject,
+                                                     const QString &keywords) {
     QString error;
     const auto file = PdfFile::open(path, nullptr, &error);
     if (!file) {

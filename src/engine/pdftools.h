@@ -21,8 +21,7 @@ namespace ventara::engine {
 // that qpdf can recover are processed; qpdf's warnings go to the standard error output.
 // All operations are thread-safe (no state is shared between calls). Every file written
 // is written atomically: a failed write leaves the target as it was.
-class PDFTools
-{
+class PDFTools {
 public:
     // What the document lists need to know about a file.
     enum class PdfStatus {
@@ -33,16 +32,14 @@ public:
     };
 
     // One output of SplitPdfParts(): pages startPage..stopPage (1-based, inclusive).
-    struct SplitPart
-    {
+    struct SplitPart {
         QString destination;
         int startPage = 0;
         int stopPage = 0;
     };
 
     // The four properties the edit-properties tool rewrites.
-    struct DocumentProperties
-    {
+    struct DocumentProperties {
         QString title;
         QString author;
         QString subject;
@@ -110,8 +107,7 @@ public:
     // file keeps its permissions and is replaced only when the new file is complete.
     // Returns false when the file cannot be opened or written (it is then untouched).
     static bool ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
-                                                      const QString &author,
-                                                      const QString &subject,
+                                                      const QString &author, const QString &subject,
                                                       const QString &keywords);
 };
 

@@ -20,8 +20,7 @@ const QString xmlNs = QStringLiteral("http://www.w3.org/XML/1998/namespace");
 // The properties this file manages, in the order they are added to a packet.
 enum Property { Title, Creator, Description, Subject, Keywords, PropertyCount };
 
-int propertyOf(QStringView namespaceUri, QStringView name)
-{
+int propertyOf(QStringView namespaceUri, QStringView name) {
     if (namespaceUri == dcNs) {
         if (name == u"title")
             return Title;
@@ -37,22 +36,19 @@ int propertyOf(QStringView namespaceUri, QStringView name)
     return -1;
 }
 
-bool isRdf(QStringView namespaceUri, QStringView name, QStringView rdfName)
-{
+bool isRdf(QStringView namespaceUri, QStringView name, QStringView rdfName) {
     return namespaceUri == rdfNs && name == rdfName;
 }
 
 // The items of a property element: the rdf:li texts of its container, or its own text.
-struct PropertyValue
-{
+struct PropertyValue {
     QStringList items;
     QString defaultItem; // the x-default alternative, if any
     bool hasDefault = false;
 };
 
 // Reads the current property element (the reader stands on its start) up to its end.
-PropertyValue readPropertyValue(QXmlStreamReader &reader)
-{
+PropertyValue readPropertyValue(QXmlStreamReader &reader) {
     PropertyValue value;
     QString ownText;
     int depth = 1;
@@ -82,30 +78,25 @@ PropertyValue readPropertyValue(QXmlStreamReader &reader)
     return value;
 }
 
-QString alternative(const PropertyValue &value)
-{
+QString alternative(const PropertyValue &value) {
     return value.hasDefault ? value.defaultItem : value.items.value(0);
 }
 
 // Namespace bindings in scope while a packet is rewritten.
-class NamespaceScope
-{
+class NamespaceScope {
 public:
-    void push(const QXmlStreamNamespaceDeclarations &declarations)
-    {
+    void push(const QXmlStreamNamespaceDeclarations &declarations) {
         QHash<QString, QString> level;
         for (const auto &declaration : declarations)
             level.insert(declaration.prefix().toString(), declaration.namespaceUri().toString());
         m_levels.append(level);
     }
-    void pop()
-    {
+    void pop() {
         if (!m_levels.isEmpty())
             m_levels.removeLast();
     }
     // The prefix bound to `uri` in scope, or an empty optional.
-    std::optional<QString> prefixOf(const QString &uri) const
-    {
+    std::optional<QString> prefixOf(const QString &uri) const {
         QSet<QString> shadowed;
         for (auto level = m_levels.crbegin(); level != m_levels.crend(); ++level) {
             for (auto it = level->cbegin(); it != level->cend(); ++it) {
@@ -122,20 +113,19 @@ private:
     QList<QHash<QString, QString>> m_levels;
 };
 
-class XmpRewriter
-{
+class XmpRewriter {
 public:
     XmpRewriter(const QString &title, const QString &author, const QString &subject,
                 const QStringList &keywords)
-        : m_title(title), m_author(author), m_subject(subject), m_keywords(keywords)
-    {
-    }
+        : m_title(title)
+        , m_author(author)
+        , m_subject(subject)
+        , m_keywords(keywords) {}
 
     QByteArray rewrite(const QByteArray &packet, const bool present[PropertyCount]);
 
 private:
-    bool isEmptyValue(int property) const
-    {
+    bool isEmptyValue(int property) const {
         switch (property) {
         case Title:
             return m_title.isEmpty();
@@ -149,8 +139,7 @@ private:
     }
 
     // Starts an element in `uri` named `name`, declaring a prefix when none is in scope.
-    void startElement(const QString &uri, const QString &name, const QString &preferredPrefix)
-    {
+    void startElement(const QString &uri, const QString &name, const QString &preferredPrefix) {
         const std::optional<QString> bound = m_scope.prefixOf(uri);
         const QString prefix = bound.value_or(preferredPrefix);
         m_writer.writeStartElement(prefix + QLatin1Char(':') + name);
@@ -161,13 +150,11 @@ private:
         }
         m_scope.push(declarations);
     }
-    void endElement()
-    {
+    void endElement() {
         m_writer.writeEndElement();
         m_scope.pop();
     }
-    void writeItems(const QString &container, const QStringList &items, bool language)
-    {
+    void writeItems(const QString &container, const QStringList &items, bool language) {
         startElement(rdfNs, container, QStringLiteral("rdf"));
         for (const QString &item : items) {
             startElement(rdfNs, QStringLiteral("li"), QStringLiteral("rdf"));
@@ -179,8 +166,7 @@ private:
         endElement();
     }
     // Writes one managed property with its new value (nothing when the value is empty).
-    void writeProperty(int property)
-    {
+    void writeProperty(int property) {
         if (isEmptyValue(property))
             return;
         switch (property) {
@@ -215,8 +201,7 @@ private:
     NamespaceScope m_scope;
 };
 
-QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[PropertyCount])
-{
+QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[PropertyCount]) {
     QXmlStreamReader reader(packet);
     // The path of open elements: namespace and local name of each.
     QList<std::pair<QString, QString>> path;
@@ -264,8 +249,8 @@ QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[Pro
             const bool isDescription = isRdf(uri, name, u"Description");
             const auto attributes = reader.attributes();
             for (const auto &attribute : attributes) {
-                if (isDescription && propertyOf(attribute.namespaceUri(), attribute.name()) ==
-                                         Keywords) {
+                if (isDescription &&
+                    propertyOf(attribute.namespaceUri(), attribute.name()) == Keywords) {
                     if (!m_keywords.isEmpty())
                         m_writer.writeAttribute(attribute.qualifiedName().toString(),
                                                 keywordsToText(m_keywords));
@@ -326,8 +311,7 @@ QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[Pro
 
 } // namespace
 
-XmpProperties readXmpProperties(const QByteArray &packet)
-{
+XmpProperties readXmpProperties(const QByteArray &packet) {
     XmpProperties result;
     std::optional<QStringList> subjectBag;
     QXmlStreamReader reader(packet);
@@ -386,8 +370,7 @@ XmpProperties readXmpProperties(const QByteArray &packet)
 
 QByteArray updateXmpProperties(const QByteArray &packet, const QString &title,
                                const QString &author, const QString &subject,
-                               const QStringList &keywords)
-{
+                               const QStringList &keywords) {
     // Which properties the packet states anywhere, so that only missing ones are added.
     bool present[PropertyCount] = {};
     {

@@ -11,11 +11,10 @@
 namespace ventara::engine {
 
 // The properties an XMP packet states; absent ones are empty optionals.
-struct XmpProperties
-{
-    std::optional<QString> title;       // dc:title (x-default or first alternative)
-    std::optional<QString> author;      // dc:creator (the sequence joined with ", ")
-    std::optional<QString> subject;     // dc:description (x-default or first alternative)
+struct XmpProperties {
+    std::optional<QString> title;        // dc:title (x-default or first alternative)
+    std::optional<QString> author;       // dc:creator (the sequence joined with ", ")
+    std::optional<QString> subject;      // dc:description (x-default or first alternative)
     std::optional<QStringList> keywords; // pdf:Keywords, else the dc:subject bag
 };
 

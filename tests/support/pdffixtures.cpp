@@ -19,22 +19,19 @@ namespace ventara::test {
 
 namespace {
 
-QPDFObjectHandle rectangle(const QRectF &box)
-{
+QPDFObjectHandle rectangle(const QRectF &box) {
     return QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
         box.left(), box.top(), box.left() + box.width(), box.top() + box.height()));
 }
 
-QRectF toRect(QPDFObjectHandle box)
-{
+QRectF toRect(QPDFObjectHandle box) {
     if (!box.isRectangle())
         return {};
     const auto r = box.getArrayAsRectangle();
     return QRectF(r.llx, r.lly, r.urx - r.llx, r.ury - r.lly);
 }
 
-std::string pdfLiteral(const QString &text)
-{
+std::string pdfLiteral(const QString &text) {
     std::string result;
     for (const char c : text.toLatin1()) {
         if (c == '(' || c == ')' || c == '\\')
@@ -44,18 +41,15 @@ std::string pdfLiteral(const QString &text)
     return result;
 }
 
-QPDFObjectHandle text(const QString &value)
-{
+QPDFObjectHandle text(const QString &value) {
     return QPDFObjectHandle::newUnicodeString(value.toStdString());
 }
 
-std::string destinationName(int page)
-{
+std::string destinationName(int page) {
     return "p" + std::to_string(page + 1);
 }
 
-std::unique_ptr<QPDF> openQuietly(const QString &path, const QString &password = {})
-{
+std::unique_ptr<QPDF> openQuietly(const QString &path, const QString &password = {}) {
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true);
     try {
@@ -68,8 +62,7 @@ std::unique_ptr<QPDF> openQuietly(const QString &path, const QString &password =
     return pdf;
 }
 
-std::map<QPDFObjGen, int> pageIndexes(QPDF &pdf)
-{
+std::map<QPDFObjGen, int> pageIndexes(QPDF &pdf) {
     std::map<QPDFObjGen, int> indexes;
     int index = 0;
     for (auto &page : pdf.getAllPages())
@@ -78,8 +71,7 @@ std::map<QPDFObjGen, int> pageIndexes(QPDF &pdf)
 }
 
 int pageOfDestination(QPDFObjectHandle destination, const std::map<QPDFObjGen, int> &indexes,
-                      QPDFOutlineDocumentHelper &outlines)
-{
+                      QPDFOutlineDocumentHelper &outlines) {
     if (destination.isName() || destination.isString())
         destination = outlines.resolveNamedDest(destination);
     if (destination.isDictionary())
@@ -95,8 +87,7 @@ int pageOfDestination(QPDFObjectHandle destination, const std::map<QPDFObjGen, i
 
 } // namespace
 
-bool writeFixturePdf(const QString &path, const FixtureSpec &spec)
-{
+bool writeFixturePdf(const QString &path, const FixtureSpec &spec) {
     try {
         QPDF pdf;
         pdf.emptyPDF();
@@ -113,10 +104,10 @@ bool writeFixturePdf(const QString &path, const FixtureSpec &spec)
             const FixturePage &page = spec.pages.at(i);
             const QString pageText =
                 page.text.isEmpty() ? QStringLiteral("Page %1").arg(i + 1) : page.text;
-            const std::string content =
-                "BT /F1 12 Tf " + std::to_string(int(page.mediaBox.left()) + 10) + " " +
-                std::to_string(int(page.mediaBox.top()) + 10) + " Td (" + pdfLiteral(pageText) +
-                ") Tj ET\n";
+            const std::string content = "BT /F1 12 Tf " +
+                                        std::to_string(int(page.mediaBox.left()) + 10) + " " +
+                                        std::to_string(int(page.mediaBox.top()) + 10) + " Td (" +
+                                        pdfLiteral(pageText) + ") Tj ET\n";
             QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
             dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
             dictionary.replaceKey("/MediaBox", rectangle(page.mediaBox));
@@ -250,20 +241,18 @@ bool writeFixturePdf(const QString &path, const FixtureSpec &spec)
     }
 }
 
-bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix)
-{
+bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix) {
     FixtureSpec spec;
     for (int i = 0; i < pageCount; ++i) {
         FixturePage page;
-        page.text = (prefix.isEmpty() ? QStringLiteral("Page") : prefix) +
-                    QStringLiteral(" %1").arg(i + 1);
+        page.text =
+            (prefix.isEmpty() ? QStringLiteral("Page") : prefix) + QStringLiteral(" %1").arg(i + 1);
         spec.pages.append(page);
     }
     return writeFixturePdf(path, spec);
 }
 
-QList<PageFacts> readPageFacts(const QString &path, const QString &password)
-{
+QList<PageFacts> readPageFacts(const QString &path, const QString &password) {
     QList<PageFacts> facts;
     auto pdf = openQuietly(path, password);
     if (!pdf)
@@ -302,8 +291,7 @@ QList<PageFacts> readPageFacts(const QString &path, const QString &password)
     return facts;
 }
 
-QList<OutlineFact> readOutline(const QString &path)
-{
+QList<OutlineFact> readOutline(const QString &path) {
     QList<OutlineFact> facts;
     auto pdf = openQuietly(path);
     if (!pdf)
@@ -325,8 +313,7 @@ QList<OutlineFact> readOutline(const QString &path)
     return facts;
 }
 
-QMap<QString, QString> readInfo(const QString &path)
-{
+QMap<QString, QString> readInfo(const QString &path) {
     QMap<QString, QString> result;
     auto pdf = openQuietly(path);
     if (!pdf)
@@ -342,8 +329,7 @@ QMap<QString, QString> readInfo(const QString &path)
     return result;
 }
 
-QByteArray readXmp(const QString &path)
-{
+QByteArray readXmp(const QString &path) {
     auto pdf = openQuietly(path);
     if (!pdf)
         return {};
@@ -355,8 +341,7 @@ QByteArray readXmp(const QString &path)
                       static_cast<qsizetype>(data->getSize()));
 }
 
-QStringList readFormFieldNames(const QString &path)
-{
+QStringList readFormFieldNames(const QString &path) {
     QStringList names;
     auto pdf = openQuietly(path);
     if (!pdf)
@@ -367,8 +352,7 @@ QStringList readFormFieldNames(const QString &path)
     return names;
 }
 
-bool qpdfChecks(const QString &path, bool allowWarnings)
-{
+bool qpdfChecks(const QString &path, bool allowWarnings) {
     auto pdf = openQuietly(path);
     if (!pdf)
         return false;

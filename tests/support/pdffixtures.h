@@ -11,25 +11,23 @@
 // QRectF(llx, lly, width, height).
 namespace ventara::test {
 
-struct FixturePage
-{
+struct FixturePage {
     QRectF mediaBox = QRectF(0, 0, 612, 792);
-    QRectF cropBox;     // none when null
-    int rotate = 0;     // /Rotate on the page
-    QString text;       // drawn on the page and findable in PageFacts::text
+    QRectF cropBox; // none when null
+    int rotate = 0; // /Rotate on the page
+    QString text;   // drawn on the page and findable in PageFacts::text
 };
 
-struct FixtureSpec
-{
+struct FixtureSpec {
     QList<FixturePage> pages;
     // The first page's MediaBox and /Rotate are put on the /Pages node and left out of
     // every page whose values equal them (inherited attributes).
     bool inheritFromPagesNode = false;
     QMap<QString, QString> info; // "Title" -> text (stored as PDF text strings)
     bool infoKeywordsOnly = false;
-    QByteArray xmp;              // a /Metadata stream when not empty
-    bool outline = false;        // a bookmark "Page N" per page, nested under "All pages"
-    bool links = false;          // a link on each page to the next page (the last to the first)
+    QByteArray xmp;                 // a /Metadata stream when not empty
+    bool outline = false;           // a bookmark "Page N" per page, nested under "All pages"
+    bool links = false;             // a link on each page to the next page (the last to the first)
     bool namedDestinations = false; // bookmarks and links use named destinations
 };
 
@@ -39,23 +37,21 @@ bool writeFixturePdf(const QString &path, const FixtureSpec &spec);
 // A fixture of `pageCount` Letter pages with texts "<prefix> 1", "<prefix> 2", ...
 bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix = {});
 
-struct PageFacts
-{
+struct PageFacts {
     QRectF mediaBox;
-    QRectF cropBox;   // the effective CropBox (MediaBox when there is none)
-    int rotate = 0;   // effective /Rotate, inheritance included
-    QString text;     // the page's content streams as text
+    QRectF cropBox;         // the effective CropBox (MediaBox when there is none)
+    int rotate = 0;         // effective /Rotate, inheritance included
+    QString text;           // the page's content streams as text
     QList<int> linkTargets; // 0-based page index of each GoTo link, -1 when it leads nowhere
 };
 
 // Facts about every page, or an empty list when the file cannot be opened.
 QList<PageFacts> readPageFacts(const QString &path, const QString &password = {});
 
-struct OutlineFact
-{
+struct OutlineFact {
     QString title;
-    int depth = 0;   // 0 for top-level bookmarks
-    int page = -1;   // 0-based target page, -1 when the bookmark leads to no page
+    int depth = 0; // 0 for top-level bookmarks
+    int page = -1; // 0-based target page, -1 when the bookmark leads to no page
 };
 
 // The bookmarks in document order.
