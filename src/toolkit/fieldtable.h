@@ -35,7 +35,7 @@ struct FieldRange {
 struct FieldSpec {
     QString key; // the control's object name, e.g. "radioConsecutivePageSplit"
     FieldKind kind = FieldKind::Text;
-    FieldValue defaultValue;         // must hold the alternative of `kind`
+    FieldValue defaultValue;         // of `kind`; Float/Double also take int, float, double
     std::optional<FieldRange> range; // State fields without a range are limited to 0..1
     QString description;             // one line, for --help and tooltips
 };
@@ -92,8 +92,8 @@ public:
     const FieldValue &value(QStringView key) const;
     int indexOf(QStringView key) const;
 
-    // Replaces value i; refused (returns false) when the value's alternative does not match
-    // the field's kind.
+    // Replaces value i. A number is converted for Float and Double fields; any other
+    // mismatch with the field's kind is refused (returns false, nothing changes).
     bool set(qsizetype i, const FieldValue &value);
 
     int state(QStringView key) const;    // State field
