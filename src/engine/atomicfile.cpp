@@ -14,8 +14,7 @@ namespace {
 
 // The process umask, read without changing it (umask(2) can only be read by setting it,
 // which would race with other threads creating files).
-mode_t currentUmask()
-{
+mode_t currentUmask() {
     static const mode_t mask = [] {
         QFile status(QStringLiteral("/proc/self/status"));
         if (status.open(QIODevice::ReadOnly)) {
@@ -31,8 +30,7 @@ mode_t currentUmask()
 
 } // namespace
 
-bool writeAtomically(const QString &target, const std::function<bool(const QString &)> &write)
-{
+bool writeAtomically(const QString &target, const std::function<bool(const QString &)> &write) {
     const QFileInfo info(target);
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
@@ -70,8 +68,7 @@ bool writeAtomically(const QString &target, const std::function<bool(const QStri
     return written;
 }
 
-bool writeFileAtomically(const QString &target, const QByteArray &content)
-{
+bool writeFileAtomically(const QString &target, const QByteArray &content) {
     return writeAtomically(target, [&content](const QString &path) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

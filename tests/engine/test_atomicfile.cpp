@@ -18,14 +18,12 @@ private Q_SLOTS:
     void leavesNoTemporaryFiles();
 };
 
-static QByteArray readAll(const QString &path)
-{
+static QByteArray readAll(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void TestAtomicFile::replacesOnlyWhenComplete()
-{
+void TestAtomicFile::replacesOnlyWhenComplete() {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("out.txt"));
     QVERIFY(writeFileAtomically(target, "old"));
@@ -43,8 +41,7 @@ void TestAtomicFile::replacesOnlyWhenComplete()
     QVERIFY(!writeFileAtomically(dir.filePath(QStringLiteral("missing/out.txt")), "x"));
 }
 
-void TestAtomicFile::keepsPermissionsOfReplacedFile()
-{
+void TestAtomicFile::keepsPermissionsOfReplacedFile() {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("script.sh"));
     QVERIFY(writeFileAtomically(target, "a"));
@@ -55,8 +52,7 @@ void TestAtomicFile::keepsPermissionsOfReplacedFile()
     QCOMPARE(info.st_mode & 07777, 0750u);
 }
 
-void TestAtomicFile::leavesNoTemporaryFiles()
-{
+void TestAtomicFile::leavesNoTemporaryFiles() {
     QTemporaryDir dir;
     const QString target = dir.filePath(QStringLiteral("a.txt"));
     for (int i = 0; i < 20; ++i)

@@ -6,27 +6,24 @@
 
 namespace ventara::test {
 
-QString corpusDir()
-{
+QString corpusDir() {
     const QString fromEnv = qEnvironmentVariable("VENTARA_CORPUS");
-    const QString dir = fromEnv.isEmpty()
-                            ? QDir(QStringLiteral(VENTARA_SOURCE_DIR "/../shared/corpus")).absolutePath()
-                            : fromEnv;
+    const QString dir =
+        fromEnv.isEmpty()
+            ? QDir(QStringLiteral(VENTARA_SOURCE_DIR "/../shared/corpus")).absolutePath()
+            : fromEnv;
     return QFileInfo(dir + QStringLiteral("/pdf")).isDir() ? QDir::cleanPath(dir) : QString();
 }
 
-QString corpusPdf(const QString &fileName)
-{
+QString corpusPdf(const QString &fileName) {
     return corpusDir() + QStringLiteral("/pdf/") + fileName;
 }
 
-QString corpusImage(const QString &fileName)
-{
+QString corpusImage(const QString &fileName) {
     return corpusDir() + QStringLiteral("/img/") + fileName;
 }
 
-QStringList corpusPdfFiles()
-{
+QStringList corpusPdfFiles() {
     const QString dir = corpusDir();
     if (dir.isEmpty())
         return {};
@@ -37,8 +34,7 @@ QStringList corpusPdfFiles()
     return files;
 }
 
-QString binDir()
-{
+QString binDir() {
     const QString fromEnv = qEnvironmentVariable("VENTARA_BIN_DIR");
     return fromEnv.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")
                              : fromEnv;
