@@ -95,9 +95,15 @@ bool PdfFile::isEncrypted() const {
 bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
               const std::string &minimumVersion, int extensionLevel) {
     return writeAtomically(target, [&](const QString &temporaryPath) {
+        const QByteArray fileName = QFile::encodeName(temporaryPath);
+        // Our own stream, so that a failure to flush the last buffered bytes is noticed.
+        FILE *file = std::fopen(fileName.constData(), "wb");
+        if (!file)
+            return false;
+        bool written = false;
         try {
-            const QByteArray fileName = QFile::encodeName(temporaryPath);
-            QPDFWriter writer(pdf, fileName.constData());
+            QPDFWriter writer(pdf);
+            writer.setOutputFile(fileName.constData(), file, false);
             // Copy stream data as it is: no decoding and re-encoding.
             writer.setDecodeLevel(qpdf_dl_none);
             writer.setCompressStreams(false);
@@ -110,11 +116,17 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
             if (!minimumVersion.empty())
                 writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
             writer.write();
-            return true;
+            written = true;
         } catch (const std::exception &e) {
             logPdfProblem(target + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-            return false;
         }
+        if (std::fflush(file) != 0 || std::ferror(file))
+            written = false;
+        if (std::fclose(file) != 0)
+            written = false;
+        if (!written)
+            logPdfProblem(target + QStringLiteral(": the file could not be written"));
+        return written;
     });
 }
 

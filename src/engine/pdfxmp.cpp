@@ -219,6 +219,9 @@ QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[Pro
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument:
+            // Reported for every document; only an XML declaration has a version.
+            if (reader.documentVersion().isEmpty())
+                break;
             if (reader.isStandaloneDocument())
                 m_writer.writeStartDocument(reader.documentVersion().toString(), true);
             else
@@ -307,6 +310,42 @@ QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[Pro
     if (reader.hasError() || !sawRdf || !added)
         return {};
     return m_output;
+}
+
+// The XML reader drops whitespace outside the root element: put back the line break after
+// the xpacket header and the padding before the xpacket trailer (which lets other tools
+// edit the packet in place).
+QByteArray keepPacketWhitespace(const QByteArray &original, QByteArray rewritten) {
+    if (rewritten.isEmpty())
+        return rewritten;
+    auto whitespaceAt = [](const QByteArray &text, qsizetype from, int step) {
+        qsizetype end = from;
+        while (end >= 0 && end < text.size() && QChar::isSpace(uchar(text.at(end))))
+            end += step;
+        return end;
+    };
+    const QByteArray end = "<?xpacket end";
+    const qsizetype originalEnd = original.lastIndexOf(end);
+    const qsizetype rewrittenEnd = rewritten.lastIndexOf(end);
+    if (originalEnd > 0 && rewrittenEnd > 0) {
+        const qsizetype paddingStart = whitespaceAt(original, originalEnd - 1, -1) + 1;
+        const qsizetype oldStart = whitespaceAt(rewritten, rewrittenEnd - 1, -1) + 1;
+        rewritten.replace(oldStart, rewrittenEnd - oldStart,
+                          original.mid(paddingStart, originalEnd - paddingStart));
+    }
+    const QByteArray begin = "<?xpacket begin";
+    const qsizetype originalBegin = original.indexOf(begin);
+    const qsizetype rewrittenBegin = rewritten.indexOf(begin);
+    if (originalBegin >= 0 && rewrittenBegin >= 0) {
+        const qsizetype originalClose = original.indexOf("?>", originalBegin) + 2;
+        const qsizetype rewrittenClose = rewritten.indexOf("?>", rewrittenBegin) + 2;
+        if (originalClose >= 2 && rewrittenClose >= 2 &&
+            whitespaceAt(rewritten, rewrittenClose, 1) == rewrittenClose) {
+            const qsizetype lineEnd = whitespaceAt(original, originalClose, 1);
+            rewritten.insert(rewrittenClose, original.mid(originalClose, lineEnd - originalClose));
+        }
+    }
+    return rewritten;
 }
 
 } // namespace
@@ -399,7 +438,7 @@ QByteArray updateXmpProperties(const QByteArray &packet, const QString &title,
             return {};
     }
     XmpRewriter rewriter(title, author, subject, keywords);
-    return rewriter.rewrite(packet, present);
+    return keepPacketWhitespace(packet, rewriter.rewrite(packet, present));
 }
 
 } // namespace ventara::engine
