@@ -77,19 +77,17 @@ public:
             map->Colors[i].Green = GifByteType(colour >> 8);
             map->Colors[i].Blue = GifByteType(colour);
         }
-        bool ok = true;
-        if (frame.transparentIndex >= 0) {
-            // Transparent margins; each frame is disposed before the next is drawn, and no
-            // delay is set.
-            GraphicsControlBlock control{};
-            control.DisposalMode = DISPOSE_BACKGROUND;
-            control.UserInputFlag = false;
-            control.DelayTime = 0;
-            control.TransparentColor = frame.transparentIndex;
-            GifByteType extension[4];
-            EGifGCBToExtension(&control, extension);
-            ok = EGifPutExtension(m_gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
-        }
+        // Every frame is disposed before the next one is drawn, so a page never shows through
+        // the transparent margins of the next; no delay is set.
+        GraphicsControlBlock control{};
+        control.DisposalMode = DISPOSE_BACKGROUND;
+        control.UserInputFlag = false;
+        control.DelayTime = 0;
+        control.TransparentColor =
+            frame.transparentIndex >= 0 ? frame.transparentIndex : NO_TRANSPARENT_COLOR;
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        bool ok = EGifPutExtension(m_gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) == GIF_OK;
         ok = ok && EGifPutImageDesc(m_gif, 0, 0, m_canvas.width(), m_canvas.height(), false, map) ==
                        GIF_OK;
         GifFreeMapObject(map);

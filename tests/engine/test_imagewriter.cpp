@@ -1,0 +1,408 @@
+#include "engine/imagetools.h"
+#include "engine/imagewriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using namespace ventara::engine;
+
+class TestImageWriter : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void writesEachFormat_data();
+    void writesEachFormat();
+    void resolutionReadBack_data();
+    void resolutionReadBack();
+    void losslessFormatsKeepPixels_data();
+    void losslessFormatsKeepPixels();
+    void qualityChangesLossyFormats_data();
+    void qualityChangesLossyFormats();
+    void jpxIsJp2WithJpxBaselineBrand();
+    void gifPalettes();
+    void multipageTiff();
+    void multipageGifCentresFramesOnCanvas();
+    void multipageFromFiles();
+    void failedWriteKeepsExistingFile();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QTemporaryDir m_dir;
+    QImage m_photo; // more than 256 colours
+    QImage m_text;  // grey levels only
+};
+
+// The path of a tool, preferring the distribution's copy in /usr/bin; empty when missing.
+static QString tool(const char *name) {
+    const QString found =
+        QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/bin")});
+    return found.isEmpty() ? QStandardPaths::findExecutable(QString::fromLatin1(name)) : found;
+}
+
+static bool haveTool(const char *name) {
+    return !tool(name).isEmpty();
+}
+
+// Metadata of a file as exiftool reports it (numbers unconverted), or an empty object.
+static QJsonObject exiftool(const QString &file) {
+    QProcess process;
+    process.start(tool("exiftool"), {QStringLiteral("-j"), QStringLiteral("-n"), file});
+    if (!process.waitForFinished(30000))
+        return {};
+    const QJsonArray array = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    return array.isEmpty() ? QJsonObject() : array.first().toObject();
+}
+
+// Number of images and the size of each, as ImageMagick's identify reports them.
+static QStringList identify(const QString &file) {
+    QProcess process;
+    process.start(tool("identify"),
+                  {QStringLiteral("-format"), QStringLiteral("%wx%h %Wx%H\\n"), file});
+    if (!process.waitForFinished(30000))
+        return {};
+    return QString::fromLatin1(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// "" when two images have the same size and RGB pixels, else where they first differ.
+static QString difference(const QImage &a, const QImage &b) {
+    if (a.size() != b.size())
+        return QStringLiteral("sizes differ");
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if ((a.pixel(x, y) & 0xffffff) != (b.pixel(x, y) & 0xffffff))
+                return QStringLiteral("at %1,%2: %3 != %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(a.pixel(x, y), 0, 16)
+                    .arg(b.pixel(x, y), 0, 16);
+    return QString();
+}
+
+static QImage makePhoto(QSize size) {
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y,
+                           qRgb(x * 255 / size.width(), y * 255 / size.height(), (x * y) % 256));
+    return image;
+}
+
+void TestImageWriter::initTestCase() {
+    QVERIFY(m_dir.isValid());
+
+    m_photo = makePhoto(QSize(300, 200));
+    m_text = QImage(QSize(240, 160), QImage::Format_RGB32);
+    m_text.fill(Qt::white);
+    for (int y = 20; y < 140; ++y)
+        for (int x = 10 + y % 7; x < 230; x += 9)
+            m_text.setPixel(x, y, qRgb(y, y, y));
+}
+
+static void addFormatRows() {
+    QTest::addColumn<int>("format");
+    for (int i = 0; i < imageFormatCount; ++i)
+        QTest::newRow(qPrintable(imageFormatTitle(*imageFormatFromIndex(i)))) << i;
+}
+
+void TestImageWriter::writesEachFormat_data() {
+    addFormatRows();
+}
+
+void TestImageWriter::writesEachFormat() {
+    QFETCH(int, format);
+    const ImageFormat f = *imageFormatFromIndex(format);
+    for (const QImage &image : {m_photo, m_text}) {
+        const QString file = path(QStringLiteral("each.") + imageFormatExtension(f));
+        QVERIFY(WriteImageToFile(image, file, f, 0.8, 150));
+        if (imageFormatEncoder(f) == ImageEncoder::Jpeg2000) {
+            if (!haveTool("identify"))
+                QSKIP("ImageMagick not installed");
+            const QStringList sizes = identify(file);
+            QCOMPARE(sizes.size(), 1);
+            QCOMPARE(sizes.first().section(u' ', 0, 0),
+                     QStringLiteral("%1x%2").arg(image.width()).arg(image.height()));
+        } else {
+            QImageReader reader(file);
+            QCOMPARE(reader.size(), image.size());
+            QVERIFY(!reader.read().isNull());
+        }
+    }
+    // No temporary file is left beside the output.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    QVERIFY(QFile::remove(path(QStringLiteral("each.") + imageFormatExtension(f))));
+}
+
+void TestImageWriter::resolutionReadBack_data() {
+    addFormatRows();
+}
+
+// The DPI stamp as an independent reader sees it.
+void TestImageWriter::resolutionReadBack() {
+    QFETCH(int, format);
+    if (!haveTool("exiftool"))
+        QSKIP("exiftool not installed");
+    const ImageFormat f = *imageFormatFromIndex(format);
+    for (const int dpi : {300, 72, 1200}) {
+        const QString file = path(QStringLiteral("dpi.") + imageFormatExtension(f));
+        QVERIFY(WriteImageToFile(m_photo, file, f, 0.9, dpi));
+        const QJsonObject tags = exiftool(file);
+        QVERIFY(!tags.isEmpty());
+        double x = 0;
+        double y = 0;
+        switch (imageFormatEncoder(f)) {
+        case ImageEncoder::Jpeg:
+            QCOMPARE(tags.value(u"ResolutionUnit").toInt(), 1); // inches
+            x = tags.value(u"XResolution").toDouble();
+            y = tags.value(u"YResolution").toDouble();
+            break;
+        case ImageEncoder::Tiff:
+            QCOMPARE(tags.value(u"ResolutionUnit").toInt(), 2); // inches
+            x = tags.value(u"XResolution").toDouble();
+            y = tags.value(u"YResolution").toDouble();
+            break;
+        case ImageEncoder::Png:
+            QCOMPARE(tags.value(u"PixelUnits").toInt(), 1); // metres
+            x = tags.value(u"PixelsPerUnitX").toDouble() * 0.0254;
+            y = tags.value(u"PixelsPerUnitY").toDouble() * 0.0254;
+            break;
+        case ImageEncoder::Bmp:
+            x = tags.value(u"PixelsPerMeterX").toDouble() * 0.0254;
+            y = tags.value(u"PixelsPerMeterY").toDouble() * 0.0254;
+            break;
+        case ImageEncoder::Jpeg2000:
+            // Capture resolution in grid points per metre times 10 to the given exponent.
+            x = tags.value(u"CaptureXResolution").toDouble() *
+                std::pow(10.0, tags.value(u"CaptureXResolutionUnit").toInt()) * 0.0254;
+            y = tags.value(u"CaptureYResolution").toDouble() *
+                std::pow(10.0, tags.value(u"CaptureYResolutionUnit").toInt()) * 0.0254;
+            break;
+        case ImageEncoder::Gif:
+            QVERIFY(!tags.contains(u"XResolution"));
+            return; // GIF stores no resolution
+        }
+        QVERIFY2(std::abs(x - dpi) < 0.05 && std::abs(y - dpi) < 0.05,
+                 QJsonDocument(tags).toJson().constData());
+    }
+}
+
+void TestImageWriter::losslessFormatsKeepPixels_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("greyImage");
+    QTest::newRow("PNG colour") << int(ImageFormat::Png) << false;
+    QTest::newRow("PNG grey") << int(ImageFormat::Png) << true;
+    QTest::newRow("TIFF colour") << int(ImageFormat::Tiff) << false;
+    QTest::newRow("TIF grey") << int(ImageFormat::Tif) << true;
+    QTest::newRow("BMP colour") << int(ImageFormat::Bmp) << false;
+    QTest::newRow("GIF grey, few colours") << int(ImageFormat::Gif) << true;
+    QTest::newRow("JP2 lossless at factor 1") << int(ImageFormat::Jp2) << false;
+}
+
+void TestImageWriter::losslessFormatsKeepPixels() {
+    QFETCH(int, format);
+    QFETCH(bool, greyImage);
+    const ImageFormat f = *imageFormatFromIndex(format);
+    const QImage &image = greyImage ? m_text : m_photo;
+    const QString file = path(QStringLiteral("lossless.") + imageFormatExtension(f));
+    QVERIFY(WriteImageToFile(image, file, f, 1.0, 96));
+    QImage back;
+    if (f == ImageFormat::Jp2) {
+        if (!haveTool("convert"))
+            QSKIP("ImageMagick not installed");
+        const QString png = path(QStringLiteral("lossless-back.png"));
+        QVERIFY(QProcess::execute(tool("convert"), {file, png}) == 0);
+        back = QImage(png);
+    } else {
+        back = QImage(file);
+    }
+    QCOMPARE(difference(back, image), QString());
+}
+
+void TestImageWriter::qualityChangesLossyFormats_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("JPG") << int(ImageFormat::Jpg);
+    QTest::newRow("JP2") << int(ImageFormat::Jp2);
+}
+
+void TestImageWriter::qualityChangesLossyFormats() {
+    QFETCH(int, format);
+    const ImageFormat f = *imageFormatFromIndex(format);
+    const QImage photo = makePhoto(QSize(600, 400));
+    qint64 previous = 0;
+    for (const double factor : {0.1, 0.5, 0.9}) {
+        const QString file = path(QStringLiteral("q%1.").arg(factor) + imageFormatExtension(f));
+        QVERIFY(WriteImageToFile(photo, file, f, factor, 72));
+        const qint64 size = QFileInfo(file).size();
+        QVERIFY2(size > previous, qPrintable(QString::number(factor)));
+        previous = size;
+    }
+}
+
+static QByteArray readFile(const QString &file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestImageWriter::jpxIsJp2WithJpxBaselineBrand() {
+    QVERIFY(WriteImageToFile(m_photo, path(QStringLiteral("a.jp2")), ImageFormat::Jp2, 0.8, 72));
+    QVERIFY(WriteImageToFile(m_photo, path(QStringLiteral("a.jpx")), ImageFormat::Jpx, 0.8, 72));
+    const QByteArray jp2 = readFile(path(QStringLiteral("a.jp2")));
+    const QByteArray jpx = readFile(path(QStringLiteral("a.jpx")));
+    // Signature box, then the file type box with brand "jp2 ".
+    QVERIFY(jp2.startsWith(QByteArray::fromHex("0000000c6a5020200d0a870a")));
+    QCOMPARE(jp2.mid(16, 8), QByteArray("ftypjp2 "));
+    QCOMPARE(jpx.mid(16, 8), QByteArray("ftypjp2 "));
+    const int ftypLength = jpx.mid(12, 4).toHex().toInt(nullptr, 16);
+    QCOMPARE(jp2.mid(12, 4).toHex().toInt(nullptr, 16) + 4, ftypLength);
+    QVERIFY(jpx.mid(12, ftypLength).contains("jpxb"));
+    QVERIFY(!jp2.mid(12, ftypLength).contains("jpxb"));
+    // The resolution box sits inside the JP2 header box.
+    const qsizetype header = jpx.indexOf("jp2h") - 4;
+    const int headerLength = jpx.mid(header, 4).toHex().toInt(nullptr, 16);
+    QVERIFY(jpx.mid(header, headerLength).contains("res "));
+    QVERIFY(jpx.mid(header, headerLength).contains("resc"));
+}
+
+void TestImageWriter::gifPalettes() {
+    // 256 colours or fewer: exact. More: at most 256, close to the original.
+    const QString exact = path(QStringLiteral("exact.gif"));
+    QVERIFY(WriteImageToFile(m_text, exact, ImageFormat::Gif, 0, 72));
+    QCOMPARE(QImage(exact).convertToFormat(QImage::Format_RGB32), m_text);
+
+    const QString quantised = path(QStringLiteral("quantised.gif"));
+    QVERIFY(WriteImageToFile(m_photo, quantised, ImageFormat::Gif, 0, 72));
+    const QImage rgb = QImage(quantised).convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            colours.insert(rgb.pixel(x, y));
+    QVERIFY(colours.size() <= 256);
+    QVERIFY(colours.size() > 64);
+    double error = 0;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            error += std::abs(qRed(rgb.pixel(x, y)) - qRed(m_photo.pixel(x, y))) +
+                     std::abs(qBlue(rgb.pixel(x, y)) - qBlue(m_photo.pixel(x, y)));
+    QVERIFY(error / (2.0 * rgb.width() * rgb.height()) < 12.0);
+}
+
+void TestImageWriter::multipageTiff() {
+    const QString file = path(QStringLiteral("multi.tiff"));
+    {
+        const auto writer = MultipageImageWriter::create(ImageEncoder::Tiff, file, QSize(), 0);
+        QVERIFY(writer);
+        QVERIFY(writer->append(prepareMultipageFrame(m_photo, ImageEncoder::Tiff, QSize(), 300)));
+        QVERIFY(writer->append(prepareMultipageFrame(m_text, ImageEncoder::Tiff, QSize(), 150)));
+        QVERIFY(writer->append(prepareMultipageFrame(m_photo, ImageEncoder::Tiff, QSize(), 72)));
+        QCOMPARE(writer->frameCount(), 3);
+        QVERIFY(writer->finish());
+    }
+    QImageReader reader(file);
+    QCOMPARE(reader.imageCount(), 3);
+    const QList<QImage> expected = {m_photo, m_text, m_photo};
+    const QList<int> dpis = {300, 150, 72};
+    for (int i = 0; i < 3; ++i) {
+        const QImage page = reader.read();
+        QCOMPARE(page.convertToFormat(QImage::Format_RGB32), expected[i]);
+        QCOMPARE(qRound(page.dotsPerMeterX() * 0.0254), dpis[i]);
+        reader.jumpToNextImage();
+    }
+    if (haveTool("identify"))
+        QCOMPARE(identify(file).size(), 3);
+}
+
+void TestImageWriter::multipageGifCentresFramesOnCanvas() {
+    const QImage small = m_text.copy(0, 0, 100, 60);
+    const QSize canvas(300, 200);
+    const QString file = path(QStringLiteral("multi.gif"));
+    {
+        const auto writer = MultipageImageWriter::create(ImageEncoder::Gif, file, canvas, 0);
+        QVERIFY(writer);
+        QVERIFY(writer->append(prepareMultipageFrame(m_photo, ImageEncoder::Gif, canvas, 72)));
+        QVERIFY(writer->append(prepareMultipageFrame(small, ImageEncoder::Gif, canvas, 72)));
+        // A frame of another size does not fit.
+        QVERIFY(!writer->append(prepareMultipageFrame(small, ImageEncoder::Gif, QSize(), 72)));
+    }
+    const auto writer = MultipageImageWriter::create(ImageEncoder::Gif, file, canvas, 0);
+    QVERIFY(writer->append(prepareMultipageFrame(m_photo, ImageEncoder::Gif, canvas, 72)));
+    QVERIFY(writer->append(prepareMultipageFrame(small, ImageEncoder::Gif, canvas, 72)));
+    QVERIFY(writer->finish());
+
+    QImageReader reader(file);
+    QCOMPARE(reader.imageCount(), 2);
+    QCOMPARE(reader.read().size(), canvas);
+    QCOMPARE(reader.read().size(), canvas);
+    if (haveTool("convert")) {
+        // As a viewer shows the second page: the small page in the middle, exact, and
+        // transparent margins through which the first page does not show.
+        const QString shown = path(QStringLiteral("shown-%d.png"));
+        QCOMPARE(QProcess::execute(tool("convert"), {file, QStringLiteral("-coalesce"), shown}), 0);
+        const QImage second =
+            QImage(path(QStringLiteral("shown-1.png"))).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(second.size(), canvas);
+        QCOMPARE(difference(second.copy(100, 70, 100, 60), small), QString());
+        QCOMPARE(qAlpha(second.pixel(5, 5)), 0);
+        QCOMPARE(qAlpha(second.pixel(250, 150)), 0);
+    }
+    if (haveTool("identify")) {
+        const QStringList frames = identify(file);
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(frames.at(1), QStringLiteral("300x200 300x200"));
+    }
+    const QJsonObject tags = haveTool("exiftool") ? exiftool(file) : QJsonObject();
+    if (!tags.isEmpty()) {
+        QCOMPARE(tags.value(u"FrameCount").toInt(), 2);
+        QVERIFY(!tags.contains(u"AnimationIterations")); // no loop count
+    }
+}
+
+void TestImageWriter::multipageFromFiles() {
+    const QString a = path(QStringLiteral("page-a.png"));
+    const QString b = path(QStringLiteral("page-b.png"));
+    QVERIFY(WriteImageToFile(m_photo, a, ImageFormat::Png, 1, 200));
+    QVERIFY(WriteImageToFile(m_text, b, ImageFormat::Png, 1, 100));
+    const QStringList list = {a, path(QStringLiteral("missing.png")), b};
+    const QString tiff = path(QStringLiteral("files.tif"));
+    QVERIFY(ImageTools::WriteMultipageTIFF(list, tiff));
+    QCOMPARE(QImageReader(tiff).imageCount(), 2);
+    QCOMPARE(ImageTools::PixelSizeOfImageFile(tiff), QSizeF(300, 200));
+    const QString gif = path(QStringLiteral("files.gif"));
+    QVERIFY(ImageTools::WriteMultipageGIF(list, gif));
+    QImageReader reader(gif);
+    QCOMPARE(reader.imageCount(), 2);
+    QCOMPARE(reader.size(), QSize(300, 200));
+    QCOMPARE(ImageTools::PixelSizeOfImageFile(path(QStringLiteral("missing.png"))), QSizeF(0, 0));
+    QVERIFY(!ImageTools::WriteMultipageGIF({path(QStringLiteral("missing.png"))},
+                                           path(QStringLiteral("none.gif"))));
+    QVERIFY(!QFile::exists(path(QStringLiteral("none.gif"))));
+}
+
+void TestImageWriter::failedWriteKeepsExistingFile() {
+    const QString file = path(QStringLiteral("keep.png"));
+    QVERIFY(WriteImageToFile(m_photo, file, ImageFormat::Png, 1, 72));
+    const QByteArray before = readFile(file);
+    QVERIFY(!WriteImageToFile(QImage(), file, ImageFormat::Png, 1, 72));
+    // A GIF cannot be 70000 pixels wide.
+    QVERIFY(
+        !WriteImageToFile(QImage(70000, 1, QImage::Format_RGB32), file, ImageFormat::Gif, 1, 72));
+    QCOMPARE(readFile(file), before);
+    QVERIFY(
+        !WriteImageToFile(m_photo, path(QStringLiteral("missing/x.png")), ImageFormat::Png, 1, 72));
+    const QStringList left =
+        QDir(m_dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+}
+
+QTEST_GUILESS_MAIN(TestImageWriter)
+#include "test_imagewriter.moc"
