@@ -1,0 +1,333 @@
+#include "scriptedui.h"
+#include "toolkit/profilecodec.h"
+#include "toolkit/profilesession.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace ventara::toolkit;
+using ventara::test::ScriptedUi;
+
+namespace {
+
+// The split tool's profile, as an example of a format.
+ProfileFormat splitFormat() {
+    ProfileFormat format;
+    format.baseTitle = u"Split PDF Documents"_s;
+    format.extension = u"vxs"_s;
+    format.saveAsFolderKey = u"SaveProfileAsDestinationPathSplit"_s;
+    format.loadFolderKey = u"LoadProfileDestinationPathSplit"_s;
+    format.fields = {
+        {u"radioConsecutivePageSplit"_s, FieldKind::State, 1, std::nullopt, QString()},
+        {u"textFieldPagesPerInterval"_s, FieldKind::Text, u"1"_s, std::nullopt, QString()},
+        {u"stepperPagesPerInterval"_s, FieldKind::Float, 1.0f, FieldRange{1, 10000}, QString()},
+        {u"radioIntervalSplit"_s, FieldKind::State, 0, std::nullopt, QString()},
+        {u"textFieldPagesIntervals"_s, FieldKind::Text, u"[1-4],5,[6-9]"_s, std::nullopt,
+         QString()},
+        {u"textFieldNames"_s, FieldKind::Text, u"[FileName](Page[IntervalIndex])"_s, std::nullopt,
+         QString()},
+    };
+    format.acceptedValueCounts = {6};
+    return format;
+}
+
+const QByteArray kDefaultsFile = "1\n1\n1.0\n0\n[1-4],5,[6-9]\n[FileName](Page[IntervalIndex])\n";
+const QByteArray kCustomFile = "0\n3\n3.0\n1\n[2-5]\npart-[IntervalStart]\n";
+
+// A window: its settings, and a session that its controls report changes to.
+class FakeHost : public ProfileHost {
+public:
+    explicit FakeHost(const ProfileFormat &format)
+        : values(FieldValues::defaults(format)) {}
+
+    ProfileSession *session = nullptr;
+    FieldValues values;
+    int applied = 0;
+    int resets = 0;
+    int refreshes = 0;
+
+    FieldValues currentValues() const override { return values; }
+    void applyValues(const FieldValues &newValues) override {
+        ++applied;
+        values = newValues;
+        session->markChanged(); // a control's change signal: must not mark
+    }
+    void resetToDefaults() override {
+        ++resets;
+        values = FieldValues(values.fields());
+        session->markChanged();
+    }
+    void refreshAfterLoad() override { ++refreshes; }
+
+    // A settings action: changes a value and marks.
+    void edit(const QString &names) {
+        values.setText(u"textFieldNames", names);
+        session->markChanged();
+    }
+};
+
+QByteArray readAll(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+class TestProfileSession : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ProfileFormat m_format = splitFormat();
+    ScriptedUi m_ui;
+    std::unique_ptr<FakeHost> m_host;
+    std::unique_ptr<ProfileSession> m_session;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void init() {
+        m_ui = ScriptedUi();
+        m_host = std::make_unique<FakeHost>(m_format);
+        m_session = std::make_unique<ProfileSession>(m_format, *m_host, m_ui.ui());
+        m_host->session = m_session.get();
+    }
+
+    void cleanup() { QVERIFY(m_ui.scriptDone()); }
+
+    void changeMarkAndSaveAs() {
+        QSignalSpy titles(m_session.get(), &ProfileSession::titleChanged);
+        m_session->createMissingDefaults();
+        QCOMPARE(m_ui.defaults.value(m_format.saveAsFolderKey), QString());
+        QCOMPARE(m_ui.defaults.value(m_format.loadFolderKey), QString());
+        QCOMPARE(m_session->title(), u"Split PDF Documents"_s);
+
+        // Saving an unchanged window does nothing, even without a profile file.
+        QVERIFY(!m_session->save());
+
+        m_host->edit(u"a"_s);
+        m_host->edit(u"b"_s);
+        m_host->edit(u"c"_s);
+        QCOMPARE(m_session->title(), u"Split PDF Documents*"_s);
+        QCOMPARE(titles.count(), 1);
+
+        // Save without a profile opens save-as; cancelling keeps the mark.
+        m_ui.queueSaveFile(std::nullopt);
+        QVERIFY(!m_session->save());
+        QCOMPARE(m_ui.saveRequests.last().proposedName, u"profile.vxs"_s);
+        QCOMPARE(m_ui.saveRequests.last().extension, u"vxs"_s);
+        QCOMPARE(m_ui.saveRequests.last().startFolder, QString());
+        QVERIFY(m_session->isChanged());
+
+        const QString file = path(u"my settings.vxs"_s);
+        m_ui.queueSaveFile(file);
+        m_host->values = FieldValues::defaults(m_format);
+        QVERIFY(m_session->save());
+        QCOMPARE(readAll(file), kDefaultsFile);
+        QCOMPARE(m_session->title(), u"Split PDF Documents - my settings"_s);
+        QCOMPARE(titles.last().first().toString(), m_session->title());
+        QCOMPARE(m_session->currentProfilePath(), file);
+        QCOMPARE(m_ui.defaults.value(m_format.saveAsFolderKey), m_dir.path());
+
+        // The next save-as starts in the remembered folder; a plain save needs no panel.
+        m_host->edit(u"part-[IntervalIndex]"_s);
+        QVERIFY(m_session->save());
+        QVERIFY(readAll(file).endsWith("part-[IntervalIndex]\n"));
+        QCOMPARE(m_session->title(), u"Split PDF Documents - my settings"_s);
+        m_ui.queueSaveFile(std::nullopt);
+        QVERIFY(!m_session->saveAs());
+        QCOMPARE(m_ui.saveRequests.last().startFolder, m_dir.path());
+    }
+
+    void load() {
+        const QString file = path(u"custom.vxs"_s);
+        QVERIFY(writeFile(file, kCustomFile));
+        m_host->edit(u"typed"_s);
+
+        // Unsaved changes: "No" stops before the panel; a cancelled panel changes nothing.
+        m_ui.answer(1, ProfileSession::discardQuestion());
+        QVERIFY(!m_session->load());
+        m_ui.answer(0, ProfileSession::discardQuestion());
+        m_ui.queueOpenFiles(std::nullopt);
+        QVERIFY(!m_session->load());
+        QCOMPARE(m_session->title(), u"Split PDF Documents*"_s);
+        QCOMPARE(m_ui.openRequests.size(), 1);
+        QCOMPARE(m_ui.openRequests.last().extensions, QStringList{u"vxs"_s});
+        QVERIFY(!m_ui.openRequests.last().multiple);
+
+        m_ui.answer(0);
+        m_ui.queueOpenFiles(QStringList{file});
+        QVERIFY(m_session->load());
+        QCOMPARE(m_host->values.state(u"radioConsecutivePageSplit"), 0);
+        QCOMPARE(m_host->values.text(u"textFieldPagesPerInterval"), u"3"_s);
+        QCOMPARE(m_host->values.number(u"stepperPagesPerInterval"), 3.0f);
+        QCOMPARE(m_host->values.text(u"textFieldNames"), u"part-[IntervalStart]"_s);
+        QCOMPARE(m_host->refreshes, 1);
+        QCOMPARE(m_session->title(), u"Split PDF Documents - custom"_s); // no change mark
+        QCOMPARE(m_session->currentProfilePath(), file);
+        QCOMPARE(m_ui.defaults.value(m_format.loadFolderKey), m_dir.path());
+
+        // An unchanged window loads without asking, from the remembered folder.
+        m_ui.queueOpenFiles(std::nullopt);
+        QVERIFY(!m_session->load());
+        QCOMPARE(m_ui.openRequests.last().startFolder, m_dir.path());
+    }
+
+    void malformedFiles_data() {
+        QTest::addColumn<QByteArray>("content"); // "<none>": no file at all
+
+        QTest::newRow("carriage return and line feed")
+            << QByteArray("1\r\n1\r\n1.0\r\n0\r\n[1-4]\r\nx\r\n");
+        QTest::newRow("one value short") << QByteArray("1\n1\n1.0\n0\n[1-4]\n");
+        QTest::newRow("one value more") << QByteArray(kDefaultsFile + "extra\n");
+        QTest::newRow("no last line feed") << kDefaultsFile.chopped(1);
+        QTest::newRow("text where a state belongs") << QByteArray("abc\n1\n1.0\n0\n[1-4]\nx\n");
+        QTest::newRow("number that is not one") << QByteArray("1\n1\nfast\n0\n[1-4]\nx\n");
+        QTest::newRow("invalid UTF-8") << QByteArray("1\n1\n1.0\n0\n\xff\xfe[1-4\n\xc3\n");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("missing file") << QByteArray("<none>");
+    }
+
+    void malformedFiles() {
+        QFETCH(QByteArray, content);
+
+        const QString file = path(u"bad.vxs"_s);
+        QFile::remove(file);
+        if (content != "<none>")
+            QVERIFY(writeFile(file, content));
+        const FieldValues before = m_host->values;
+        m_ui.queueOpenFiles(QStringList{file});
+        QVERIFY(!m_session->load());
+        QCOMPARE(m_ui.alerts, QStringList{u"Could not load profile."_s});
+        QCOMPARE(m_host->applied, 0);
+        QVERIFY(m_host->values == before);
+        QCOMPARE(m_session->title(), u"Split PDF Documents"_s);
+        // The file was chosen before it was read: it stays the current profile file.
+        QCOMPARE(m_session->currentProfilePath(), file);
+    }
+
+    void failedSaveKeepsTheOldFile_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("read-only folder") << u"readonly"_s;
+        QTest::newRow("folder that is a file") << u"notafolder"_s;
+        QTest::newRow("text with a line break") << u"linebreak"_s;
+    }
+
+    void failedSaveKeepsTheOldFile() {
+        QFETCH(QString, where);
+
+        QTemporaryDir dir;
+        QString file = dir.filePath(u"kept.vxs"_s);
+        QVERIFY(writeFile(file, kCustomFile));
+        if (where == u"readonly") {
+            QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+            if (writeFile(dir.filePath(u"probe"_s), "x")) {
+                QFile::setPermissions(dir.path(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                QSKIP("this user can write into read-only folders");
+            }
+        } else if (where == u"notafolder") {
+            file = dir.filePath(u"kept.vxs/inside.vxs"_s);
+        }
+
+        m_ui.queueSaveFile(file);
+        m_host->edit(where == u"linebreak" ? u"first\nsecond"_s : u"new"_s);
+        QVERIFY(!m_session->save());
+        QCOMPARE(m_ui.alerts, QStringList{u"Could not save profile."_s});
+        QCOMPARE(m_session->title(), u"Split PDF Documents*"_s);
+        QCOMPARE(m_session->currentProfilePath(), file);
+        QCOMPARE(readAll(dir.filePath(u"kept.vxs"_s)), kCustomFile);
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // A failed load leaves the chosen file current: the next save writes there.
+    void saveAfterFailedLoadWritesTheChosenFile() {
+        const QString file = path(u"broken.vxs"_s);
+        QVERIFY(writeFile(file, "garbage"));
+        m_ui.queueOpenFiles(QStringList{file});
+        QVERIFY(!m_session->load());
+        m_host->edit(u"x"_s);
+        QVERIFY(m_session->save()); // no panel queued: it must not ask
+        QCOMPARE(m_session->title(), u"Split PDF Documents - broken"_s);
+        QVERIFY(readAll(file).endsWith("\nx\n"));
+    }
+
+    void newProfile() {
+        const QString file = path(u"n.vxs"_s);
+        QVERIFY(writeFile(file, kCustomFile));
+        m_ui.queueOpenFiles(QStringList{file});
+        QVERIFY(m_session->load());
+
+        // Unchanged: no question.
+        QVERIFY(m_session->newProfile());
+        QCOMPARE(m_host->resets, 1);
+        QCOMPARE(m_session->title(), u"Split PDF Documents"_s);
+        QCOMPARE(m_session->currentProfilePath(), QString());
+        QVERIFY(m_host->values == FieldValues::defaults(m_format));
+
+        m_host->edit(u"x"_s);
+        m_ui.answer(1, ProfileSession::discardQuestion());
+        QVERIFY(!m_session->newProfile());
+        QCOMPARE(m_host->resets, 1);
+        m_ui.answer(0, ProfileSession::discardQuestion());
+        QVERIFY(m_session->newProfile());
+        QCOMPARE(m_host->resets, 2);
+        QVERIFY(!m_session->isChanged());
+    }
+
+    void closeAndQuit_data() {
+        QTest::addColumn<bool>("changed");
+        QTest::addColumn<int>("answer"); // ignored when unchanged
+        QTest::addColumn<bool>("allowed");
+
+        QTest::newRow("unchanged") << false << 0 << true;
+        QTest::newRow("changed, Yes") << true << 0 << true;
+        QTest::newRow("changed, No") << true << 1 << false;
+        QTest::newRow("changed, dismissed") << true << -1 << false;
+    }
+
+    void closeAndQuit() {
+        QFETCH(bool, changed);
+        QFETCH(int, answer);
+        QFETCH(bool, allowed);
+
+        if (changed) {
+            m_host->edit(u"x"_s);
+            m_ui.answer(answer, ProfileSession::closeQuestion());
+            m_ui.answer(answer, ProfileSession::quitQuestion());
+        }
+        QCOMPARE(m_session->confirmClose(), allowed);
+        QCOMPARE(m_session->confirmQuit(), allowed);
+        QCOMPARE(m_ui.questions.size(), changed ? 2 : 0);
+        if (changed)
+            QCOMPARE(m_ui.questionButtons.first(), (QStringList{u"Yes"_s, u"No"_s}));
+    }
+
+    void commandLineReadsWhatAWindowWrote() {
+        FieldValues values = FieldValues::defaults(m_format);
+        values.setState(u"radioIntervalSplit", 1);
+        values.setText(u"textFieldPagesIntervals", u"1,[3-4]"_s);
+        const QString file = path(u"cli.vxs"_s);
+        QVERIFY(ProfileSession::writeProfileFile(m_format, file, values));
+        QString error;
+        const auto read = ProfileSession::readProfileFile(m_format, file,
+                                                          FieldValues::defaults(m_format), &error);
+        QVERIFY2(read, qPrintable(error));
+        QVERIFY(*read == values);
+        QVERIFY(!ProfileSession::readProfileFile(m_format, path(u"absent.vxs"_s), values, &error));
+        QVERIFY(!error.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfileSession)
+#include "test_profilesession.moc"
