@@ -213,9 +213,13 @@ void PdfAssembler::takeDocumentInfo(PdfSource &source) {
     QPDFObjectHandle info = source.qpdf().getTrailer().getKey("/Info");
     if (!info.isDictionary())
         return;
-    if (!info.isIndirect())
-        info = source.qpdf().makeIndirectObject(info);
-    m_target.getTrailer().replaceKey("/Info", m_target.copyForeignObject(info));
+    // Only plain values: a damaged trailer may point /Info at the page tree or elsewhere.
+    QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+    for (auto [key, value] : info.ditems()) {
+        if (value.isString() || value.isName() || value.isNumber() || value.isBool())
+            copy.replaceKey(key, value.isIndirect() ? value.shallowCopy() : value);
+    }
+    m_target.getTrailer().replaceKey("/Info", m_target.makeIndirectObject(copy));
 }
 
 void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outlines) {

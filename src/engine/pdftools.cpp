@@ -408,7 +408,9 @@ bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const 
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");
-        if (!info.isDictionary()) {
+        // A damaged trailer may point /Info at the page tree: start a dictionary of its own.
+        if (!info.isDictionary() || info.isPagesObject() || info.isPageObject() ||
+            (info.isIndirect() && info.getObjGen() == pdf.getRoot().getObjGen())) {
             info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
             trailer.replaceKey("/Info", info);
         }
