@@ -353,6 +353,13 @@ private Q_SLOTS:
                     .toString()
                     .startsWith(u"Number of Pages: 1\nFile Size: "));
 
+        // A 3-page file of 6905 bytes.
+        const QString cjk = ventara::test::corpusPdf(QStringLiteral("fonts-cjk-vertical-cid.pdf"));
+        QCOMPARE(list.tooltipText(cjk), u"Number of Pages: 3\nFile Size: 6.7 KB"_s);
+        list.setTooltip(DocumentList::Tooltip::PagesPageSizeAndFileSize);
+        QVERIFY(list.tooltipText(cjk).contains(u"\nPage Size: "_s));
+        QVERIFY(!list.tooltipText(cjk).contains(u"Page Size: 0 x 0"_s));
+
         const DocumentList::AddResult dropped = list.insertDropped(
             0, {ventara::test::corpusPdf(QStringLiteral("UPPERCASE-EXTENSION.PDF"))});
         QCOMPARE(dropped.added, 1);

@@ -156,11 +156,6 @@ private Q_SLOTS:
         const QString c = file(QStringLiteral("c.pdf"));
         list.append({a, b, c});
 
-        QCOMPARE(controller.moveUp(1), 0);
-        QCOMPARE(list.paths(), (QStringList{b, a, c}));
-        QCOMPARE(controller.moveUp(0), -1);
-        QCOMPARE(controller.moveDown(-1), -1);
-
         QVERIFY(controller.openDocument(2));
         QCOMPARE(ui.openedUrls, QList<QUrl>{QUrl::fromLocalFile(c)});
         QVERIFY(!controller.openDocument(3));
@@ -169,7 +164,7 @@ private Q_SLOTS:
 
         QVERIFY(!controller.removeSelected(-1));
         QVERIFY(controller.removeSelected(0));
-        QCOMPARE(list.paths(), (QStringList{a, c}));
+        QCOMPARE(list.paths(), (QStringList{b, c}));
     }
 
     void dropAlertComesAfterTheDrop() {

@@ -41,21 +41,6 @@ private Q_SLOTS:
         QCOMPARE(defaults.value(u"AddPDFCropPath"_s), u"/data"_s);
         QCOMPARE(defaults.value(u"CropPDFDestinationPath"_s), QString());
     }
-
-    void applicationSettingsFile() {
-        // The application's own file lives in the XDG config folder, which the test runner
-        // points into the build folder; never write into a real user's settings.
-        if (qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME"))
-            QSKIP("XDG_CONFIG_HOME is not set");
-        QCoreApplication::setOrganizationName(u"VentaraTest"_s);
-        QCoreApplication::setApplicationName(u"defaults-test"_s);
-        {
-            QSettingsUserDefaults defaults;
-            defaults.setValue(u"MergePDFDestinationPath"_s, u"/out"_s);
-        }
-        QSettingsUserDefaults again;
-        QCOMPARE(again.value(u"MergePDFDestinationPath"_s), u"/out"_s);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestQSettingsUserDefaults)
