@@ -1,0 +1,332 @@
+#include "tools/convert/convertsettings.h"
+
+#include "toolkit/nametemplates.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace ventara::tools::convert {
+
+using toolkit::FieldKind;
+using toolkit::FieldRange;
+using toolkit::FieldSpec;
+
+QString windowTitle() {
+    return QStringLiteral("Convert PDF Documents to Images");
+}
+
+const toolkit::ProfileFormat &profileFormat() {
+    static const toolkit::ProfileFormat format = [] {
+        toolkit::ProfileFormat f;
+        f.baseTitle = windowTitle();
+        f.extension = QStringLiteral("p2i");
+        f.saveAsFolderKey = QStringLiteral("SaveProfileAsDestinationPathPdfToImage");
+        f.loadFolderKey = QStringLiteral("LoadProfileDestinationPathPdfToImage");
+        const auto text = [](QStringView key, const QString &value, const char *description) {
+            return FieldSpec{key.toString(), FieldKind::Text, value, std::nullopt,
+                             QString::fromUtf8(description)};
+        };
+        const auto state = [](QStringView key, int value, const char *description) {
+            return FieldSpec{key.toString(), FieldKind::State, value, std::nullopt,
+                             QString::fromUtf8(description)};
+        };
+        const auto number = [](QStringView key, float value, double minimum, double maximum,
+                               const char *description) {
+            return FieldSpec{key.toString(), FieldKind::Float, value, FieldRange{minimum, maximum},
+                             QString::fromUtf8(description)};
+        };
+        f.fields = {
+            FieldSpec{kImageFormatKey.toString(), FieldKind::Index, 0,
+                      FieldRange{0, engine::imageFormatCount - 1},
+                      QStringLiteral("Image format: 0 JPG, 1 JPEG, 2 JPE, 3 JP2, 4 JPX, 5 PNG, "
+                                     "6 TIFF, 7 TIF, 8 GIF, 9 BMP")},
+            number(kSliderQualityKey, 80.0f, kQualityMinimum, kQualityMaximum,
+                   "The quality slider (follows the quality field)"),
+            text(kQualityKey, QStringLiteral("80"),
+                 "Quality of JPEG and JPEG 2000 images, a whole number from 1 to 100"),
+            state(kMultipageKey, 1,
+                  "Write multipage files when the format is TIFF, TIF or GIF (1 on, 0 off)"),
+            state(kMultipageForEachPdfKey, 1, "One multipage file per document (1 on, 0 off)"),
+            state(kMultipageWithAllKey, 0, "One multipage file for all documents (1 on, 0 off)"),
+            state(kPercentModeKey, 1,
+                  "Size the images by a percentage of the page size (1 on, 0 off)"),
+            text(kPercentKey, QStringLiteral("100"),
+                 "Percentage of the page size, a whole number from 0 to 1000 (100: one pixel "
+                 "per point)"),
+            number(kStepperPercentKey, 100.0f, kPercentMinimum, kPercentMaximum,
+                   "The percentage stepper (follows the percentage field)"),
+            state(kFixedSizeKey, 0,
+                  "Fit the images into a box of width x height pixels (1 on, 0 off)"),
+            text(kWidthKey, QStringLiteral("0"),
+                 "Box width in pixels, a whole number from 0 to 10000"),
+            text(kHeightKey, QStringLiteral("0"),
+                 "Box height in pixels, a whole number from 0 to 10000"),
+            text(kNamesKey, toolkit::kConvertPerPageTemplate.toString(),
+                 "Output file name template: [FileName], [FileIndex], [PageNumber]"),
+            text(kDpiKey, QStringLiteral("72"),
+                 "Resolution stored in the images, a whole number from 1 to 1000000"),
+            number(kStepperDpiKey, 72.0f, kDpiMinimum, kDpiMaximum,
+                   "The resolution stepper (follows the resolution field)"),
+            state(kPageIntervalsCheckKey, 0,
+                  "Convert only the pages of the page intervals (1 on, 0 off)"),
+            text(kPageIntervalsKey, QStringLiteral("[1-3],5,[7-9]"),
+                 "Page intervals: page numbers and ranges such as [1-3], separated by commas"),
+        };
+        f.acceptedValueCounts = {int(f.fields.size())};
+        return f;
+    }();
+    return format;
+}
+
+QString addFolderKey() {
+    return QStringLiteral("AddPDFPdfToImagePath");
+}
+
+QString destinationFolderKey() {
+    return QStringLiteral("PdfToImagePDFDestinationPath");
+}
+
+QStringList userDefaultsKeys() {
+    const toolkit::ProfileFormat &format = profileFormat();
+    return {addFolderKey(), destinationFolderKey(), format.saveAsFolderKey, format.loadFolderKey};
+}
+
+QStringList formatTitles() {
+    QStringList titles;
+    for (int i = 0; i < engine::imageFormatCount; ++i)
+        titles << engine::imageFormatTitle(*engine::imageFormatFromIndex(i));
+    return titles;
+}
+
+OutputMode outputModeFor(int formatIndex, int multipageState, int forEachPdfState) {
+    if (!multipageControlsEnabled(formatIndex) || multipageState != 1)
+        return OutputMode::SingleImages;
+    return forEachPdfState == 1 ? OutputMode::MultipagePerDocument
+                                : OutputMode::MultipageAllDocuments;
+}
+
+QString defaultTemplate(OutputMode mode) {
+    switch (mode) {
+    case OutputMode::SingleImages:
+        return toolkit::kConvertPerPageTemplate.toString();
+    case OutputMode::MultipagePerDocument:
+        return toolkit::kFileNamePlaceholder.toString();
+    case OutputMode::MultipageAllDocuments:
+        return toolkit::kConvertAllDocumentsTemplate.toString();
+    }
+    return toolkit::kConvertPerPageTemplate.toString();
+}
+
+QString switchedTemplate(const QString &names, OutputMode mode, bool namesTextWasChanged) {
+    if (namesTextWasChanged)
+        return names;
+    for (const OutputMode other : {OutputMode::SingleImages, OutputMode::MultipagePerDocument,
+                                   OutputMode::MultipageAllDocuments}) {
+        if (other != mode && names == defaultTemplate(other))
+            return defaultTemplate(mode);
+    }
+    return names;
+}
+
+bool namesTextWasChanged(const QString &names, OutputMode mode) {
+    return names != defaultTemplate(mode);
+}
+
+bool qualityEnabled(int formatIndex) {
+    return formatIndex >= 0 && formatIndex <= 4;
+}
+
+bool multipageControlsEnabled(int formatIndex) {
+    return formatIndex >= 6 && formatIndex <= 8;
+}
+
+float floatValue(QStringView text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text.at(i).isSpace())
+        ++i;
+    const qsizetype start = i;
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
+        ++i;
+    const auto isDigit = [&](qsizetype at) {
+        return at < n && text.at(at) >= u'0' && text.at(at) <= u'9';
+    };
+    qsizetype digits = 0;
+    while (isDigit(i)) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && text.at(i) == u'.') {
+        ++i;
+        while (isDigit(i)) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0.0f;
+    // An exponent counts only when it has digits: "3e" reads as 3.
+    if (i < n && (text.at(i) == u'e' || text.at(i) == u'E')) {
+        qsizetype j = i + 1;
+        if (j < n && (text.at(j) == u'+' || text.at(j) == u'-'))
+            ++j;
+        if (isDigit(j)) {
+            while (isDigit(j))
+                ++j;
+            i = j;
+        }
+    }
+    // The prefix is plain ASCII, so strtof in the C locale reads exactly what was scanned.
+    const QByteArray number = text.mid(start, i - start).toLatin1();
+    return std::strtof(number.constData(), nullptr);
+}
+
+QString qualityTextForSlider(float value) {
+    if (!(value > 1.0f))
+        return QStringLiteral("1");
+    return wholeNumberText(std::floor(double(value)));
+}
+
+QString wholeNumberText(double value) {
+    return QString::asprintf("%.0f", value);
+}
+
+ConvertSettings::ConvertSettings()
+    : fields(toolkit::FieldValues::defaults(profileFormat())) {}
+
+std::optional<engine::ImageFormat> ConvertSettings::format() const {
+    return engine::imageFormatFromIndex(formatIndex());
+}
+
+QString ConvertSettings::extension() const {
+    const std::optional<engine::ImageFormat> f = format();
+    return f ? engine::imageFormatExtension(*f) : QString();
+}
+
+engine::SizeRule ConvertSettings::sizeRule() const {
+    engine::SizeRule rule;
+    rule.mode = percentModeState() == 1 ? engine::SizeRule::Percent : engine::SizeRule::Box;
+    rule.percent = floatValue(percentText());
+    rule.boxWidth = floatValue(widthText());
+    rule.boxHeight = floatValue(heightText());
+    return rule;
+}
+
+int ConvertSettings::dpi() const {
+    const float value = floatValue(dpiText());
+    if (std::isnan(value) || value < float(kDpiMinimum))
+        return kDpiMinimum;
+    if (value > float(kDpiMaximum))
+        return kDpiMaximum;
+    return int(value);
+}
+
+bool ConvertSettings::hasInvalidDimensions() const {
+    const QString zero = QStringLiteral("0");
+    if (percentModeState() == 1)
+        return percentText() == zero;
+    return widthText() == zero || heightText() == zero;
+}
+
+void ConvertSettings::switchTemplate() {
+    fields.setText(kNamesKey, switchedTemplate(names(), outputMode(), namesChanged));
+}
+
+void ConvertSettings::selectImageFormat(int index) {
+    fields.setIndex(kImageFormatKey, index);
+    switchTemplate();
+}
+
+void ConvertSettings::setMultipage(bool on) {
+    fields.setState(kMultipageKey, on ? 1 : 0);
+    switchTemplate();
+}
+
+void ConvertSettings::selectMultipageForEachPdf() {
+    fields.setState(kMultipageForEachPdfKey, 1);
+    fields.setState(kMultipageWithAllKey, 0);
+    switchTemplate();
+}
+
+void ConvertSettings::selectMultipageWithAllTheImages() {
+    fields.setState(kMultipageWithAllKey, 1);
+    fields.setState(kMultipageForEachPdfKey, 0);
+    switchTemplate();
+}
+
+void ConvertSettings::setOutputMode(OutputMode mode) {
+    fields.setState(kMultipageKey, mode == OutputMode::SingleImages ? 0 : 1);
+    if (mode == OutputMode::MultipageAllDocuments) {
+        fields.setState(kMultipageWithAllKey, 1);
+        fields.setState(kMultipageForEachPdfKey, 0);
+    } else if (mode == OutputMode::MultipagePerDocument) {
+        fields.setState(kMultipageForEachPdfKey, 1);
+        fields.setState(kMultipageWithAllKey, 0);
+    }
+    switchTemplate();
+}
+
+void ConvertSettings::selectPercentOfSourcePdf() {
+    fields.setState(kPercentModeKey, 1);
+    fields.setState(kFixedSizeKey, 0);
+}
+
+void ConvertSettings::selectFixedWidthAndHeight() {
+    fields.setState(kFixedSizeKey, 1);
+    fields.setState(kPercentModeKey, 0);
+}
+
+void ConvertSettings::setNames(const QString &names) {
+    fields.setText(kNamesKey, names);
+    namesChanged = namesTextWasChanged(names, outputMode());
+}
+
+namespace {
+// A stepper or slider value held within its limits, as the control holds it.
+float held(float value, double minimum, double maximum) {
+    if (std::isnan(value))
+        return float(minimum);
+    return std::clamp(value, float(minimum), float(maximum));
+}
+} // namespace
+
+void ConvertSettings::setQualityText(const QString &text) {
+    fields.setText(kQualityKey, text);
+    fields.setNumber(kSliderQualityKey, held(floatValue(text), kQualityMinimum, kQualityMaximum));
+}
+
+void ConvertSettings::setSliderQuality(float value) {
+    const float slider = held(value, kQualityMinimum, kQualityMaximum);
+    fields.setNumber(kSliderQualityKey, slider);
+    fields.setText(kQualityKey, qualityTextForSlider(slider));
+}
+
+void ConvertSettings::setPercentText(const QString &text) {
+    fields.setText(kPercentKey, text);
+    fields.setNumber(kStepperPercentKey, held(floatValue(text), kPercentMinimum, kPercentMaximum));
+}
+
+void ConvertSettings::setStepperPercent(float value) {
+    const float stepper = held(value, kPercentMinimum, kPercentMaximum);
+    fields.setNumber(kStepperPercentKey, stepper);
+    fields.setText(kPercentKey, wholeNumberText(stepper));
+}
+
+void ConvertSettings::setDpiText(const QString &text) {
+    fields.setText(kDpiKey, text);
+    fields.setNumber(kStepperDpiKey, held(floatValue(text), kDpiMinimum, kDpiMaximum));
+}
+
+void ConvertSettings::setStepperDpi(float value) {
+    const float stepper = held(value, kDpiMinimum, kDpiMaximum);
+    fields.setNumber(kStepperDpiKey, stepper);
+    fields.setText(kDpiKey, wholeNumberText(stepper));
+}
+
+void ConvertSettings::afterProfileLoad() {
+    namesChanged = namesTextWasChanged(names(), outputMode());
+    switchTemplate();
+}
+
+} // namespace ventara::tools::convert
