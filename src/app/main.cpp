@@ -1,7 +1,51 @@
-#include <QApplication>
+// ventara-gui: the window program. Shows the launcher; `--tool <name>` opens a tool's window
+// at once.
 
-int main(int argc, char *argv[])
-{
+#include "gui/themeicons.h"
+#include "gui/toolcatalog.h"
+#include "gui/viewcontroller.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+using namespace ventara::gui;
+
+int main(int argc, char *argv[]) {
+    // The user defaults live in $XDG_CONFIG_HOME/Ventara/Ventara.conf.
+    QCoreApplication::setOrganizationName(QStringLiteral("Ventara"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ventara"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VENTARA_VERSION));
     QApplication app(argc, argv);
-    return 0;
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Ventara"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("ventara"));
+    QApplication::setWindowIcon(applicationIcon());
+
+    QStringList tools;
+    for (const ToolEntry &tool : toolCatalog())
+        tools << tool.id;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Batch tools for PDF documents."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption toolOption(QStringLiteral("tool"),
+                                        QStringLiteral("Open the window of <name> at start: ") +
+                                            tools.join(QStringLiteral(", ")) + u'.',
+                                        QStringLiteral("name"));
+    parser.addOption(toolOption);
+    parser.process(app);
+
+    ViewController launcher;
+    QObject::connect(&launcher, &ViewController::quitRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    launcher.show();
+    if (parser.isSet(toolOption)) {
+        const QString tool = parser.value(toolOption);
+        if (!findTool(tool)) {
+            qWarning("Unknown tool \"%s\"; the tools are: %s", qUtf8Printable(tool),
+                     qUtf8Printable(tools.join(QStringLiteral(", "))));
+            return 2;
+        }
+        launcher.openTool(tool);
+    }
+    return app.exec();
 }

@@ -1,0 +1,38 @@
+#include "toolcatalog.h"
+
+#include "merge/mergepanel.h"
+#include "properties/propertiespanel.h"
+#include "split/splitpanel.h"
+
+namespace ventara::gui {
+
+const QList<ToolEntry> &toolCatalog() {
+    static const QList<ToolEntry> tools{
+        {QStringLiteral("merge"), QStringLiteral("&Merge"),
+         QStringLiteral("Join documents into one PDF"), QStringLiteral("document-new"),
+         QStringLiteral("buttonOpenMerge"), QStringLiteral("merge.html"),
+         QStringLiteral("How to Merge PDF Documents"), QStringLiteral("OnHowToMergePDFDocuments"),
+         createMergeWindow},
+        {QStringLiteral("split"), QStringLiteral("&Split"),
+         QStringLiteral("Cut documents into smaller PDFs"), QStringLiteral("edit-cut"),
+         QStringLiteral("buttonOpenSplit"), QStringLiteral("split.html"),
+         QStringLiteral("How to Split PDF Documents"), QStringLiteral("OnHowToSplitPDFDocuments"),
+         createSplitWindow},
+        {QStringLiteral("properties"), QStringLiteral("&Edit Properties"),
+         QStringLiteral("Set title, author, subject and keywords"),
+         QStringLiteral("document-properties"), QStringLiteral("buttonOpenProperties"),
+         QStringLiteral("properties.html"), QStringLiteral("How to Edit PDF Properties"),
+         QStringLiteral("OnHowToEditPDFProperties"), createPropertiesWindow},
+    };
+    return tools;
+}
+
+const ToolEntry *findTool(const QString &id) {
+    for (const ToolEntry &tool : toolCatalog()) {
+        if (tool.id == id)
+            return &tool;
+    }
+    return nullptr;
+}
+
+} // namespace ventara::gui
