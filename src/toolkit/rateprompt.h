@@ -27,6 +27,7 @@ public:
     bool shownInThisWindow() const { return m_shown; }
 
     QUrl reviewPage() const { return m_reviewPage; }
+    void setReviewPage(const QUrl &page) { m_reviewPage = page; }
 
     static QString key();
     static QString questionText();

@@ -66,7 +66,8 @@ private Q_SLOTS:
         ui.defaults.setValue(u"ShowRateMessage"_s, u"Yes"_s);
         ui.defaults.writes.clear();
         const QUrl page(u"https://example.org/rate"_s);
-        RatePrompt prompt(page);
+        RatePrompt prompt;
+        prompt.setReviewPage(page);
         ui.answer(button);
         QVERIFY(prompt.afterSuccessfulRun(ui.ui()));
         QCOMPARE(ui.defaults.value(u"ShowRateMessage"_s), stored);
