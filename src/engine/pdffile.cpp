@@ -15,18 +15,27 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cstdio>
+#include <string>
 
 namespace ventara::engine {
 
 namespace {
 
+// Warnings of a document being opened on this thread are held here until it is known
+// whether it opens.
+thread_local std::string *t_heldWarnings = nullptr;
+thread_local int t_quietScopes = 0;
+
 // One logger for every document: qpdf's warnings and errors go to the standard error
 // output (never to the standard output), its informational messages nowhere. The
-// pipelines keep no state, so sharing them between threads is safe.
+// pipelines keep no state of their own (only the thread's), so sharing them is safe.
 std::shared_ptr<QPDFLogger> diagnosticsLogger() {
     static const std::shared_ptr<QPDFLogger> logger = [] {
         auto toStderr = [](unsigned char const *data, size_t length) {
-            std::fwrite(data, 1, length, stderr);
+            if (t_heldWarnings)
+                t_heldWarnings->append(reinterpret_cast<const char *>(data), length);
+            else if (t_quietScopes == 0)
+                std::fwrite(data, 1, length, stderr);
         };
         auto result = QPDFLogger::create();
         result->setInfo(std::make_shared<Pl_Discard>());
@@ -67,6 +76,11 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
     std::unique_ptr<PdfFile> result(new PdfFile);
     result->m_bytes = bytes;
     result->m_description = description;
+    std::string warnings;
+    struct HoldWarnings {
+        explicit HoldWarnings(std::string *buffer) { t_heldWarnings = buffer; }
+        ~HoldWarnings() { t_heldWarnings = nullptr; }
+    } hold(&warnings);
     try {
         result->m_qpdf = std::make_unique<QPDF>();
         result->m_qpdf->setLogger(diagnosticsLogger());
@@ -84,6 +98,9 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
         report(status, error, Status::Unreadable, QString::fromUtf8(e.what()));
         return nullptr;
     }
+    t_heldWarnings = nullptr;
+    if (t_quietScopes == 0)
+        std::fwrite(warnings.data(), 1, warnings.size(), stderr);
     report(status, error, Status::Opened, {});
     return result;
 }
@@ -129,6 +146,10 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
         return written;
     });
 }
+
+QuietPdfWarnings::QuietPdfWarnings() { ++t_quietScopes; }
+
+QuietPdfWarnings::~QuietPdfWarnings() { --t_quietScopes; }
 
 void logPdfProblem(const QString &message) {
     const QByteArray line = QByteArrayLiteral("ventara: ") + message.toUtf8() + '\n';

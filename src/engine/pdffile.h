@@ -14,7 +14,8 @@ namespace ventara::engine {
 // The whole file is read at once, so qpdf never seeks in the file again, the file may be
 // replaced while the document is open (an input that is also an output), and stream data
 // stays available until the object is destroyed. qpdf's warnings about damaged files go to
-// the standard error output; recovered files open normally. Not thread-safe: use one
+// the standard error output, those of a file that cannot be opened are dropped (the
+// result says it all); recovered files open normally. Not thread-safe: use one
 // object per thread (different objects may be used on different threads at once).
 class PdfFile {
 public:
@@ -73,6 +74,18 @@ enum class PdfWriteMode {
 // the header version. Never throws.
 bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
               const std::string &minimumVersion = {}, int extensionLevel = 0);
+
+// While an object of this class lives, qpdf's warnings about damaged files opened on the
+// current thread are not shown: for callers that open one file several times and have let
+// its warnings through once. Scopes may nest.
+class QuietPdfWarnings
+{
+public:
+    QuietPdfWarnings();
+    ~QuietPdfWarnings();
+    QuietPdfWarnings(const QuietPdfWarnings &) = delete;
+    QuietPdfWarnings &operator=(const QuietPdfWarnings &) = delete;
+};
 
 // Prints one diagnostic line ("ventara: " + message) on the standard error output.
 // Thread-safe.
