@@ -3,7 +3,8 @@
 namespace ventara::cli {
 
 const QList<Command> &commands() {
-    static const QList<Command> table = {infoCommand()};
+    static const QList<Command> table = {infoCommand(), splitCommand(), mergeCommand(),
+                                         propertiesCommand()};
     return table;
 }
 

@@ -53,5 +53,8 @@ bool wantsHelp(const QStringList &arguments);
 
 // The commands themselves, one file each; commands() lists them.
 Command infoCommand();
+Command splitCommand();      // splitcommand.cpp
+Command mergeCommand();      // mergecommand.cpp
+Command propertiesCommand(); // propertiescommand.cpp
 
 } // namespace ventara::cli

@@ -1,0 +1,348 @@
+#include "cli/toolcommand.h"
+
+#include "engine/pdftools.h"
+#include "toolkit/batchrunner.h"
+#include "toolkit/documentlist.h"
+#include "toolkit/executor.h"
+#include "toolkit/profilecodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace ventara::cli {
+
+namespace {
+
+const QString profileOption = QStringLiteral("profile");
+const QString overwriteOption = QStringLiteral("overwrite");
+
+const ToolOption *findOption(const ToolCommandSpec &spec, QStringView name, bool isShort) {
+    for (const ToolOption &option : spec.options) {
+        if (isShort ? (!option.shortName.isNull() && name.size() == 1 &&
+                       name.front() == option.shortName)
+                    : option.name == name)
+            return &option;
+    }
+    return nullptr;
+}
+
+const toolkit::FieldSpec *findField(const ToolCommandSpec &spec, const QString &key) {
+    if (!spec.profile || key.isEmpty())
+        return nullptr;
+    const int index = spec.profile->indexOf(key);
+    return index < 0 ? nullptr : &spec.profile->fields.at(index);
+}
+
+QString kindName(toolkit::FieldKind kind) {
+    switch (kind) {
+    case toolkit::FieldKind::State:
+        return QStringLiteral("0 or 1");
+    case toolkit::FieldKind::Index:
+        return QStringLiteral("index");
+    case toolkit::FieldKind::Float:
+    case toolkit::FieldKind::Double:
+        return QStringLiteral("number");
+    case toolkit::FieldKind::Text:
+        return QStringLiteral("text");
+    }
+    return {};
+}
+
+// "  --every N                Pages per ..." with long option texts on a line of their own.
+void writeHelpLine(QTextStream &out, const QString &left, const QString &text) {
+    constexpr int column = 28;
+    out << "  " << left;
+    if (left.size() + 2 < column - 1)
+        out << QString(column - 2 - left.size(), u' ');
+    else
+        out << '\n' << QString(column, u' ');
+    out << text << '\n';
+}
+
+// Reports the outputs the overwrite pass declined, once each, by wrapping the tool's job.
+class SkipRecordingJob : public toolkit::BatchJob {
+public:
+    SkipRecordingJob(std::shared_ptr<toolkit::BatchJob> job, QStringList *skipped)
+        : m_job(std::move(job))
+        , m_skipped(skipped) {}
+
+    toolkit::RunPlan plan() override { return m_job->plan(); }
+
+    bool processStep(toolkit::StepContext &context) override {
+        const bool ok = m_job->processStep(context);
+        for (int k = 0; k < context.outputs().size(); ++k) {
+            if (!context.shouldWrite(k) && !m_skipped->contains(context.outputs().at(k)))
+                m_skipped->append(context.outputs().at(k));
+        }
+        return ok;
+    }
+
+    void finished(const toolkit::RunSummary &summary) override { m_job->finished(summary); }
+
+private:
+    std::shared_ptr<toolkit::BatchJob> m_job;
+    QStringList *m_skipped;
+};
+
+class SkipRecordingTool : public toolkit::BatchTool {
+public:
+    explicit SkipRecordingTool(toolkit::BatchTool &tool)
+        : m_tool(tool) {}
+
+    toolkit::RunTexts runTexts() const override { return m_tool.runTexts(); }
+    std::optional<QString> outputFolder() const override { return m_tool.outputFolder(); }
+    bool checkSettings(const toolkit::UserInterface &ui) override {
+        return m_tool.checkSettings(ui);
+    }
+    std::shared_ptr<toolkit::BatchJob> createJob(const QStringList &documents) override {
+        std::shared_ptr<toolkit::BatchJob> job = m_tool.createJob(documents);
+        return job ? std::make_shared<SkipRecordingJob>(job, &skipped) : job;
+    }
+
+    QStringList skipped;
+
+private:
+    toolkit::BatchTool &m_tool;
+};
+
+// The reason a file cannot be processed, or an empty text when it can.
+QString inputProblem(const QString &path) {
+    using engine::PDFTools;
+    switch (PDFTools::CheckPdf(path)) {
+    case PDFTools::PdfStatus::Readable:
+        return {};
+    case PDFTools::PdfStatus::Unreadable:
+        return QFileInfo::exists(path) ? QStringLiteral("not a PDF file, or damaged beyond repair")
+                                       : QStringLiteral("no such file");
+    case PDFTools::PdfStatus::NeedsPassword:
+        return QStringLiteral("the document is protected by a password");
+    case PDFTools::PdfStatus::Encrypted:
+        return QStringLiteral("the document is encrypted");
+    }
+    return QStringLiteral("cannot be read");
+}
+
+} // namespace
+
+std::optional<ToolArguments> ToolArguments::parse(const ToolCommandSpec &spec,
+                                                  const QStringList &arguments, QString *problem) {
+    ToolArguments result;
+    bool options = true;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!options || argument.size() < 2 || !argument.startsWith(u'-')) {
+            result.files << argument;
+            continue;
+        }
+        if (argument == u"--") {
+            options = false;
+            continue;
+        }
+        if (argument == u"-h" || argument == u"--help") {
+            result.helpRequested = true;
+            continue;
+        }
+        const bool isLong = argument.startsWith(u"--");
+        QString name = argument.mid(isLong ? 2 : 1);
+        std::optional<QString> value;
+        if (isLong) {
+            if (const qsizetype equals = name.indexOf(u'='); equals >= 0) {
+                value = name.mid(equals + 1);
+                name.truncate(equals);
+            }
+        } else if (name.size() > 1) { // "-oFOLDER"
+            value = name.mid(1);
+            name.truncate(1);
+        }
+
+        QString key;
+        if (isLong && (name == profileOption ? spec.profile != nullptr : name == overwriteOption)) {
+            key = name;
+        } else if (const ToolOption *option = findOption(spec, name, !isLong)) {
+            key = option->name;
+        } else {
+            *problem = QStringLiteral("unknown option ") + argument;
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 >= arguments.size()) {
+                *problem =
+                    QStringLiteral("the option ") + argument + QStringLiteral(" needs a value");
+                return std::nullopt;
+            }
+            value = arguments.at(++i);
+        }
+
+        if (key == profileOption) {
+            result.profilePath = *value;
+        } else if (key == overwriteOption) {
+            if (*value == u"yes") {
+                result.overwrite = OverwritePolicy::Yes;
+            } else if (*value == u"no") {
+                result.overwrite = OverwritePolicy::No;
+            } else if (*value == u"ask") {
+                result.overwrite = OverwritePolicy::Ask;
+            } else {
+                *problem = QStringLiteral("--overwrite takes yes, no or ask, not ") + *value;
+                return std::nullopt;
+            }
+        } else {
+            result.m_values.insert(key, *value);
+        }
+    }
+    return result;
+}
+
+OverwritePolicy ToolArguments::overwritePolicy() const {
+    if (overwrite)
+        return *overwrite;
+    return isatty(STDIN_FILENO) && isatty(STDERR_FILENO) ? OverwritePolicy::Ask
+                                                         : OverwritePolicy::No;
+}
+
+Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &),
+                    void (*help)(QTextStream &)) {
+    return Command{spec.name, spec.synopsis, spec.summary, run, help};
+}
+
+void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {
+    out << "Usage: ventara " << spec.name << ' ' << spec.synopsis << "\n\n"
+        << spec.description << "\n\nOptions:\n";
+    for (const ToolOption &option : spec.options) {
+        QString left = option.shortName.isNull()
+                           ? QString()
+                           : QStringLiteral("-") + option.shortName + QStringLiteral(", ");
+        left += QStringLiteral("--") + option.name + u' ' + option.valueName;
+        const toolkit::FieldSpec *field = findField(spec, option.fieldKey);
+        QString text = option.help.isEmpty() && field ? field->description : option.help;
+        if (field)
+            text += QStringLiteral(" (default: ") + toolkit::formatFieldValue(field->defaultValue) +
+                    u')';
+        writeHelpLine(out, left, text);
+    }
+    if (spec.profile) {
+        writeHelpLine(out, QStringLiteral("--profile FILE"),
+                      QStringLiteral("Start from the settings of a profile file (.") +
+                          spec.profile->extension +
+                          QStringLiteral(") saved in the window; options given here override it"));
+    }
+    writeHelpLine(out, QStringLiteral("--overwrite yes|no|ask"),
+                  QStringLiteral("What to do with output files that already exist (default: ask "
+                                 "on a terminal, no otherwise; kept files are listed)"));
+    writeHelpLine(out, QStringLiteral("-h, --help"), QStringLiteral("Show this help"));
+
+    if (spec.profile) {
+        out << "\nProfile file (." << spec.profile->extension
+            << "): one value per line, in this order, as the \"" << spec.profile->baseTitle
+            << "\" window saves it:\n";
+        for (int i = 0; i < spec.profile->fields.size(); ++i) {
+            const toolkit::FieldSpec &field = spec.profile->fields.at(i);
+            out << "  " << (i + 1) << ". " << field.key << " (" << kindName(field.kind)
+                << ", default " << toolkit::formatFieldValue(field.defaultValue)
+                << "): " << field.description << '\n';
+        }
+    }
+    out << "\nExit status: 0 when every document succeeded, 1 when any failed, 2 for a usage "
+           "error"
+        << (spec.profile ? " or an unreadable profile" : "") << ".\n";
+}
+
+int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem) {
+    reportError(io, spec.name + QStringLiteral(": ") + problem);
+    io.err << "Usage: ventara " << spec.name << ' ' << spec.synopsis << '\n'
+           << "Run 'ventara " << spec.name << " --help' for more." << Qt::endl;
+    return ExitUsage;
+}
+
+bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::FieldValues &values,
+                 CommandIo &io) {
+    QString reason;
+    QFile file(path);
+    if (!spec.profile) {
+        reason = QStringLiteral("this command has no profiles");
+    } else if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        reason = file.exists() ? QStringLiteral("cannot be read") : QStringLiteral("no such file");
+    } else if (file.size() > toolkit::kMaxProfileSize) {
+        reason = QStringLiteral("too large");
+    } else {
+        const QByteArray bytes = file.readAll();
+        if (const auto read = toolkit::decodeProfile(*spec.profile, bytes, values, &reason)) {
+            values = *read;
+            return true;
+        }
+    }
+    reportError(io, spec.name + QStringLiteral(": ") + path +
+                        QStringLiteral(": could not load profile (") + reason + u')');
+    return false;
+}
+
+int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
+                   OverwritePolicy policy, CommandIo &io) {
+    // The checks of the document list, once per file; the list then asks these answers.
+    QSet<QString> accepted;
+    QStringList documents;
+    bool inputsFailed = false;
+    for (const QString &file : files) {
+        const QString path = QFileInfo(file).absoluteFilePath();
+        if (accepted.contains(path)) {
+            reportError(io, spec.name + QStringLiteral(": ") + file +
+                                QStringLiteral(": given more than once, used once"));
+            continue;
+        }
+        const QString problem = inputProblem(path);
+        if (!problem.isEmpty()) {
+            reportError(io,
+                        spec.name + QStringLiteral(": ") + file + QStringLiteral(": ") + problem);
+            inputsFailed = true;
+            continue;
+        }
+        accepted.insert(path);
+        documents << path;
+    }
+    if (documents.isEmpty())
+        return ExitFailure;
+
+    toolkit::DocumentInspector inspector = toolkit::DocumentInspector::pdfEngine();
+    inspector.isAcceptable = [&accepted](const QString &path) {
+        return accepted.contains(path);
+    };
+    toolkit::DocumentList list(inspector);
+    list.append(documents);
+
+    QTextStream in(stdin);
+    TerminalUi terminal(spec.name, policy, in, io.out, io.err);
+    terminal.setSuccessText(tool.runTexts().success);
+    toolkit::BatchRunner runner(terminal.ui());
+    runner.setExecutor(toolkit::inlineExecutor());
+    runner.setRatePromptEnabled(false);
+
+    if (isatty(STDERR_FILENO)) {
+        auto shown = std::make_shared<bool>(false);
+        QObject::connect(&runner, &toolkit::BatchRunner::progressChanged, &runner,
+                         [&io, shown, name = spec.name](double percent) {
+                             if (percent <= 0 && *shown) {
+                                 io.err << "\r\033[K" << Qt::flush;
+                                 *shown = false;
+                             } else if (percent > 0) {
+                                 io.err << "\rventara " << name << ": " << qRound(percent) << '%'
+                                        << Qt::flush;
+                                 *shown = true;
+                             }
+                         });
+    }
+
+    SkipRecordingTool recording(tool);
+    if (!runner.run(recording, list))
+        return ExitFailure;
+    for (const QString &path : std::as_const(recording.skipped))
+        reportError(io, spec.name + QStringLiteral(": kept existing file ") + path);
+    const bool succeeded = runner.lastSummary().succeeded();
+    return succeeded && !inputsFailed ? ExitSuccess : ExitFailure;
+}
+
+} // namespace ventara::cli

@@ -1,0 +1,104 @@
+#pragma once
+
+// The pieces every tool command of `ventara` shares (split, merge, properties, and later
+// convert, crop and watermark), written once: option parsing, the common options
+// --profile, --overwrite and -h/--help, help generated from the tool's field table, the
+// input checks, and the run itself through the toolkit's BatchRunner with an inline
+// executor and the terminal's answers. A tool command only maps its own options onto the
+// tool's settings value and hands the tool to runToolCommand().
+
+#include "cli/command.h"
+#include "cli/terminalui.h"
+#include "toolkit/batchjob.h"
+#include "toolkit/fieldtable.h"
+
+#include <QChar>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <optional>
+
+namespace ventara::cli {
+
+// One option of a tool command. Every tool option takes a value ("--every 4",
+// "--every=4", "-o out").
+struct ToolOption {
+    QString name;      // long name without the dashes, e.g. "every"
+    QChar shortName;   // e.g. 'o'; null when there is none
+    QString valueName; // e.g. "N", shown in the help
+    QString help;      // what it does; the field's description when empty
+    QString fieldKey;  // the profile field the option sets, whose default the help shows
+};
+
+// A tool command: its usage and options, and the profile format that --profile reads
+// (none for tools without profiles).
+struct ToolCommandSpec {
+    QString name;        // e.g. "split"
+    QString synopsis;    // the arguments, for the usage line
+    QString summary;     // one line, for `ventara --help`
+    QString description; // what the command does, for its own help
+    const toolkit::ProfileFormat *profile = nullptr;
+    QList<ToolOption> options;
+};
+
+// The parsed arguments of a tool command. Options may come before, between or after the
+// files; "--" ends the options; an option given twice takes its last value.
+class ToolArguments {
+public:
+    // std::nullopt, with `problem` set, for an unknown option, a missing value or a bad
+    // --overwrite value.
+    static std::optional<ToolArguments> parse(const ToolCommandSpec &spec,
+                                              const QStringList &arguments, QString *problem);
+
+    bool helpRequested = false;
+    QStringList files;
+    QString profilePath;                      // --profile; empty when not given
+    std::optional<OverwritePolicy> overwrite; // --overwrite yes|no|ask as given
+
+    bool has(const QString &option) const { return m_values.contains(option); }
+    QString value(const QString &option) const { return m_values.value(option); }
+
+    // The --overwrite policy, or when none was given: ask when the standard input and the
+    // standard error are both terminals, else no.
+    OverwritePolicy overwritePolicy() const;
+
+private:
+    QHash<QString, QString> m_values; // long option name -> value
+};
+
+// The entry of the command table for a tool command.
+Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &),
+                    void (*help)(QTextStream &));
+
+// Writes the command's help: usage, summary, the tool's options and the common ones with
+// their descriptions and defaults (from the field table), the profile's fields in file
+// order, and the exit statuses.
+void printToolHelp(const ToolCommandSpec &spec, QTextStream &out);
+
+// "ventara: <command>: <problem>" and the usage line on the standard error; returns
+// ExitUsage.
+int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem);
+
+// Reads the profile file at `path` into `values` (built from `format`), as a window loads
+// it. On failure reports "ventara: <command>: <path>: could not load profile (<reason>)"
+// and returns false, leaving `values` as it was.
+bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::FieldValues &values,
+                 CommandIo &io);
+
+// Runs `tool` over `files` and returns the exit status:
+//  1. each file is checked as a document list checks it: a missing file, a file that is not
+//     a PDF or is damaged beyond repair, and an encrypted file each give an error line
+//     naming the file and are left out (a file given twice is used once);
+//  2. the remaining files run through the BatchRunner on this thread, the overwrite
+//     question answered by `policy`; progress goes to the standard error when it is a
+//     terminal; outputs that already existed and were kept are listed on the standard
+//     error; the result is printed (success on the standard output);
+//  3. ExitSuccess when every file passed its check and the run succeeded, ExitFailure
+//     otherwise (a failed check, a failed document or output, an abandoned run).
+int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
+                   OverwritePolicy policy, CommandIo &io);
+
+} // namespace ventara::cli
