@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <condition_variable>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -51,6 +54,26 @@ struct Output {
     QSize canvas;
     qint64 totalPixels = 0;
 };
+
+// Page images are tens of megabytes each. glibc maps blocks that large afresh for every page
+// and trims the heap eagerly, so every page paid for page faults on new memory: about a fifth
+// of the CPU time of a 400 percent run. Blocks up to 32 MB (an A4 page at 4 pixels per point)
+// now come from the heap and are reused; each run ends by giving free memory back.
+void tuneAllocatorForPageImages() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+    });
+#endif
+}
+
+void releaseFreeMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 class Pipeline {
 public:
@@ -294,7 +317,10 @@ private:
 
 ConversionResult convertPagesToImages(const ConversionJob &job,
                                       const ConversionProgress &progress) {
-    return Pipeline(job, progress).run();
+    tuneAllocatorForPageImages();
+    ConversionResult result = Pipeline(job, progress).run();
+    releaseFreeMemory();
+    return result;
 }
 
 } // namespace ventara::engine

@@ -110,6 +110,10 @@ using ConversionProgress = std::function<void(const ConversionPageResult &page, 
 // not a PDF, password) or lacks the page, when its output size is zero in either direction,
 // or when it cannot be rendered or encoded. A multipage output to which no page could be added
 // is not written and fails. Blocks until done; safe to call from any thread.
+//
+// With glibc, the first call sets the process's allocator to serve blocks up to 32 MB from
+// its heap and to trim only beyond 1 GB of free memory (much less work per page image), and
+// every call ends by returning free memory to the system.
 ConversionResult convertPagesToImages(const ConversionJob &job,
                                       const ConversionProgress &progress = {});
 

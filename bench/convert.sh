@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Pages-to-images benchmark: Ventara against pdftoppm, pdftocairo, mutool draw and Ghostscript.
+# See bench/README.md ("Conversion"). Usage: bash bench/convert.sh
+#
+# Environment: RUNS (runs per cell, default 3), BENCH_DIR (inputs and scratch, default
+# build/bench-convert), BUILD_DIR (build folder, default build/bench), JOBS (build jobs,
+# default 2), ONLY (run only the rows whose "input/setting" matches this regular expression).
+set -euo pipefail
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+runs="${RUNS:-3}"
+bench_dir="${BENCH_DIR:-$repo/build/bench-convert}"
+build_dir="${BUILD_DIR:-$repo/build/bench}"
+only="${ONLY:-.}"
+inputs="$bench_dir/inputs"
+scratch="$bench_dir/out"
+
+need() {
+    command -v "$1" >/dev/null 2>&1 || { echo "convert.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
+}
+for tool in cmake ninja gs qpdf pdftoppm pdftocairo mutool; do need "$tool"; done
+# ImageMagick's own convert, not another program of that name earlier in PATH.
+magick_convert=/usr/bin/convert
+[ -x "$magick_convert" ] || magick_convert="$(command -v convert || true)"
+[ -n "$magick_convert" ] || { echo "convert.sh: ImageMagick is missing" >&2; exit 1; }
+
+# --- Build the converter and the measuring helper ----------------------------------------
+cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara-convert-bench ventara-bench-measure \
+      >/dev/null
+measure="$build_dir/bin/ventara-bench-measure"
+# The command line is used once it has a convert command; the driver stands in until then.
+if cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara >/dev/null 2>&1 &&
+    "$build_dir/bin/ventara" convert --help 2>&1 | grep -q -- '--format'; then
+    ours=("$build_dir/bin/ventara" convert)
+    ours_name="ventara convert"
+else
+    ours=("$build_dir/bin/ventara-convert-bench")
+    ours_name="ventara-convert-bench (pipeline driver)"
+fi
+
+# --- Inputs, generated once ---------------------------------------------------------------
+make_inputs() {
+    local work="$inputs/work"
+    mkdir -p "$work"
+    # 30 text-heavy A4 pages: two columns of 8.5 pt words in five fonts.
+    cat > "$work/text.ps" <<'PS'
+%!PS
+/words [(lorem) (ipsum) (dolor) (sit) (amet) (consectetur) (adipiscing) (elit) (sed) (do)
+  (eiusmod) (tempor) (incididunt) (ut) (labore) (et) (dolore) (magna) (aliqua) (enim) (ad)
+  (minim) (veniam) (quis) (nostrud) (exercitation) (ullamco) (laboris) (nisi) (aliquip) (ex)
+  (ea) (commodo) (consequat)] def
+/fonts [/Times-Roman /Helvetica /Courier /Palatino-Roman /NewCenturySchlbk-Roman] def
+/seed 12345 def
+/rnd { /seed seed 1103515245 mul 12345 add 2147483647 and def seed } def
+1 1 30 {
+  /pg exch def
+  << /PageSize [595 842] >> setpagedevice
+  fonts pg 5 mod get findfont 14 scalefont setfont
+  50 800 moveto (Chapter ) show pg 10 string cvs show
+  fonts pg 1 add 5 mod get findfont 8.5 scalefont setfont
+  0 1 1 {
+    /col exch def
+    /y 780 def
+    { y 40 lt { exit } if
+      50 col 255 mul add y moveto
+      { currentpoint pop 50 col 255 mul add 235 add gt { exit } if
+        words rnd words length mod get show ( ) show } loop
+      /y y 10 sub def } loop
+  } for
+  showpage
+} for
+PS
+    gs -q -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -o "$inputs/text-30p.pdf" "$work/text.ps"
+
+    # 30 mixed pages: photos of 6.6 megapixels (full page, half page, beside vector art),
+    # portrait and landscape pages, and pages turned by 90, 180 and 270 degrees.
+    "$magick_convert" -seed 7 -size 3000x2200 plasma:fractal -quality 90 "$work/img1.jpg"
+    "$magick_convert" -seed 3 -size 2400x3200 plasma:red-blue -quality 90 "$work/img2.jpg"
+    "$magick_convert" -seed 11 -size 3000x2200 plasma:green-yellow -quality 90 "$work/img3.jpg"
+    "$magick_convert" -seed 5 -size 2400x3200 plasma:fractal -quality 90 "$work/img4.jpg"
+    cat > "$work/mixed.ps" <<PS
+%!PS
+/imgs [ [($work/img1.jpg) 3000 2200] [($work/img2.jpg) 2400 3200]
+        [($work/img3.jpg) 3000 2200] [($work/img4.jpg) 2400 3200] ] def
+PS
+    cat >> "$work/mixed.ps" <<'PS'
+/drawimg { % [name w h] x y sx sy
+  gsave 4 2 roll translate scale
+  aload pop /ih exch def /iw exch def /fn exch def
+  /DeviceRGB setcolorspace
+  << /ImageType 1 /Width iw /Height ih /BitsPerComponent 8 /Decode [0 1 0 1 0 1]
+     /ImageMatrix [iw 0 0 ih neg 0 ih] /DataSource fn (r) file /DCTDecode filter >> image
+  grestore } def
+1 1 30 {
+  /pg exch def
+  pg 3 mod 2 eq { << /PageSize [842 595] >> } { << /PageSize [595 842] >> } ifelse setpagedevice
+  /Helvetica findfont 18 scalefont setfont
+  pg 3 mod 0 eq { imgs pg 4 mod get 20 20 555 802 drawimg } if
+  pg 3 mod 1 eq {
+    50 790 moveto (Figure ) show pg 10 string cvs show
+    imgs pg 4 mod get 50 380 495 380 drawimg
+    /Times-Roman findfont 10 scalefont setfont
+    0 1 30 { /i exch def 50 350 i 10 mul sub moveto
+      (The quick brown fox jumps over the lazy dog; pack my box with five dozen liquor jugs.) show } for
+  } if
+  pg 3 mod 2 eq {
+    imgs pg 4 mod get 30 30 500 535 drawimg
+    0 1 40 { /i exch def i 40 div 0.5 1 sethsbcolor newpath 680 300 moveto
+      680 300 200 i 9 mul dup 30 add arc closepath fill } for
+    0 setgray 560 560 moveto (Landscape ) show pg 10 string cvs show
+  } if
+  showpage
+} for
+PS
+    gs -q -dNOPAUSE -dBATCH -dNOSAFER -sDEVICE=pdfwrite -o "$work/mixed.pdf" "$work/mixed.ps"
+    qpdf "$work/mixed.pdf" --rotate=+90:4,10,16,22,28 --rotate=+270:7,19 --rotate=180:13 \
+         -- "$inputs/mixed-30p.pdf"
+    rm -rf "$work"
+}
+if [ ! -s "$inputs/text-30p.pdf" ] || [ ! -s "$inputs/mixed-30p.pdf" ]; then
+    echo "Generating the inputs in $inputs ..."
+    make_inputs
+fi
+
+# --- Measuring --------------------------------------------------------------------------------
+# run_cell TOOL COMMAND...: runs COMMAND $runs times into an empty $scratch and prints
+# "median_seconds peak_kb" (the peak is the largest of the runs), or "failed".
+run_cell() {
+    local times=() peak=0 line seconds kb status
+    for ((i = 0; i < runs; i++)); do
+        rm -rf "$scratch" && mkdir -p "$scratch"
+        line="$("$measure" "$@")"
+        read -r seconds kb status <<<"$line"
+        if [ "$status" != 0 ]; then echo failed; return; fi
+        times+=("$seconds")
+        [ "$kb" -gt "$peak" ] && peak="$kb"
+    done
+    rm -rf "$scratch"
+    printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}')" "$peak"
+}
+
+pages_of() { pdfinfo "$1" | awk '/^Pages:/ {print $2}'; }
+
+results="$bench_dir/results.txt"
+mkdir -p "$bench_dir"
+: > "$results"
+printf '%-10s %-14s %-30s %9s %9s %9s %s\n' input setting tool "median s" "pages/s" "peak MB" \
+       "ratio to fastest peer" | tee -a "$results"
+
+for input in text-30p mixed-30p; do
+    pdf="$inputs/$input.pdf"
+    pages="$(pages_of "$pdf")"
+    for setting in jpeg-400 png-400 jpeg-100; do
+        [[ "$input/$setting" =~ $only ]] || continue
+        case "$setting" in
+            jpeg-400) dpi=288; percent=400; fmt=jpg; ext=jpg ;;
+            png-400) dpi=288; percent=400; fmt=png; ext=png ;;
+            jpeg-100) dpi=72; percent=100; fmt=jpg; ext=jpg ;;
+        esac
+        declare -A cell=()
+        tools=(ours pdftoppm pdftocairo)
+        [ "$fmt" = png ] && tools+=(mutool)
+        tools+=(gs)
+        for tool in "${tools[@]}"; do
+            case "$tool:$fmt" in
+                ours:*) cmd=("${ours[@]}" --format "$fmt" --quality 80 --percent "$percent"
+                             --dpi "$dpi" --multipage none -o "$scratch" "$pdf") ;;
+                pdftoppm:jpg) cmd=(pdftoppm -cropbox -r "$dpi" -jpeg -jpegopt quality=80 "$pdf" "$scratch/p") ;;
+                pdftoppm:png) cmd=(pdftoppm -cropbox -r "$dpi" -png "$pdf" "$scratch/p") ;;
+                pdftocairo:jpg) cmd=(pdftocairo -r "$dpi" -jpeg -jpegopt quality=80 "$pdf" "$scratch/p") ;;
+                pdftocairo:png) cmd=(pdftocairo -r "$dpi" -png "$pdf" "$scratch/p") ;;
+                mutool:png) cmd=(mutool draw -q -r "$dpi" -o "$scratch/p%d.png" "$pdf") ;;
+                gs:jpg) cmd=(gs -q -dNOPAUSE -dBATCH -dSAFER -dUseCropBox -sDEVICE=jpeg -dJPEGQ=80
+                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi"
+                             -sOutputFile="$scratch/p%03d.jpg" "$pdf") ;;
+                gs:png) cmd=(gs -q -dNOPAUSE -dBATCH -dSAFER -dUseCropBox -sDEVICE=png16m
+                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi"
+                             -sOutputFile="$scratch/p%03d.png" "$pdf") ;;
+            esac
+            cell[$tool]="$(run_cell "${cmd[@]}")"
+        done
+        fastest=""
+        for tool in "${tools[@]}"; do
+            [ "$tool" = ours ] && continue
+            read -r seconds _ <<<"${cell[$tool]}"
+            [ "$seconds" = failed ] && continue
+            if [ -z "$fastest" ] || awk -v a="$seconds" -v b="$fastest" 'BEGIN {exit !(a < b)}'; then
+                fastest="$seconds"
+            fi
+        done
+        for tool in "${tools[@]}"; do
+            read -r seconds kb <<<"${cell[$tool]}"
+            name="$tool"
+            [ "$tool" = ours ] && name="ventara"
+            if [ "$seconds" = failed ]; then
+                printf '%-10s %-14s %-30s %9s\n' "$input" "$setting" "$name" failed | tee -a "$results"
+                continue
+            fi
+            awk -v i="$input" -v s="$setting" -v t="$name" -v sec="$seconds" -v kb="$kb" \
+                -v p="$pages" -v f="$fastest" 'BEGIN {
+                    printf "%-10s %-14s %-30s %9.2f %9.1f %9.0f %s\n", i, s, t, sec, p / sec,
+                           kb / 1024, (f == "" ? "-" : sprintf("%.2f", sec / f)) }' | tee -a "$results"
+        done
+        unset cell
+    done
+done
+echo "Ventara ran as: $ours_name; $runs runs per cell, median wall time; results in $results"
