@@ -177,11 +177,11 @@ void PreviewController::refresh() {
     connect(watcher, &QFutureWatcher<Outcome>::finished, this,
             [this, watcher, generation, document = m_document] {
                 watcher->deleteLater();
-                --m_building;
+                setBuilding(m_building - 1);
                 if (watcher->future().isValid() && watcher->future().resultCount() > 0)
                     deliver(generation, document, watcher->result());
             });
-    ++m_building;
+    setBuilding(m_building + 1);
     watcher->setFuture(QtConcurrent::run(previewThreadPool(), [task, generation, latest] {
         Outcome outcome;
         if (latest->load() != generation)
@@ -218,6 +218,13 @@ void PreviewController::deliver(quint64 generation, const QString &document,
 void PreviewController::dropBuilding() {
     ++m_generation;
     m_latest->store(m_generation);
+}
+
+void PreviewController::setBuilding(int building) {
+    const bool was = m_building > 0;
+    m_building = building;
+    if (was != (m_building > 0))
+        Q_EMIT buildingChanged(m_building > 0);
 }
 
 void PreviewController::setPage(int page) {
@@ -260,6 +267,11 @@ void PreviewController::resetZoom() {
 void PreviewController::pan(QPointF dragDelta) {
     if (hasImage())
         setFrame(previewframe::pan(m_frame, m_area, dragDelta));
+}
+
+void PreviewController::scroll(QPointF delta) {
+    if (hasImage())
+        setFrame(previewframe::scroll(m_frame, m_area, delta));
 }
 
 void PreviewController::setAreaSize(QSizeF area) {

@@ -145,6 +145,10 @@ public Q_SLOTS:
     // A mouse drag by `dragDelta` pixels (window coordinates, y downwards).
     void pan(QPointF dragDelta);
 
+    // A scroll by `delta` pixels (window coordinates, y downwards) that stops at the edges
+    // (keyboard, mouse wheel).
+    void scroll(QPointF delta);
+
     // The preview area got a new size: keeps the image covering it (previewframe::afterResize).
     void setAreaSize(QSizeF area);
 
@@ -164,6 +168,8 @@ Q_SIGNALS:
     void refreshed();
     // A refresh started building.
     void refreshStarted(const ventara::toolkit::PreviewRequest &request);
+    // True while some refresh is being built, false once none is.
+    void buildingChanged(bool building);
 
 private:
     struct Outcome;
@@ -175,6 +181,7 @@ private:
     void dropBuilding();
     void deliver(quint64 generation, const QString &document, const Outcome &outcome);
     int countPages();
+    void setBuilding(int building);
 
     Variant m_variant;
     PreviewBuilder m_builder;

@@ -68,6 +68,12 @@ QRectF pan(const QRectF &frame, QSizeF area, QPointF dragDelta) {
                   frame.height());
 }
 
+QRectF scroll(const QRectF &frame, QSizeF area, QPointF delta) {
+    if (!isUsable(area))
+        return frame;
+    return reposition(frame.translated(delta.x(), -delta.y()), area);
+}
+
 bool coversArea(const QRectF &frame, QSizeF area) {
     return area.width() <= frame.width() && area.height() <= frame.height() && frame.x() <= 0 &&
            frame.y() <= 0 && frame.x() + frame.width() >= area.width() &&

@@ -59,6 +59,11 @@ QRectF reposition(const QRectF &frame, QSizeF area);
 // does not move at all, so a drag past an edge is dropped whole rather than shortened.
 QRectF pan(const QRectF &frame, QSizeF area, QPointF dragDelta);
 
+// A scroll by `delta` (window coordinates, y downwards, as pan()) that stops at the edges:
+// the moved frame, pulled back over the area by reposition(). For the keyboard and the
+// mouse wheel, whose steps would otherwise stop short of an edge.
+QRectF scroll(const QRectF &frame, QSizeF area, QPointF delta);
+
 // Whether the frame covers the whole area: at least as large in both directions and no gap
 // at any of the four edges.
 bool coversArea(const QRectF &frame, QSizeF area);

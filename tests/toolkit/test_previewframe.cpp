@@ -41,6 +41,8 @@ private Q_SLOTS:
     void reposition();
     void pan_data();
     void pan();
+    void scroll_data();
+    void scroll();
     void afterResize_data();
     void afterResize();
     void imageRectInFrame_data();
@@ -178,6 +180,28 @@ void TestPreviewFrame::pan() {
     QFETCH(QPointF, drag);
     QFETCH(QRectF, expected);
     COMPARE_RECT(frame::pan(frame, kArea, drag), expected);
+}
+
+void TestPreviewFrame::scroll_data() {
+    QTest::addColumn<QRectF>("frame");
+    QTest::addColumn<QPointF>("delta");
+    QTest::addColumn<QRectF>("expected");
+
+    QTest::newRow("within bounds")
+        << QRectF(-200, -150, 800, 600) << QPointF(-20, 20) << QRectF(-220, -170, 800, 600);
+    QTest::newRow("stops at the right edge instead of short of it")
+        << QRectF(-380, -150, 800, 600) << QPointF(-30, 0) << QRectF(-400, -150, 800, 600);
+    QTest::newRow("stops at the top edge")
+        << QRectF(-200, -290, 800, 600) << QPointF(0, 20) << QRectF(-200, -300, 800, 600);
+    QTest::newRow("fitted frame does not move")
+        << frame::fitted(kArea) << QPointF(15, -15) << frame::fitted(kArea);
+}
+
+void TestPreviewFrame::scroll() {
+    QFETCH(QRectF, frame);
+    QFETCH(QPointF, delta);
+    QFETCH(QRectF, expected);
+    COMPARE_RECT(frame::scroll(frame, kArea, delta), expected);
 }
 
 void TestPreviewFrame::afterResize_data() {
