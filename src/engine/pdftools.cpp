@@ -6,9 +6,11 @@
 #include "engine/pdfxmp.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -117,6 +119,9 @@ PDFTools::DocumentProperties readProperties(PdfFile &file) {
 QPDFObjectHandle textString(const QString &text) {
     return QPDFObjectHandle::newUnicodeString(text.toStdString());
 }
+
+// SplitPdfParts() uses a second thread from this many parts on.
+constexpr qsizetype minimumPartsForTwoWorkers = 4;
 
 // A document of a merge, opened and prepared for copying.
 struct PreparedDocument {
@@ -265,31 +270,73 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
         logPdfProblem(source + QStringLiteral(": ") + error);
         return results;
     }
-    try {
-        PdfSource pages(*file, 0);
-        const bool pruneResources = pages.pagesShareResources();
+
+    // Parts go to two workers, each with its own parse of the source's bytes (qpdf objects
+    // are not shared between threads). Parts with the same destination stay with one worker,
+    // in order, so the later one still replaces the earlier.
+    std::vector<std::vector<qsizetype>> work(1);
+    if (parts.size() >= minimumPartsForTwoWorkers && std::thread::hardware_concurrency() > 1) {
+        work.resize(2);
+        QHash<QString, size_t> workerOfDestination;
         for (qsizetype i = 0; i < parts.size(); ++i) {
-            const SplitPart &part = parts.at(i);
-            if (part.startPage < 1 || part.startPage > part.stopPage ||
-                part.stopPage > pages.pageCount())
-                continue;
-            try {
-                if (pruneResources) {
-                    for (int page = part.startPage - 1; page < part.stopPage; ++page)
-                        pages.removeUnreferencedResources(page);
-                }
-                PdfAssembler assembler;
-                assembler.takeDocumentInfo(pages);
-                assembler.addPages(pages, part.startPage - 1, part.stopPage - 1, true);
-                results[i] = assembler.write(part.destination);
-            } catch (const std::exception &e) {
-                logPdfProblem(part.destination + QStringLiteral(": ") +
-                              QString::fromUtf8(e.what()));
-            }
+            const QString &destination = parts.at(i).destination;
+            const auto found = workerOfDestination.constFind(destination);
+            const size_t worker = found != workerOfDestination.cend()
+                                      ? found.value()
+                                      : static_cast<size_t>(workerOfDestination.size() % 2);
+            workerOfDestination.insert(destination, worker);
+            work[worker].push_back(i);
         }
-    } catch (const std::exception &e) {
-        logPdfProblem(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+    } else {
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            work[0].push_back(i);
     }
+
+    std::vector<char> written(static_cast<size_t>(parts.size()), 0);
+    auto writeParts = [&](PdfFile &document, const std::vector<qsizetype> &indexes) {
+        try {
+            PdfSource pages(document, 0);
+            const bool pruneResources = pages.pagesShareResources();
+            for (const qsizetype i : indexes) {
+                const SplitPart &part = parts.at(i);
+                if (part.startPage < 1 || part.startPage > part.stopPage ||
+                    part.stopPage > pages.pageCount())
+                    continue;
+                try {
+                    if (pruneResources) {
+                        for (int page = part.startPage - 1; page < part.stopPage; ++page)
+                            pages.removeUnreferencedResources(page);
+                    }
+                    PdfAssembler assembler;
+                    assembler.takeDocumentInfo(pages);
+                    assembler.addPages(pages, part.startPage - 1, part.stopPage - 1, true);
+                    written[static_cast<size_t>(i)] = assembler.write(part.destination);
+                } catch (const std::exception &e) {
+                    logPdfProblem(part.destination + QStringLiteral(": ") +
+                                  QString::fromUtf8(e.what()));
+                }
+            }
+        } catch (const std::exception &e) {
+            logPdfProblem(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        }
+    };
+
+    if (work.size() > 1 && !work[1].empty()) {
+        std::unique_ptr<PdfFile> second = PdfFile::openBytes(file->bytes(), source);
+        if (second) {
+            std::thread helper([&] { writeParts(*second, work[1]); });
+            writeParts(*file, work[0]);
+            helper.join();
+        } else {
+            work[0].insert(work[0].end(), work[1].begin(), work[1].end());
+            std::sort(work[0].begin(), work[0].end());
+            writeParts(*file, work[0]);
+        }
+    } else {
+        writeParts(*file, work[0]);
+    }
+    for (qsizetype i = 0; i < parts.size(); ++i)
+        results[i] = written[static_cast<size_t>(i)] != 0;
     return results;
 }
 
