@@ -312,6 +312,29 @@ QByteArray XmpRewriter::rewrite(const QByteArray &packet, const bool present[Pro
     return m_output;
 }
 
+// Some producers put a control character (such as NUL) in the xpacket header's begin
+// attribute instead of the byte order mark; the XML reader refuses the whole packet then.
+// Returns the packet with such a header mended.
+QByteArray mendedHeader(const QByteArray &packet) {
+    const QByteArray begin = "<?xpacket begin=";
+    const qsizetype at = packet.indexOf(begin);
+    if (at < 0 || at > 16 || at + begin.size() >= packet.size())
+        return packet;
+    const char quote = packet.at(at + begin.size());
+    const qsizetype valueStart = at + begin.size() + 1;
+    const qsizetype valueEnd = packet.indexOf(quote, valueStart);
+    if ((quote != '"' && quote != '\'') || valueEnd < 0 || valueEnd - valueStart > 3)
+        return packet;
+    for (qsizetype i = valueStart; i < valueEnd; ++i) {
+        if (static_cast<uchar>(packet.at(i)) < 0x20) {
+            QByteArray mended = packet;
+            mended.replace(valueStart, valueEnd - valueStart, "\xEF\xBB\xBF");
+            return mended;
+        }
+    }
+    return packet;
+}
+
 // The XML reader drops whitespace outside the root element: put back the line break after
 // the xpacket header and the padding before the xpacket trailer (which lets other tools
 // edit the packet in place).
@@ -350,7 +373,8 @@ QByteArray keepPacketWhitespace(const QByteArray &original, QByteArray rewritten
 
 } // namespace
 
-XmpProperties readXmpProperties(const QByteArray &packet) {
+XmpProperties readXmpProperties(const QByteArray &originalPacket) {
+    const QByteArray packet = mendedHeader(originalPacket);
     XmpProperties result;
     std::optional<QStringList> subjectBag;
     QXmlStreamReader reader(packet);
@@ -407,9 +431,10 @@ XmpProperties readXmpProperties(const QByteArray &packet) {
     return result;
 }
 
-QByteArray updateXmpProperties(const QByteArray &packet, const QString &title,
+QByteArray updateXmpProperties(const QByteArray &originalPacket, const QString &title,
                                const QString &author, const QString &subject,
                                const QStringList &keywords) {
+    const QByteArray packet = mendedHeader(originalPacket);
     // Which properties the packet states anywhere, so that only missing ones are added.
     bool present[PropertyCount] = {};
     {

@@ -279,6 +279,10 @@ private Q_SLOTS:
             << QByteArray("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
                           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>")
             << strings({"T", "", "", ""}) << true;
+        QByteArray nulHeader = barePacket;
+        nulHeader.replace("begin=\"\"", QByteArray("begin=\"\0\"", 9));
+        QTest::newRow("NUL in the xpacket header")
+            << nulHeader << strings({"T", "", "", ""}) << true;
         QTest::newRow("not xml") << QByteArray("<x:xmpmeta><rdf:RDF>") << strings({"T", "", "", ""})
                                  << false;
         QTest::newRow("no rdf") << QByteArray("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>")
