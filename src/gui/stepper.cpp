@@ -14,14 +14,17 @@ Stepper::Stepper(QWidget *parent)
     , m_up(new QToolButton(this))
     , m_down(new QToolButton(this)) {
     setFocusPolicy(Qt::NoFocus);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     for (QToolButton *button : {m_up, m_down}) {
         button->setAutoRepeat(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        // The pair is as tall as the field beside it, whatever a button would like.
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+        button->setMinimumSize(16, 6);
+        button->setIconSize(QSize(8, 8));
         button->setAutoRaise(false);
         layout->addWidget(button);
     }
@@ -60,8 +63,7 @@ void Stepper::stepBy(int steps) {
 }
 
 QSize Stepper::sizeHint() const {
-    const int width = m_up->sizeHint().width();
-    return {width, 2 * m_up->sizeHint().height()};
+    return {18, 2 * 11};
 }
 
 void Stepper::setKeyboardBuddy(QWidget *buddy) {

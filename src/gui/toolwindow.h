@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/documenttable.h"
 #include "gui/toolpanel.h"
 #include "gui/windowuserinterface.h"
 #include "toolkit/batchrunner.h"
@@ -20,7 +21,6 @@ class QSplitter;
 
 namespace ventara::gui {
 
-class DocumentTable;
 class ProfileCommands;
 
 // The frame every tool window shares. It owns the document table ("tableViewPDF") with its

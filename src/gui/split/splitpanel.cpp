@@ -34,6 +34,7 @@ SplitPanel::SplitPanel(QWidget *parent)
     m_stepper->setRange(split::kStepperMinimum, split::kStepperMaximum);
     m_stepper->setSingleStep(split::kStepperIncrement);
     m_stepper->setKeyboardBuddy(m_pagesPerInterval);
+    m_stepper->setFixedHeight(m_pagesPerInterval->sizeHint().height());
     auto *pagesLabel = new QLabel(QStringLiteral("&Pages per file:"), group);
     pagesLabel->setBuddy(m_pagesPerInterval);
 

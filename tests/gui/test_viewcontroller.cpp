@@ -1,0 +1,126 @@
+// The launcher: one tool window at a time, application-modal, fresh at every opening; quitting
+// from the launcher never asks; the How-To items open local help pages.
+
+#include "gui/toolwindow.h"
+#include "gui/viewcontroller.h"
+#include "pdffixtures.h"
+#include "scriptedui.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using namespace ventara;
+using test::ScriptedUi;
+
+class TestViewController : public QObject {
+    Q_OBJECT
+
+private:
+    static void closeAndWait(gui::ViewController &launcher) {
+        QPointer<gui::ToolWindow> window = launcher.toolWindow();
+        QVERIFY(window->close());
+        QTRY_VERIFY(!window); // deleted once closed
+        QVERIFY(!launcher.toolWindow());
+    }
+
+private Q_SLOTS:
+    void oneToolWindowAtATime() {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(u"a.pdf"_s);
+        QVERIFY(test::writeSimplePdf(pdf, 1));
+        ScriptedUi ui;
+        gui::ViewController launcher(ui.ui());
+        launcher.show();
+
+        QTest::mouseClick(launcher.findChild<QToolButton *>(u"buttonOpenSplit"_s), Qt::LeftButton);
+        QPointer<gui::ToolWindow> split = launcher.toolWindow();
+        QVERIFY(split);
+        QCOMPARE(split->windowTitle(), u"Split PDF Documents"_s);
+        QCOMPARE(split->windowModality(), Qt::ApplicationModal);
+        QVERIFY(split->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), split.data());
+
+        // A second tool cannot open while the first is there.
+        QVERIFY(!launcher.openTool(u"merge"_s));
+        QCOMPARE(launcher.toolWindow(), split.data());
+        QCOMPARE(launcher.findChildren<gui::ToolWindow *>().size(), 1);
+
+        split->documents()->append({pdf});
+        closeAndWait(launcher);
+
+        gui::ToolWindow *merge = launcher.openTool(u"merge"_s);
+        QVERIFY(merge);
+        QCOMPARE(merge->windowTitle(), u"Merge PDF Documents"_s);
+        closeAndWait(launcher);
+
+        // Every opening starts fresh.
+        gui::ToolWindow *again = launcher.openTool(u"split"_s);
+        QVERIFY(again);
+        QVERIFY(again->documents()->isEmpty());
+        closeAndWait(launcher);
+        QVERIFY(!launcher.openTool(u"no-such-tool"_s));
+    }
+
+    // Quitting from a tool window with unsaved settings asks; from the launcher it never does.
+    void quitting() {
+        ScriptedUi ui;
+        gui::ViewController launcher(ui.ui());
+        launcher.show();
+        QSignalSpy quit(&launcher, &gui::ViewController::quitRequested);
+
+        gui::ToolWindow *window = launcher.openTool(u"properties"_s);
+        QVERIFY(window);
+        auto *title = window->findChild<QLineEdit *>(u"textFieldTitle"_s);
+        QTest::keyClicks(title, u"x"_s);
+        QVERIFY(window->hasUnsavedChanges());
+        QAction *toolQuit = window->findChild<QAction *>(u"OnAppQuit"_s);
+        const QString question = u"You have unsaved changes that will be lost. Are you sure you "
+                                 u"want to exit the application?"_s;
+        ui.answerButton(u"No"_s, question);
+        toolQuit->trigger();
+        QCOMPARE(quit.count(), 0);
+        ui.answerButton(u"Yes"_s, question);
+        toolQuit->trigger();
+        QCOMPARE(quit.count(), 1);
+
+        // The tool window closes without asking again once quitting was confirmed.
+        QVERIFY(window->close());
+        QTRY_VERIFY(!launcher.toolWindow());
+        launcher.findChild<QAction *>(u"OnAppQuit"_s)->trigger();
+        QCOMPARE(quit.count(), 2);
+        QVERIFY(ui.scriptDone());
+        QCOMPARE(ui.questions.size(), 2);
+    }
+
+    // Each How-To item opens its tool's help page, a local file shipped with the program.
+    void howToPages() {
+        ScriptedUi ui;
+        gui::ViewController launcher(ui.ui());
+        const QStringList actions{u"OnHowToMergePDFDocuments"_s, u"OnHowToSplitPDFDocuments"_s,
+                                  u"OnHowToEditPDFProperties"_s};
+        const QStringList pages{u"merge.html"_s, u"split.html"_s, u"properties.html"_s};
+        for (const QString &name : actions) {
+            QAction *action = launcher.findChild<QAction *>(name);
+            QVERIFY2(action, qPrintable(name));
+            action->trigger();
+        }
+        QCOMPARE(ui.openedUrls.size(), pages.size());
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            const QUrl url = ui.openedUrls.at(i);
+            QVERIFY(url.isLocalFile());
+            QCOMPARE(QFileInfo(url.toLocalFile()).fileName(), pages.at(i));
+            QFile page(url.toLocalFile());
+            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(url.toLocalFile()));
+            QVERIFY(page.readAll().contains("<h1>How to"));
+        }
+    }
+};
+
+QTEST_MAIN(TestViewController)
+#include "test_viewcontroller.moc"
