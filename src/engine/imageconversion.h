@@ -9,7 +9,9 @@
 
 namespace ventara::engine {
 
-// What to do with one output file.
+// What to do with one output file. From the run's overwrite decisions: 0 (and 3, "no file
+// there" of the one-file-for-all mode) is Write, 1 is Replace, 2 is Skip. Write and Replace
+// both replace the file atomically should it exist by the time it is written.
 enum class OverwriteAction {
     Write,   // write it (no file was there when the run was planned)
     Replace, // replace the existing file
