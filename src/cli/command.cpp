@@ -4,7 +4,7 @@ namespace ventara::cli {
 
 const QList<Command> &commands() {
     static const QList<Command> table = {infoCommand(), splitCommand(), mergeCommand(),
-                                         propertiesCommand()};
+                                         propertiesCommand(), convertCommand()};
     return table;
 }
 

@@ -56,5 +56,6 @@ Command infoCommand();
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
+Command convertCommand();    // convertcommand.cpp
 
 } // namespace ventara::cli
