@@ -23,6 +23,16 @@ QByteArray markerName(int tag, int index) {
     return markerPrefix + QByteArray::number(tag) + '.' + QByteArray::number(index);
 }
 
+// The document's header version. QPDF::getVersionAsPDFVersion() compiles a regular
+// expression on every call, which cost more than the rest of opening a small file.
+PDFVersion versionOf(QPDF &pdf) {
+    const std::string text = pdf.getPDFVersion();
+    const size_t dot = text.find('.');
+    const int major = std::atoi(text.substr(0, dot).c_str());
+    const int minor = dot == std::string::npos ? 0 : std::atoi(text.substr(dot + 1).c_str());
+    return PDFVersion(major, minor, pdf.getExtensionLevel());
+}
+
 bool isMarker(QPDFObjectHandle object) {
     return object.isName() && object.getName().rfind(markerPrefix, 0) == 0;
 }
@@ -75,7 +85,7 @@ PdfSource::PdfSource(PdfFile &file, int tag)
     m_pages = pages.getAllPages();
     for (size_t i = 0; i < m_pages.size(); ++i)
         m_pageIndex.emplace(m_pages[i].getObjectHandle().getObjGen(), static_cast<int>(i));
-    m_version = pdf.getVersionAsPDFVersion();
+    m_version = versionOf(pdf);
 
     for (QPDFPageObjectHelper &page : m_pages) {
         QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
@@ -204,7 +214,7 @@ void PdfSource::removeUnreferencedResources(int index) {
 PdfAssembler::PdfAssembler() {
     m_target.setSuppressWarnings(true);
     m_target.emptyPDF();
-    m_version = m_target.getVersionAsPDFVersion();
+    m_version = versionOf(m_target);
 }
 
 PdfAssembler::~PdfAssembler() = default;
