@@ -1,5 +1,6 @@
 #include "cli/toolcommand.h"
 
+#include "engine/pdffile.h"
 #include "engine/pdftools.h"
 #include "toolkit/batchrunner.h"
 #include "toolkit/documentlist.h"
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <cstdio>
 #include <memory>
@@ -110,9 +112,11 @@ private:
     toolkit::BatchTool &m_tool;
 };
 
-// The reason a file cannot be processed, or an empty text when it can.
+// The reason a file cannot be processed, or an empty text when it can. Thread-safe. Quiet:
+// qpdf's warnings about a damaged file are shown once, when the run opens it.
 QString inputProblem(const QString &path) {
     using engine::PDFTools;
+    const engine::QuietPdfWarnings quiet;
     switch (PDFTools::CheckPdf(path)) {
     case PDFTools::PdfStatus::Readable:
         return {};
@@ -283,26 +287,35 @@ bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::Fiel
 
 int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
                    OverwritePolicy policy, CommandIo &io) {
-    // The checks of the document list, once per file; the list then asks these answers.
-    QSet<QString> accepted;
-    QStringList documents;
-    bool inputsFailed = false;
+    // The checks of the document list, once per file and on every core (each opens the
+    // whole file); the list then asks these answers.
+    QStringList given;
+    QStringList unique;
+    QSet<QString> seen;
     for (const QString &file : files) {
         const QString path = QFileInfo(file).absoluteFilePath();
-        if (accepted.contains(path)) {
+        if (seen.contains(path)) {
             reportError(io, spec.name + QStringLiteral(": ") + file +
                                 QStringLiteral(": given more than once, used once"));
             continue;
         }
-        const QString problem = inputProblem(path);
-        if (!problem.isEmpty()) {
-            reportError(io,
-                        spec.name + QStringLiteral(": ") + file + QStringLiteral(": ") + problem);
+        seen.insert(path);
+        given << file;
+        unique << path;
+    }
+    const QList<QString> problems = QtConcurrent::blockingMapped(unique, inputProblem);
+    QSet<QString> accepted;
+    QStringList documents;
+    bool inputsFailed = false;
+    for (qsizetype i = 0; i < unique.size(); ++i) {
+        if (!problems.at(i).isEmpty()) {
+            reportError(io, spec.name + QStringLiteral(": ") + given.at(i) + QStringLiteral(": ") +
+                                problems.at(i));
             inputsFailed = true;
             continue;
         }
-        accepted.insert(path);
-        documents << path;
+        accepted.insert(unique.at(i));
+        documents << unique.at(i);
     }
     if (documents.isEmpty())
         return ExitFailure;
