@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 using namespace ventara::gui;
 
@@ -18,6 +19,10 @@ int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Ventara"));
     QGuiApplication::setDesktopFileName(QStringLiteral("ventara"));
+    // Without a desktop session Qt looks only in the bare "hicolor" theme; take the common
+    // Adwaita icons then, where installed, rather than showing none.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")
+        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     QApplication::setWindowIcon(applicationIcon());
 
     QStringList tools;

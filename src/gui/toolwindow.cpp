@@ -134,7 +134,7 @@ void ToolWindow::buildWidgets() {
     auto *documentsPane = new QWidget(m_splitter);
     auto *documentsLayout = new QVBoxLayout(documentsPane);
     documentsLayout->setContentsMargins(0, 0, 0, 0);
-    auto *documentsLabel = new QLabel(QStringLiteral("PDF &documents:"), documentsPane);
+    auto *documentsLabel = new QLabel(QStringLiteral("&PDF documents:"), documentsPane);
     m_table = new DocumentTable(documentsPane);
     m_table->setDocumentList(m_list);
     m_table->setMinimumSize(260, 160);

@@ -45,7 +45,7 @@ PropertiesPanel::PropertiesPanel(QWidget *parent)
         return field;
     };
     m_title = makeField(properties::kTitleKey, QStringLiteral("&Title:"));
-    m_author = makeField(properties::kAuthorKey, QStringLiteral("&Author:"));
+    m_author = makeField(properties::kAuthorKey, QStringLiteral("Auth&or:"));
     m_subject = makeField(properties::kSubjectKey, QStringLiteral("Su&bject:"));
     m_keywords = makeField(properties::kKeywordsKey, QStringLiteral("&Keywords:"));
     auto *hint = new QLabel(QStringLiteral("[Original] stands for the current value, [FileName] "

@@ -35,7 +35,7 @@ SplitPanel::SplitPanel(QWidget *parent)
     m_stepper->setSingleStep(split::kStepperIncrement);
     m_stepper->setKeyboardBuddy(m_pagesPerInterval);
     m_stepper->setFixedHeight(m_pagesPerInterval->sizeHint().height());
-    auto *pagesLabel = new QLabel(QStringLiteral("&Pages per file:"), group);
+    auto *pagesLabel = new QLabel(QStringLiteral("Pa&ges per file:"), group);
     pagesLabel->setBuddy(m_pagesPerInterval);
 
     m_interval = new QRadioButton(QStringLiteral("Page &intervals"), group);
