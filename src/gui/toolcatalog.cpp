@@ -1,5 +1,6 @@
 #include "toolcatalog.h"
 
+#include "convert/convertpanel.h"
 #include "merge/mergepanel.h"
 #include "properties/propertiespanel.h"
 #include "split/splitpanel.h"
@@ -18,6 +19,11 @@ const QList<ToolEntry> &toolCatalog() {
          QStringLiteral("buttonOpenSplit"), QStringLiteral("split.html"),
          QStringLiteral("How to Split PDF Documents"), QStringLiteral("OnHowToSplitPDFDocuments"),
          createSplitWindow},
+        {QStringLiteral("convert"), QStringLiteral("Convert to &Images"),
+         QStringLiteral("Turn pages into JPEG, PNG, TIFF, GIF and other images"),
+         QStringLiteral("image-x-generic"), QStringLiteral("buttonOpenConvert"),
+         QStringLiteral("convert.html"), QStringLiteral("How to Convert PDF Documents to Images"),
+         QStringLiteral("OnHowToConvertPDFDocumentToImage"), createConvertWindow},
         {QStringLiteral("properties"), QStringLiteral("&Edit Properties"),
          QStringLiteral("Set title, author, subject and keywords"),
          QStringLiteral("document-properties"), QStringLiteral("buttonOpenProperties"),
