@@ -55,15 +55,33 @@ QString kindName(toolkit::FieldKind kind) {
     return {};
 }
 
-// "  --every N                Pages per ..." with long option texts on a line of their own.
+// "  --every N                 Consecutive chunks ..." with the text wrapped at 100 columns
+// and long option texts on a line of their own.
 void writeHelpLine(QTextStream &out, const QString &left, const QString &text) {
     constexpr int column = 28;
+    constexpr int width = 100;
     out << "  " << left;
     if (left.size() + 2 < column - 1)
         out << QString(column - 2 - left.size(), u' ');
     else
         out << '\n' << QString(column, u' ');
-    out << text << '\n';
+    int used = column;
+    bool first = true;
+    for (const QString &word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!first && used + 1 + word.size() > width) {
+            out << '\n' << QString(column, u' ');
+            used = column;
+            first = true;
+        }
+        if (!first) {
+            out << ' ';
+            ++used;
+        }
+        out << word;
+        used += int(word.size());
+        first = false;
+    }
+    out << '\n';
 }
 
 // Reports the outputs the overwrite pass declined, once each, by wrapping the tool's job.
@@ -246,9 +264,12 @@ void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {
             << "\" window saves it:\n";
         for (int i = 0; i < spec.profile->fields.size(); ++i) {
             const toolkit::FieldSpec &field = spec.profile->fields.at(i);
-            out << "  " << (i + 1) << ". " << field.key << " (" << kindName(field.kind)
-                << ", default " << toolkit::formatFieldValue(field.defaultValue)
-                << "): " << field.description << '\n';
+            writeHelpLine(out,
+                          QString::number(i + 1) + QStringLiteral(". ") + field.key +
+                              QStringLiteral(" (") + kindName(field.kind) +
+                              QStringLiteral(", default ") +
+                              toolkit::formatFieldValue(field.defaultValue) + u')',
+                          field.description);
         }
     }
     out << "\nExit status: 0 when every document succeeded, 1 when any failed, 2 for a usage "
