@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# Merge and split benchmark: `ventara merge` and `ventara split --every 10` against qpdf,
+# pdfunite/pdfseparate, pdftk and mutool on the same generated inputs. See bench/README.md
+# ("Merge and split"). Usage: bash bench/merge_split.sh
+#
+# Environment: RUNS (timed runs per command, default 5), BENCH_DIR (inputs and scratch,
+# default build/bench-merge-split), BUILD_DIR (build folder, default build/bench), JOBS
+# (build jobs, default 2), VENTARA (use this ventara binary instead of building one).
+set -euo pipefail
+
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+runs="${RUNS:-5}"
+bench_dir="${BENCH_DIR:-$repo/build/bench-merge-split}"
+build_dir="${BUILD_DIR:-$repo/build/bench}"
+inputs="$bench_dir/inputs"
+scratch="$bench_dir/out"
+
+need() {
+    command -v "$1" >/dev/null 2>&1 || { echo "merge_split.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
+}
+for tool in cmake ninja gs qpdf pdfunite pdfseparate pdftk mutool hyperfine python3; do need "$tool"; done
+[ -x /usr/bin/time ] || { echo "merge_split.sh: /usr/bin/time is missing (package time)" >&2; exit 1; }
+
+# --- Build the command line ----------------------------------------------------------------
+if [ -n "${VENTARA:-}" ]; then
+    ventara="$VENTARA"
+else
+    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+          -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara >/dev/null
+    ventara="$build_dir/bin/ventara"
+fi
+
+# --- Inputs, generated once ----------------------------------------------------------------
+# Pages of real text: 46 lines of words in one of five standard fonts, embedded by
+# Ghostscript as in any office export. Each small file is its own Ghostscript document, so
+# every file carries its own fonts, as files from different sources do.
+write_ps() { # pages seed font
+    cat <<PS
+%!PS
+/words [(lorem) (ipsum) (dolor) (sit) (amet) (consectetur) (adipiscing) (elit) (sed) (do)
+  (eiusmod) (tempor) (incididunt) (ut) (labore) (et) (dolore) (magna) (aliqua) (enim) (ad)
+  (minim) (veniam) (quis) (nostrud) (exercitation) (ullamco) (laboris) (nisi) (aliquip) (ex)
+  (ea) (commodo) (consequat)] def
+/seed $2 def
+/rnd { /seed seed 1103515245 mul 12345 add 2147483647 and def seed } def
+1 1 $1 {
+  /pg exch def
+  << /PageSize [595 842] >> setpagedevice
+  /$3 findfont 16 scalefont setfont
+  60 790 moveto (Page ) show pg 10 string cvs show
+  /$3 findfont 10 scalefont setfont
+  0 1 45 {
+    /ln exch def
+    60 760 ln 15 mul sub moveto
+    0 1 11 { pop words rnd 16 idiv words length mod get show ( ) show } for
+  } for
+  showpage
+} for
+PS
+}
+
+make_pdf() { # pages seed font output
+    write_ps "$1" "$2" "$3" | gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=pdfwrite -o "$4" - >/dev/null
+}
+
+fonts=(Times-Roman Helvetica Courier Palatino-Roman NewCenturySchlbk-Roman)
+if [ ! -f "$inputs/done" ]; then
+    echo "Generating inputs in $inputs (once)..." >&2
+    rm -rf "$inputs"
+    mkdir -p "$inputs/small"
+    total=0
+    for i in $(seq 0 199); do
+        # 146 files of 3 pages and 54 of 2, spread evenly: 546 pages in all.
+        if [ $(( (i + 1) * 54 / 200 - i * 54 / 200 )) -eq 1 ]; then pages=2; else pages=3; fi
+        total=$((total + pages))
+        make_pdf "$pages" "$((i + 1))" "${fonts[$((i % 5))]}" "$(printf '%s/small/doc%03d.pdf' "$inputs" "$i")"
+    done
+    [ "$total" -eq 546 ] || { echo "merge_split.sh: generated $total pages, not 546" >&2; exit 1; }
+    make_pdf 300 4242 Times-Roman "$inputs/long300.pdf"
+    touch "$inputs/done"
+fi
+small=("$inputs"/small/doc*.pdf)
+long="$inputs/long300.pdf"
+
+# --- Measuring -----------------------------------------------------------------------------
+results="$bench_dir/results.tsv"
+: > "$results"
+mkdir -p "$scratch"
+
+# bench ROW NAME NOTE COMMAND: median wall time over $runs runs (hyperfine, one warm-up, the
+# output folder emptied before each run), mean processor time (user + system) of those runs,
+# and peak resident memory of one more run.
+bench() {
+    local row="$1" name="$2" note="$3" command="$4"
+    local json="$bench_dir/hyperfine.json"
+    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
+              --prepare "rm -rf '$scratch' && mkdir -p '$scratch'" "$command" >/dev/null
+    local median cpu
+    median=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")
+    cpu=$(python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"] + r["system"])' "$json")
+    rm -rf "$scratch" && mkdir -p "$scratch"
+    local peak
+    peak=$(/usr/bin/time -f '%M' bash -c "$command" 2>&1 >/dev/null | tail -n 1)
+    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$row" "$name" "$median" "$cpu" "$peak" "$note" >> "$results"
+    echo "  $row / $name: ${median}s" >&2
+}
+
+quoted_small=$(printf "'%s' " "${small[@]}")
+
+echo "Merging 200 files (546 pages)..." >&2
+row="merge 200 files, 546 pages"
+bench "$row" "ventara merge" "" "'$ventara' merge --overwrite yes -o '$scratch/merged.pdf' $quoted_small"
+bench "$row" "qpdf --empty --pages" "" "qpdf --empty --pages $quoted_small -- '$scratch/merged.pdf'"
+bench "$row" "pdfunite" "" "pdfunite $quoted_small '$scratch/merged.pdf'"
+bench "$row" "pdftk cat" "" "pdftk $quoted_small cat output '$scratch/merged.pdf'"
+bench "$row" "mutool merge" "" "mutool merge -o '$scratch/merged.pdf' $quoted_small"
+
+echo "Splitting 300 pages into files of 10..." >&2
+row="split 300 pages by 10"
+mutool_loop=""
+for start in $(seq 1 10 300); do
+    mutool_loop+="mutool merge -o '$scratch/part-$start.pdf' '$long' $start-$((start + 9)) && "
+done
+mutool_loop+="true"
+bench "$row" "ventara split --every 10" "" "'$ventara' split --every 10 --overwrite yes -o '$scratch' '$long'"
+bench "$row" "qpdf --split-pages=10" "" "qpdf --split-pages=10 '$long' '$scratch/part.pdf'"
+bench "$row" "mutool merge x30" "one process per part" "$mutool_loop"
+bench "$row" "pdfseparate" "one file per page (300 files)" "pdfseparate '$long' '$scratch/page-%d.pdf'"
+bench "$row" "pdftk burst" "one file per page (300 files)" "pdftk '$long' burst output '$scratch/page-%04d.pdf'"
+
+# --- Report --------------------------------------------------------------------------------
+python3 - "$results" "$runs" <<'PY'
+import sys
+rows = {}
+order = []
+for line in open(sys.argv[1]):
+    row, name, median, cpu, peak, note = line.rstrip("\n").split("\t")
+    if row not in rows:
+        rows[row] = []
+        order.append(row)
+    rows[row].append((name, float(median), float(cpu), int(peak), note))
+print(f"Median wall time of {sys.argv[2]} runs and its ratio to the fastest peer (ventara "
+      "excluded); mean processor time (user + system) and its ratio; peak resident memory of "
+      "one run.")
+for row in order:
+    entries = rows[row]
+    # Peers that write one file per page do other work: they are shown, not compared.
+    peers = [e for e in entries if not e[0].startswith("ventara") and "per page" not in e[4]]
+    fastest = min(e[1] for e in peers)
+    leanest = min(e[2] for e in peers)
+    print(f"\n{row}")
+    print(f"  {'tool':<28}{'wall s':>8}{'ratio':>7}{'cpu s':>8}{'ratio':>7}{'peak MB':>9}  note")
+    for name, median, cpu, peak, note in entries:
+        print(f"  {name:<28}{median:>8.3f}{median / fastest:>7.2f}{cpu:>8.3f}{cpu / leanest:>7.2f}"
+              f"{peak / 1024:>9.1f}  {note}")
+PY
