@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -44,6 +45,12 @@ QMessageBox *QtPrompts::createBox(QWidget *parent, const QString &text,
     }
     if (first)
         box->setDefaultButton(first);
+    // Qt sizes a box without main text to its words, wrapping even short sentences; a
+    // minimum width keeps one-line messages on one line.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        grid->addItem(new QSpacerItem(380, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return box;
 }
 

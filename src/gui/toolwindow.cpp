@@ -137,7 +137,7 @@ void ToolWindow::buildWidgets() {
     auto *documentsLabel = new QLabel(QStringLiteral("&PDF documents:"), documentsPane);
     m_table = new DocumentTable(documentsPane);
     m_table->setDocumentList(m_list);
-    m_table->setMinimumSize(260, 160);
+    m_table->setMinimumSize(260, 200);
     m_table->setToolTip(QStringLiteral(
         "The documents, in processing order. Drop PDF files here; double-click one to open it."));
     documentsLabel->setBuddy(m_table);
@@ -253,8 +253,11 @@ void ToolWindow::buildWidgets() {
     }
     settingsLayout->addStretch(1);
     settingsScroll->setWidget(settingsPane);
+    // The settings only ever scroll up and down: the pane is as wide as they need.
+    settingsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     settingsScroll->setMinimumWidth(
-        qMax(300, settingsPane->minimumSizeHint().width() + 2 * settingsScroll->frameWidth()));
+        qMax(300, settingsPane->minimumSizeHint().width() + 2 * settingsScroll->frameWidth() +
+                      settingsScroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent)));
 
     m_splitter->addWidget(documentsPane);
     m_splitter->addWidget(settingsScroll);
