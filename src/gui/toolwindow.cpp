@@ -3,6 +3,7 @@
 #include "documenttable.h"
 #include "fieldbinding.h"
 #include "helpmenu.h"
+#include "helppages.h"
 #include "themeicons.h"
 #include "toolkit/profilesession.h"
 
@@ -90,6 +91,10 @@ ToolWindow::ToolWindow(ToolPanel *panel, const toolkit::UserInterface &ui, QWidg
         connect(&m_profile->session(), &toolkit::ProfileSession::titleChanged, this,
                 &QWidget::setWindowTitle);
     }
+
+    // The review page is a help page: wherever the help pages are found, so is it.
+    if (const QUrl reviewPage = HelpPages::url(QStringLiteral("rate.html")); reviewPage.isValid())
+        m_runner->ratePrompt() = toolkit::RatePrompt(reviewPage);
 
     buildWidgets();
     buildMenus();

@@ -196,6 +196,9 @@ private Q_SLOTS:
         QVERIFY(f.panel->m_option->isChecked());
         QCOMPARE(f.panel->m_value->toolTip(), u"A value"_s); // from the field table
         QCOMPARE(f.window->windowTitle(), u"Probe Tool"_s);
+        // "Yes, Rate Ventara" opens a help page shipped with the program.
+        const QUrl review = f.window->runner()->ratePrompt().reviewPage();
+        QVERIFY2(QFileInfo(review.toLocalFile()).isFile(), qPrintable(review.toString()));
         // The remembered folders exist (empty) from the start.
         for (const QString &key :
              {u"AddPDFProbePath"_s, u"ProbeDestinationPath"_s,
