@@ -324,6 +324,11 @@ QToolButton *PreviewPane::makeButton(const QString &name, const QString &fallbac
     return button;
 }
 
+void PreviewPane::setFooter(QWidget *widget) {
+    widget->setParent(this);
+    layout()->addWidget(widget);
+}
+
 QRect PreviewPane::imageViewGeometry() const {
     const QRectF frame = m_controller->frame();
     const double areaHeight = m_area->height();

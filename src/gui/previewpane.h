@@ -42,6 +42,10 @@ public:
     QWidget *imageView() const;
     QLabel *pageLabel() const { return m_pageLabel; }
 
+    // Shows `widget` under the page and zoom buttons (a tool's facts about the previewed
+    // page); the pane takes ownership.
+    void setFooter(QWidget *widget);
+
     // The image view's rectangle in the preview area's widget coordinates (y down) for the
     // controller's frame (y up).
     QRect imageViewGeometry() const;

@@ -112,7 +112,7 @@ ConvertPanel::ConvertPanel(QWidget *parent)
     auto *sizeGrid = new QGridLayout(sizeGroup);
     sizeGrid->setColumnMinimumWidth(0, 20);
     sizeGrid->setColumnStretch(2, 1);
-    m_percentMode = new QRadioButton(QStringLiteral("P&ercent of the page size"), sizeGroup);
+    m_percentMode = new QRadioButton(QStringLiteral("P&ercent of the page size:"), sizeGroup);
     m_percentMode->setObjectName(convert::kPercentModeKey.toString());
     m_percent = numberField(convert::kPercentKey, sizeGroup, 64);
     m_percentStepper = stepperFor(convert::kStepperPercentKey, m_percent, convert::kPercentMinimum,
@@ -126,10 +126,10 @@ ConvertPanel::ConvertPanel(QWidget *parent)
     auto *heightLabel = new QLabel(QStringLiteral("Hei&ght:"), sizeGroup);
     heightLabel->setBuddy(m_height);
     auto *percentSign = new QLabel(QStringLiteral("%"), sizeGroup);
-    sizeGrid->addWidget(m_percentMode, 0, 0, 1, 3);
-    sizeGrid->addLayout(row({m_percent, m_percentStepper, percentSign}), 1, 1, 1, 2);
-    sizeGrid->addWidget(m_fixedSize, 2, 0, 1, 3);
-    sizeGrid->addLayout(row({widthLabel, m_width, heightLabel, m_height}), 3, 1, 1, 2);
+    sizeGrid->addWidget(m_percentMode, 0, 0, 1, 2);
+    sizeGrid->addLayout(row({m_percent, m_percentStepper, percentSign}), 0, 2);
+    sizeGrid->addWidget(m_fixedSize, 1, 0, 1, 3);
+    sizeGrid->addLayout(row({widthLabel, m_width, heightLabel, m_height}), 2, 1, 1, 2);
     for (QRadioButton *radio : {m_percentMode, m_fixedSize, m_forEachPdf, m_withAll})
         radio->setAutoExclusive(false); // the actions keep each pair apart
     layout->addWidget(sizeGroup);
@@ -176,22 +176,26 @@ ConvertPanel::ConvertPanel(QWidget *parent)
     pagesLayout->addWidget(m_pageIntervals, 1);
     layout->addWidget(pagesGroup);
 
-    // What the previewed page becomes.
-    auto *outputGroup = new QGroupBox(QStringLiteral("Previewed page"), this);
-    auto *outputForm = new QFormLayout(outputGroup);
-    m_imageDimensions = new QLabel(QStringLiteral("0 x 0"), outputGroup);
+    // What the previewed page becomes, shown under the preview.
+    auto *footer = new QWidget;
+    footer->setObjectName(QStringLiteral("previewedPageFacts"));
+    auto *outputForm = new QFormLayout(footer);
+    outputForm->setContentsMargins(0, 4, 0, 0);
+    outputForm->setVerticalSpacing(2);
+    m_imageDimensions = new QLabel(QStringLiteral("0 x 0"), footer);
     m_imageDimensions->setObjectName(QStringLiteral("labelImageDimensions"));
-    m_imageDimensions->setToolTip(QStringLiteral("Width x height in pixels of its image"));
+    m_imageDimensions->setToolTip(
+        QStringLiteral("Width x height in pixels of the previewed page's image"));
     m_imageDimensions->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_imageName = new QLabel(outputGroup);
+    m_imageName = new QLabel(footer);
     m_imageName->setObjectName(QStringLiteral("labelImageName"));
-    m_imageName->setToolTip(QStringLiteral("The name of its image file"));
+    m_imageName->setToolTip(QStringLiteral("The file the previewed page is written to"));
     m_imageName->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_imageName->setWordWrap(true);
     m_imageName->setMinimumWidth(120);
-    outputForm->addRow(QStringLiteral("Pixels:"), m_imageDimensions);
-    outputForm->addRow(QStringLiteral("File:"), m_imageName);
-    layout->addWidget(outputGroup);
+    outputForm->addRow(QStringLiteral("Image size:"), m_imageDimensions);
+    outputForm->addRow(QStringLiteral("Image file:"), m_imageName);
+    m_preview->setFooter(footer);
 
     connect(m_format, &QComboBox::activated, this, &ConvertPanel::onImageFormatSelected);
     connect(m_qualitySlider, &QSlider::actionTriggered, this, &ConvertPanel::onSliderQualityMoved);
