@@ -68,6 +68,8 @@ private Q_SLOTS:
     void perDocumentFilesHoldTheirPages();
     void intervalsSelectingNothingWriteNothing();
     void unreadableDocumentFailsTheRun();
+    void multipageWithoutPagesNotWritten();
+    void dpiAfterAFailedPage();
 
 private:
     QTemporaryDir m_dir;
@@ -308,6 +310,42 @@ void TestConvert::unreadableDocumentFailsTheRun() {
     ConvertTool tool(smallImages(out));
     QVERIFY(h.runner.run(tool, h.list));
     QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{u"one(Page1).png"_s});
+    QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+}
+
+void TestConvert::multipageWithoutPagesNotWritten() {
+    ToolHarness h;
+    QVERIFY(h.add({pdf(u"three.pdf"_s, 3)}));
+    const QString out = freshFolder(u"emptymultipage"_s);
+    ConvertSettings settings = smallImages(out, 6);
+    settings.setPercentText(u"00"_s); // passes the check; every page then fails
+    ConvertTool tool(settings);
+    QVERIFY(h.runner.run(tool, h.list));
+    QVERIFY(QDir(out).isEmpty());
+    QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+    QCOMPARE(h.runner.lastSummary().outputsFailed, 1);
+}
+
+void TestConvert::dpiAfterAFailedPage() {
+    // At 1 percent the 20 x 20 point first page has no pixels and fails; the Letter page
+    // after it still gets its own DPI.
+    const QString path = m_dir.filePath(u"tiny-first.pdf"_s);
+    test::FixtureSpec spec;
+    spec.pages = {test::FixturePage{QRectF(0, 0, 20, 20), {}, 0, u"tiny"_s},
+                  test::FixturePage{QRectF(0, 0, 612, 792), {}, 0, u"letter"_s}};
+    QVERIFY(test::writeFixturePdf(path, spec));
+    ToolHarness h;
+    QVERIFY(h.add({path}));
+    const QString out = freshFolder(u"dpi"_s);
+    ConvertSettings settings = smallImages(out, 5);
+    settings.setPercentText(u"1"_s);
+    settings.setDpiText(u"200"_s);
+    ConvertTool tool(settings);
+    QVERIFY(h.runner.run(tool, h.list));
+    QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{u"tiny-first(Page2).png"_s});
+    const QImage image(out + u"/tiny-first(Page2).png"_s);
+    QCOMPARE(image.size(), QSize(6, 8));
+    QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 200);
     QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
 }
 
