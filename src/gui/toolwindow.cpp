@@ -545,6 +545,8 @@ bool ToolWindow::quitApplication() {
     if (isRunning()) {
         // A half-finished run would leave some documents done and others not: let it end.
         m_quitWhenFinished = true;
+        // The result is still told; asking for a rating on the way out is not.
+        m_runner->setRatePromptEnabled(false);
         m_progress->setFormat(QStringLiteral("Quitting when the run has finished... %p%"));
         return true;
     }

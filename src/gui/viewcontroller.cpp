@@ -29,7 +29,11 @@ ViewController::ViewController(const toolkit::UserInterface &ui, QWidget *parent
     buildMenus();
 }
 
-ViewController::~ViewController() = default;
+ViewController::~ViewController() {
+    // Tool windows have no parent (a window manager may refuse to minimise a window that
+    // belongs to another), so one still open at the end goes here.
+    delete m_toolWindow.data();
+}
 
 void ViewController::buildWidgets() {
     auto *central = new QWidget(this);
@@ -118,8 +122,7 @@ ToolWindow *ViewController::openTool(const QString &id) {
     const ToolEntry *tool = findTool(id);
     if (!tool || !tool->create)
         return nullptr;
-    ToolWindow *window = tool->create(m_given, this);
-    window->setWindowFlag(Qt::Window, true);
+    ToolWindow *window = tool->create(m_given, nullptr);
     window->setWindowModality(Qt::ApplicationModal);
     window->setAttribute(Qt::WA_DeleteOnClose, true);
     connect(window, &ToolWindow::quitRequested, this, &ViewController::quitRequested);
