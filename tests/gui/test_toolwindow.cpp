@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -378,6 +379,8 @@ private Q_SLOTS:
         Fixture f;
         QSemaphore gate;
         f.probe.gate = &gate;
+        // A failed check must not leave the job waiting while the window waits for it.
+        const auto openGate = qScopeGuard([&gate] { gate.release(10); });
         f.window->documents()->append({m_pdfs.at(0), m_pdfs.at(1), m_pdfs.at(2)});
         f.window->setOutputFolder(m_dir.path());
         QSignalSpy quit(f.window.get(), &gui::ToolWindow::quitRequested);
