@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -12,6 +13,29 @@
 namespace ventara::gui {
 
 namespace {
+
+// Lets Escape and the window's close button dismiss a question without choosing any of its
+// buttons (the answer is then -1, which callers take as the cautious one). QMessageBox
+// itself ignores both unless one of the buttons is a "cancel" button.
+class DismissFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        auto *box = qobject_cast<QMessageBox *>(watched);
+        if (!box)
+            return false;
+        const bool escape = event->type() == QEvent::KeyPress &&
+                            static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+                            static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier;
+        if (escape || event->type() == QEvent::Close) {
+            box->reject();
+            return true;
+        }
+        return false;
+    }
+};
 
 // The index of the button that closed `box`, or -1 when it was closed another way.
 int pressedIndex(const QMessageBox &box, const QList<QAbstractButton *> &buttons) {
@@ -45,6 +69,8 @@ QMessageBox *QtPrompts::createBox(QWidget *parent, const QString &text,
     }
     if (first)
         box->setDefaultButton(first);
+    if (buttons.size() > 1)
+        box->installEventFilter(new DismissFilter(box));
     // Qt sizes a box without main text to its words, wrapping even short sentences; a
     // minimum width keeps one-line messages on one line.
     if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
