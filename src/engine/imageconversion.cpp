@@ -206,6 +206,11 @@ private:
             renderer->render(task.pageIndex, QSize(int(task.size.width), int(task.size.height)));
         if (image.isNull())
             return {};
+        // Stamped while this is the only reference to the page, so that the writers need not
+        // copy it to set its resolution.
+        const int dotsPerMeter = int(m_dpi / 0.0254 + 0.5);
+        image.setDotsPerMeterX(dotsPerMeter);
+        image.setDotsPerMeterY(dotsPerMeter);
         const Output &output = m_outputs[size_t(task.outputIndex)];
         if (m_multipage == MultipageMode::None) {
             const bool written =

@@ -45,6 +45,21 @@ bool isGrayscale(const QImage &rgb32) {
 
 namespace {
 
+// The grey channel of an RGB32 image whose pixels are all grey. Copied by hand: Qt converts
+// to Grayscale8 through a colour transform, which costs more than encoding the page.
+QImage greyChannel(const QImage &rgb32) {
+    QImage grey(rgb32.size(), QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return {};
+    for (int y = 0; y < rgb32.height(); ++y) {
+        const QRgb *from = reinterpret_cast<const QRgb *>(rgb32.constScanLine(y));
+        uchar *to = grey.scanLine(y);
+        for (int x = 0; x < rgb32.width(); ++x)
+            to[x] = uchar(from[x]);
+    }
+    return grey;
+}
+
 bool writeWithQt(QImage image, const QString &path, const char *format, int quality, int dpi) {
     const int dpm = dotsPerMeter(dpi);
     image.setDotsPerMeterX(dpm);
@@ -65,8 +80,7 @@ bool writeJpegFile(const QImage &rgb32, const QString &path, double compressionF
     const int quality = std::clamp(static_cast<int>(compressionFactor * 100.0 + 0.5), 0, 100);
     // A grey page is written with one component: the same pixels, a third of the work.
     if (isGrayscale(rgb32))
-        return writeWithQt(rgb32.convertToFormat(QImage::Format_Grayscale8), path, "jpeg", quality,
-                           storedDpi);
+        return writeWithQt(greyChannel(rgb32), path, "jpeg", quality, storedDpi);
     return writeWithQt(rgb32, path, "jpeg", quality, storedDpi);
 }
 
