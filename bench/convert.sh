@@ -125,20 +125,25 @@ if [ ! -s "$inputs/text-30p.pdf" ] || [ ! -s "$inputs/mixed-30p.pdf" ]; then
 fi
 
 # --- Measuring --------------------------------------------------------------------------------
-# run_cell TOOL COMMAND...: runs COMMAND $runs times into an empty $scratch and prints
-# "median_seconds peak_kb" (the peak is the largest of the runs), or "failed".
+median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
+
+# run_cell COMMAND...: runs COMMAND $runs times into an empty $scratch and prints
+# "median_seconds peak_kb median_cpu_seconds" (the peak is the largest of the runs), or
+# "failed".
 run_cell() {
-    local times=() peak=0 line seconds kb status
+    local times=() cpus=() peak=0 line seconds kb status cpu
     for ((i = 0; i < runs; i++)); do
         rm -rf "$scratch" && mkdir -p "$scratch"
         line="$("$measure" "$@")"
-        read -r seconds kb status <<<"$line"
+        read -r seconds kb status cpu <<<"$line"
         if [ "$status" != 0 ]; then echo failed; return; fi
         times+=("$seconds")
+        cpus+=("$cpu")
         [ "$kb" -gt "$peak" ] && peak="$kb"
     done
     rm -rf "$scratch"
-    printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}')" "$peak"
+    printf '%s %s %s\n' "$(printf '%s\n' "${times[@]}" | median)" "$peak" \
+           "$(printf '%s\n' "${cpus[@]}" | median)"
 }
 
 pages_of() { pdfinfo "$1" | awk '/^Pages:/ {print $2}'; }
@@ -146,8 +151,8 @@ pages_of() { pdfinfo "$1" | awk '/^Pages:/ {print $2}'; }
 results="$bench_dir/results.txt"
 mkdir -p "$bench_dir"
 : > "$results"
-printf '%-10s %-14s %-30s %9s %9s %9s %s\n' input setting tool "median s" "pages/s" "peak MB" \
-       "ratio to fastest peer" | tee -a "$results"
+printf '%-10s %-9s %-10s %9s %9s %9s %9s %s\n' input setting tool "median s" "pages/s" \
+       "peak MB" "CPU s" "ratio to fastest peer" | tee -a "$results"
 
 for input in text-30p mixed-30p; do
     pdf="$inputs/$input.pdf"
@@ -191,17 +196,17 @@ for input in text-30p mixed-30p; do
             fi
         done
         for tool in "${tools[@]}"; do
-            read -r seconds kb <<<"${cell[$tool]}"
+            read -r seconds kb cpu <<<"${cell[$tool]}"
             name="$tool"
             [ "$tool" = ours ] && name="ventara"
             if [ "$seconds" = failed ]; then
-                printf '%-10s %-14s %-30s %9s\n' "$input" "$setting" "$name" failed | tee -a "$results"
+                printf '%-10s %-9s %-10s %9s\n' "$input" "$setting" "$name" failed | tee -a "$results"
                 continue
             fi
             awk -v i="$input" -v s="$setting" -v t="$name" -v sec="$seconds" -v kb="$kb" \
-                -v p="$pages" -v f="$fastest" 'BEGIN {
-                    printf "%-10s %-14s %-30s %9.2f %9.1f %9.0f %s\n", i, s, t, sec, p / sec,
-                           kb / 1024, (f == "" ? "-" : sprintf("%.2f", sec / f)) }' | tee -a "$results"
+                -v c="$cpu" -v p="$pages" -v f="$fastest" 'BEGIN {
+                    printf "%-10s %-9s %-10s %9.2f %9.1f %9.0f %9.2f %s\n", i, s, t, sec, p / sec,
+                           kb / 1024, c, (f == "" ? "-" : sprintf("%.2f", sec / f)) }' | tee -a "$results"
         done
         unset cell
     done

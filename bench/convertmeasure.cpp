@@ -1,5 +1,5 @@
 // Benchmark helper for bench/convert.sh: runs a command with its output discarded and prints
-// "<wall seconds> <peak resident memory in KB> <exit status>" on one line. The peak memory is
+// "<wall seconds> <peak resident memory in KB> <exit status> <CPU seconds>" on one line. The peak memory is
 // the command's own (getrusage of the waited child, as reported by wait4), which /usr/bin/time
 // -v would show but which a plain Debian machine does not install.
 //
@@ -44,6 +44,8 @@ int main(int argc, char *argv[]) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::printf("%.3f %ld %d\n", seconds, usage.ru_maxrss, code);
+    const double cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.3f %ld %d %.3f\n", seconds, usage.ru_maxrss, code, cpu);
     return 0;
 }
