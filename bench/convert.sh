@@ -4,7 +4,8 @@
 #
 # Environment: RUNS (runs per cell, default 3), BENCH_DIR (inputs and scratch, default
 # build/bench-convert), BUILD_DIR (build folder, default build/bench), JOBS (build jobs,
-# default 2), ONLY (run only the rows whose "input/setting" matches this regular expression).
+# default 2), ONLY (run only the rows whose "input/setting" matches this regular expression),
+# DRIVER=1 (run the engine's pipeline driver instead of `ventara convert`).
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -27,17 +28,18 @@ magick_convert=/usr/bin/convert
 # --- Build the converter and the measuring helper ----------------------------------------
 cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara-convert-bench ventara-bench-measure \
-      >/dev/null
+cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara ventara-bench-measure >/dev/null
 measure="$build_dir/bin/ventara-bench-measure"
-# The command line is used once it has a convert command; the driver stands in until then.
-if cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara >/dev/null 2>&1 &&
-    "$build_dir/bin/ventara" convert --help 2>&1 | grep -q -- '--format'; then
-    ours=("$build_dir/bin/ventara" convert)
-    ours_name="ventara convert"
-else
+# Ventara runs as the user runs it: the `ventara convert` command. DRIVER=1 runs the engine's
+# pipeline through the benchmark driver instead, to tell the command's own cost from the
+# engine's.
+if [ "${DRIVER:-0}" = 1 ]; then
+    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara-convert-bench >/dev/null
     ours=("$build_dir/bin/ventara-convert-bench")
     ours_name="ventara-convert-bench (pipeline driver)"
+else
+    ours=("$build_dir/bin/ventara" convert --overwrite yes)
+    ours_name="ventara convert"
 fi
 
 # --- Inputs, generated once ---------------------------------------------------------------
