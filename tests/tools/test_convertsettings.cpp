@@ -47,7 +47,6 @@ private Q_SLOTS:
     void templateSwitching_data();
     void templateSwitching();
     void switchingSequence();
-    void enabling();
     void validation_data();
     void validation();
     void sliderAndSteppers();
@@ -263,18 +262,6 @@ void TestConvertSettings::switchingSequence() {
     settings.setOutputMode(OutputMode::MultipageAllDocuments);
     QCOMPARE(settings.outputMode(), OutputMode::MultipageAllDocuments);
     QCOMPARE(settings.names(), u"Multipage"_s);
-}
-
-void TestConvertSettings::enabling() {
-    QList<int> quality, multipage;
-    for (int i = 0; i < 10; ++i) {
-        if (qualityEnabled(i))
-            quality << i;
-        if (multipageControlsEnabled(i))
-            multipage << i;
-    }
-    QCOMPARE(quality, QList<int>({0, 1, 2, 3, 4}));
-    QCOMPARE(multipage, QList<int>({6, 7, 8}));
 }
 
 void TestConvertSettings::validation_data() {
