@@ -564,6 +564,7 @@ void TestConvertSettings::printSize() {
     QCOMPARE(change.printWidth, u"0"_s);
     QCOMPARE(change.printHeight, u"0"_s);
     QCOMPARE(printStepperValue(u"2.50"_s), 250.0);
+    QCOMPARE(printTextForStepper(851), u"8.51"_s);
 }
 
 void TestConvertSettings::imageName() {

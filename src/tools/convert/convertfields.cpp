@@ -165,6 +165,10 @@ double printStepperValue(const QString &printText) {
     return numberValue(printText).value_or(0) * 100;
 }
 
+QString printTextForStepper(double hundredths) {
+    return twoDecimals(hundredths / 100);
+}
+
 QString outputPathFor(const ConvertSettings &settings, const QStringList &documents, int pdfIndex,
                       int pageIndex, qint64 pageCount) {
     if (pdfIndex < 0 || pdfIndex >= documents.size())

@@ -105,6 +105,8 @@ PrintSizeChange printSizeChanged(bool widthEdited, const QString &editedText,
 // The stepper value of a print text: its value in hundredths of an inch (0 for "0" or a text
 // that is not a number).
 double printStepperValue(const QString &printText);
+// The print text a print stepper's value (hundredths of an inch) gives: inches, "%.2f".
+QString printTextForStepper(double hundredths);
 
 // The output path that page `pageIndex` (0-based) of document `pdfIndex` (0-based) of
 // `documents`, a document of `pageCount` pages, gets in the settings' output mode: one image
