@@ -45,8 +45,9 @@ bool isGrayscale(const QImage &rgb32) {
 
 namespace {
 
-// The grey channel of an RGB32 image whose pixels are all grey. Copied by hand: Qt converts
-// to Grayscale8 through a colour transform, which costs more than encoding the page.
+// The grey channel of an RGB32 image whose pixels are all grey, or a null image as soon as a
+// pixel is not grey. Copied by hand in the same pass as the test: Qt converts to Grayscale8
+// through a colour transform, which costs more than encoding the page.
 QImage greyChannel(const QImage &rgb32) {
     QImage grey(rgb32.size(), QImage::Format_Grayscale8);
     if (grey.isNull())
@@ -54,8 +55,15 @@ QImage greyChannel(const QImage &rgb32) {
     for (int y = 0; y < rgb32.height(); ++y) {
         const QRgb *from = reinterpret_cast<const QRgb *>(rgb32.constScanLine(y));
         uchar *to = grey.scanLine(y);
-        for (int x = 0; x < rgb32.width(); ++x)
-            to[x] = uchar(from[x]);
+        unsigned int difference = 0;
+        for (int x = 0; x < rgb32.width(); ++x) {
+            const QRgb p = from[x];
+            difference |= ((p >> 16) ^ p) & 0xff;
+            difference |= ((p >> 8) ^ p) & 0xff;
+            to[x] = uchar(p);
+        }
+        if (difference)
+            return {};
     }
     return grey;
 }
@@ -79,8 +87,9 @@ bool writeJpegFile(const QImage &rgb32, const QString &path, double compressionF
     const int storedDpi = std::clamp(dpi, 1, 65535);
     const int quality = std::clamp(static_cast<int>(compressionFactor * 100.0 + 0.5), 0, 100);
     // A grey page is written with one component: the same pixels, a third of the work.
-    if (isGrayscale(rgb32))
-        return writeWithQt(greyChannel(rgb32), path, "jpeg", quality, storedDpi);
+    const QImage grey = greyChannel(rgb32);
+    if (!grey.isNull())
+        return writeWithQt(grey, path, "jpeg", quality, storedDpi);
     return writeWithQt(rgb32, path, "jpeg", quality, storedDpi);
 }
 
