@@ -70,6 +70,7 @@ private Q_SLOTS:
     void unreadableDocumentFailsTheRun();
     void multipageWithoutPagesNotWritten();
     void dpiAfterAFailedPage();
+    void sameNamesLastDocumentWins();
 
 private:
     QTemporaryDir m_dir;
@@ -347,6 +348,31 @@ void TestConvert::dpiAfterAFailedPage() {
     QCOMPARE(image.size(), QSize(6, 8));
     QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 200);
     QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+}
+
+void TestConvert::sameNamesLastDocumentWins() {
+    // Two documents named a.pdf: their pages share output names, and the second document's
+    // pages are what the files hold, however the pages are spread over the workers.
+    const QString first = m_dir.filePath(u"one/a.pdf"_s);
+    const QString second = m_dir.filePath(u"two/a.pdf"_s);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"one"_s)) && QDir().mkpath(m_dir.filePath(u"two"_s)));
+    QVERIFY(test::writeSimplePdf(first, 3));
+    test::FixtureSpec spec;
+    spec.pages = {test::FixturePage{QRectF(0, 0, 300, 300), {}, 0, u"square 1"_s},
+                  test::FixturePage{QRectF(0, 0, 300, 300), {}, 0, u"square 2"_s}};
+    QVERIFY(test::writeFixturePdf(second, spec));
+    ToolHarness h;
+    QVERIFY(h.add({first, second}));
+    const QString out = freshFolder(u"samenames"_s);
+    ConvertTool tool(smallImages(out));
+    QVERIFY(h.runner.run(tool, h.list));
+    QCOMPARE(QDir(out).entryList(QDir::Files),
+             QStringList({u"a(Page1).png"_s, u"a(Page2).png"_s, u"a(Page3).png"_s}));
+    QCOMPARE(imageSize(out + u"/a(Page1).png"_s), QSize(30, 30));
+    QCOMPARE(imageSize(out + u"/a(Page2).png"_s), QSize(30, 30));
+    QCOMPARE(imageSize(out + u"/a(Page3).png"_s), QSize(61, 79));
+    QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
+    QCOMPARE(h.progress.at(h.progress.size() - 2), 100.0);
 }
 
 QTEST_GUILESS_MAIN(TestConvert)

@@ -5,6 +5,8 @@
 #include "toolkit/pageintervals.h"
 #include "tools/convert/convertfields.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace ventara::tools::convert {
@@ -155,6 +157,16 @@ ConversionJob conversionJob(const ConvertSettings &settings, const ConvertPlan &
     const auto action = [&decisions](int output) {
         return actionFor(decisions.value(output, OverwriteDecision::Write));
     };
+    // Pages of one run whose names coincide (two documents of the same name) would be
+    // written at the same time by different workers: only the last one, which the files
+    // would hold after a page-by-page run, is converted.
+    QHash<QString, int> lastWriter;
+    if (plan.mode == OutputMode::SingleImages) {
+        for (const ConvertPlan::Document &document : plan.documents) {
+            for (const int page : document.pages)
+                lastWriter.insert(document.pagePaths.value(page), document.firstOutput + page);
+        }
+    }
     for (int d = 0; d < plan.documents.size(); ++d) {
         const ConvertPlan::Document &document = plan.documents.at(d);
         if (document.pages.isEmpty())
@@ -165,9 +177,12 @@ ConversionJob conversionJob(const ConvertSettings &settings, const ConvertPlan &
         for (const int page : document.pages) {
             engine::ConversionPage entry;
             entry.pageIndex = page;
-            if (plan.mode == OutputMode::SingleImages)
-                entry.output = {document.pagePaths.value(page),
-                                action(document.firstOutput + page)};
+            if (plan.mode == OutputMode::SingleImages) {
+                const QString &path = document.pagePaths.value(page);
+                const int output = document.firstOutput + page;
+                entry.output = {path, lastWriter.value(path) == output ? action(output)
+                                                                       : OverwriteAction::Skip};
+            }
             converted.pages << entry;
         }
         if (plan.mode == OutputMode::MultipagePerDocument)

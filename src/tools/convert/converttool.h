@@ -73,7 +73,10 @@ ConvertPlan planConversion(const ConvertSettings &settings, const QStringList &d
 // The engine's job for a plan: the selected pages of every document with their outputs and
 // the overwrite decisions (one per plan output, in outputs() order; missing ones write),
 // the size rule, format, quality and DPI of the settings. Documents without a page to convert
-// are left out. `documentOfJob`, when given, receives the plan index of each job document.
+// are left out. When pages of one run have the same output path (documents of the same name),
+// only the last of them is converted, as that is what the file would hold after a
+// page-by-page run; the others are skipped. `documentOfJob`, when given, receives the plan
+// index of each job document.
 engine::ConversionJob conversionJob(const ConvertSettings &settings, const ConvertPlan &plan,
                                     const QList<toolkit::OverwriteDecision> &decisions,
                                     QList<int> *documentOfJob = nullptr);
