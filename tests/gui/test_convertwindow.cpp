@@ -181,6 +181,16 @@ private Q_SLOTS:
         QCOMPARE(control<QLabel>(*window, u"labelImageDimensions"_s)->text(), u"0 x 0"_s);
     }
 
+    // A document added while none is selected is selected and previewed at once.
+    void addedDocumentIsPreviewed() {
+        ScriptedUi ui;
+        auto window = makeWindow(ui);
+        QCOMPARE(window->documents()->append({m_report}).added, 1);
+        QTRY_COMPARE(window->selectedDocument(), m_report);
+        QTRY_VERIFY_WITH_TIMEOUT(panel(*window)->preview()->controller()->hasImage(), 20000);
+        QCOMPARE(panel(*window)->preview()->controller()->page(), 1);
+    }
+
     // Format, multipage check and radios switch the template, unless it was edited.
     void templateSwitching() {
         ScriptedUi ui;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ventara::gui {
@@ -278,6 +279,9 @@ void ConvertPanel::attach(ToolWindow &window) {
     // The window's focus leaves its field only when the window itself is taken down, after
     // its own parts are gone (the runner is the first to go): ignore that end of editing.
     connect(window.runner(), &QObject::destroyed, this, [this] { m_windowGone = true; });
+    // After the table has taken the new rows in.
+    connect(window.documents(), &QAbstractItemModel::rowsInserted, this,
+            [this] { QTimer::singleShot(0, this, &ConvertPanel::selectFirstDocumentIfNone); });
     // The frame enables every control after a run; the format decides about some of them.
     connect(window.runner(), &toolkit::BatchRunner::interfaceEnabledChanged, this,
             [this](bool enabled) {
@@ -390,8 +394,9 @@ void ConvertPanel::selectedDocumentChanged(const QString &path) {
     updateImageName();
 }
 
-void ConvertPanel::documentsAdded() {
-    // Show the first document at once when nothing was selected.
+void ConvertPanel::selectFirstDocumentIfNone() {
+    // Documents added through the panel or dropped: show the first one at once when nothing
+    // was selected.
     if (toolWindow()->selectedDocument().isEmpty() && !toolWindow()->documents()->isEmpty())
         toolWindow()->table()->selectDocument(0);
 }

@@ -45,7 +45,6 @@ public:
     void resetInterface() override;
     void settingsApplied() override;
     void selectedDocumentChanged(const QString &path) override;
-    void documentsAdded() override;
 
     PreviewPane *preview() const { return m_preview; }
 
@@ -73,6 +72,7 @@ private:
     QString storedText(QStringView key) const { return m_textFieldsValues.value(key.toString()); }
     // Validates `field`'s text now (end of editing) and returns the accepted text.
     QString acceptedText(tools::convert::ValidatedField field, QLineEdit *edit) const;
+    void selectFirstDocumentIfNone();
     // Ends the editing of a field that still has the focus, as leaving it would.
     void finishEditing();
 
