@@ -8,7 +8,10 @@ PreviewImage PreviewImage::build(const QImage &image) {
         return preview;
     preview.m_levels << image;
     QImage level = image;
-    while (level.width() / 2 >= minimumLevelSide && level.height() / 2 >= minimumLevelSide) {
+    // Halve while the longer side stays at least minimumLevelSide, so that a banner is
+    // reduced as far as a page is.
+    while (qMax(level.width(), level.height()) / 2 >= minimumLevelSide &&
+           qMin(level.width(), level.height()) / 2 >= 1) {
         level = level.scaled(level.width() / 2, level.height() / 2, Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
         if (level.isNull())

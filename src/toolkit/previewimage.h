@@ -32,7 +32,7 @@ public:
     // none is), i.e. the copy to scale down to `drawnSize`.
     QImage levelFor(QSizeF drawnSize) const;
 
-    // The smallest side a reduced copy may have.
+    // The longer side of the smallest reduced copy is at least this many pixels.
     static constexpr int minimumLevelSide = 256;
 
 private:

@@ -260,13 +260,21 @@ void TestPreviewFrame::previewImageLevels() {
     QImage page(2448, 3168, QImage::Format_RGB32);
     page.fill(Qt::white);
     const PreviewImage image = PreviewImage::build(page);
-    // 2448 -> 1224 -> 612 -> 306; the next halving would be below 256 wide.
+    // 3168 -> 1584 -> 792 -> 396 high; the next halving would be below 256.
     QCOMPARE(image.levels().size(), 4);
     QCOMPARE(image.levels().at(3).size(), QSize(306, 396));
     QCOMPARE(image.levelFor(QSizeF(300, 390)).size(), QSize(306, 396));
     QCOMPARE(image.levelFor(QSizeF(307, 390)).size(), QSize(612, 792));
     QCOMPARE(image.levelFor(QSizeF(5000, 6000)).size(), page.size());
     QVERIFY(PreviewImage::build(QImage()).isNull());
+
+    // A banner is reduced by its longer side: a 394 x 39 drawing uses a copy of 500 x 50,
+    // not one ten times larger.
+    QImage banner(16000, 1600, QImage::Format_RGB32);
+    banner.fill(Qt::white);
+    const PreviewImage reduced = PreviewImage::build(banner);
+    QCOMPARE(reduced.levels().last().size(), QSize(500, 50));
+    QCOMPARE(reduced.levelFor(QSizeF(394, 39)).size(), QSize(500, 50));
 }
 
 QTEST_GUILESS_MAIN(TestPreviewFrame)
