@@ -56,6 +56,7 @@ private Q_SLOTS:
     void usageErrors_data();
     void usageErrors();
     void badInputFailsButOthersRun();
+    void failedPagesNamed();
     void overwrite_data();
     void overwrite();
     void profileRunsUnchanged();
@@ -221,6 +222,23 @@ void TestConvertCommand::badInputFailsButOthersRun() {
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.contains(notPdf));
     QCOMPARE(outputs(), QStringList{u"doc(Page1).jpg"_s});
+}
+
+void TestConvertCommand::failedPagesNamed() {
+    // At 1 percent the 20 x 20 point page 2 has no pixels: it fails, its neighbours do not.
+    const QString path = m_dir.filePath(u"tiny-middle.pdf"_s);
+    test::FixtureSpec spec;
+    spec.pages = {test::FixturePage{QRectF(0, 0, 612, 792), {}, 0, u"one"_s},
+                  test::FixturePage{QRectF(0, 0, 20, 20), {}, 0, u"two"_s},
+                  test::FixturePage{QRectF(0, 0, 612, 792), {}, 0, u"three"_s}};
+    QVERIFY(test::writeFixturePdf(path, spec));
+    const test::CommandResult result =
+        convert({u"--format"_s, u"png"_s, u"--percent"_s, u"1"_s}, {path});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.err.contains(u"Some PDF pages could not be converted."_s));
+    QVERIFY2(result.err.contains(path + u": page 2 could not be converted"_s),
+             qPrintable(result.err));
+    QCOMPARE(outputs(), QStringList({u"tiny-middle(Page1).png"_s, u"tiny-middle(Page3).png"_s}));
 }
 
 void TestConvertCommand::overwrite_data() {

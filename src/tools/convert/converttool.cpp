@@ -230,8 +230,9 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     decisions.reserve(context.outputs().size());
     for (int k = 0; k < context.outputs().size(); ++k)
         decisions << context.decision(k);
-    QList<int> documentOfJob;
-    const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &documentOfJob);
+    m_documentOfJob.clear();
+    const QList<int> &documentOfJob = m_documentOfJob;
+    const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &m_documentOfJob);
     const bool unreadable = m_plan.hasUnreadableDocument();
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {
@@ -278,6 +279,20 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
         break;
     }
     return m_result.success() && !unreadable;
+}
+
+QList<ConvertJob::FailedPage> ConvertJob::failedPages() const {
+    QList<FailedPage> failed;
+    for (const ConvertPlan::Document &document : m_plan.documents) {
+        if (!document.pageCount)
+            failed << FailedPage{document.path, -1};
+    }
+    for (const engine::ConversionPageResult &page : m_result.pages) {
+        const int d = m_documentOfJob.value(page.documentIndex, -1);
+        if (page.outcome == engine::PageOutcome::Failed && d >= 0)
+            failed << FailedPage{m_plan.documents.at(d).path, page.pageIndex};
+    }
+    return failed;
 }
 
 bool ConvertTool::checkSettings(const toolkit::UserInterface &ui) {

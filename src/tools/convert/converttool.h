@@ -106,12 +106,21 @@ public:
     // The engine's result of the last processStep().
     const engine::ConversionResult &result() const { return m_result; }
 
+    // A page that the last processStep() could not convert: `path` is the document,
+    // `pageIndex` the 0-based page, -1 for a document that could not be read at all.
+    struct FailedPage {
+        QString path;
+        int pageIndex = -1;
+    };
+    QList<FailedPage> failedPages() const;
+
 private:
     const ConvertSettings m_settings;
     const QStringList m_documents;
     const PageCounter m_pageCounter;
     ConvertPlan m_plan;
     engine::ConversionResult m_result;
+    QList<int> m_documentOfJob; // plan index of each document of the engine's job
 };
 
 // The convert tool as the batch runner sees it: the window (or the command line) keeps its
