@@ -98,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(test::writeSimplePdf(m_report, 3, u"R"_s));
     }
 
-    // The controls of the design with their defaults; the title; the enabling rules.
+    // The controls by name with their defaults; the title; the enabling rules.
     void defaults() {
         ScriptedUi ui;
         auto window = makeWindow(ui);
