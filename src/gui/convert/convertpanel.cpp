@@ -254,8 +254,8 @@ ToolWindowSpec ConvertPanel::spec() const {
 }
 
 void ConvertPanel::finishEditing() {
-    // A run started with Ctrl+Return, or a profile saved with Ctrl+S, while a field still
-    // has the focus would otherwise take its text unchecked.
+    // A run started with Ctrl+Return while a field still has the focus would otherwise take
+    // its text unchecked.
     if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
         if (isAncestorOf(edit))
             Q_EMIT edit->editingFinished();
