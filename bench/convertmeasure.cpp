@@ -1,7 +1,7 @@
 // Benchmark helper for bench/convert.sh: runs a command with its output discarded and prints
-// "<wall seconds> <peak resident memory in KB> <exit status> <CPU seconds>" on one line. The peak memory is
-// the command's own (getrusage of the waited child, as reported by wait4), which /usr/bin/time
-// -v would show but which a plain Debian machine does not install.
+// "<wall seconds> <peak resident memory in KB> <exit status> <CPU seconds>" on one line. The peak
+// memory is the command's own (getrusage of the waited child, as reported by wait4), which
+// /usr/bin/time -v would show but which a plain Debian machine does not install.
 //
 //   ventara-bench-measure COMMAND [ARGUMENTS...]
 
