@@ -101,7 +101,8 @@ public:
     bool processStep(toolkit::StepContext &context) override;
 
     const ConvertSettings &settings() const { return m_settings; }
-    // Valid after plan().
+    // The plan is valid after plan(), the result and the failed pages after processStep();
+    // read them on the owner's thread once the run has finished.
     const ConvertPlan &conversionPlan() const { return m_plan; }
     // The engine's result of the last processStep().
     const engine::ConversionResult &result() const { return m_result; }
@@ -136,7 +137,7 @@ public:
     const ConvertSettings &settings() const { return m_settings; }
     void setSettings(const ConvertSettings &settings) { m_settings = settings; }
 
-    // Used by the jobs of later runs (tests count pages without the renderer).
+    // How the jobs of later runs count pages (rendererPageCounter() unless set).
     void setPageCounter(PageCounter counter) { m_pageCounter = std::move(counter); }
 
     toolkit::RunTexts runTexts() const override { return convert::runTexts(); }
