@@ -99,28 +99,9 @@ PdfSource::PdfSource(PdfFile &file, int tag)
 
     QPDFObjectHandle root = pdf.getRoot();
     QPDFObjectHandle outlines = root.getKey("/Outlines");
-    if (outlines.isDictionary() && outlines.getKey("/First").isDictionary()) {
-        if (!outlines.isIndirect()) {
-            outlines = pdf.makeIndirectObject(outlines);
-            root.replaceKey("/Outlines", outlines);
-        }
-        m_outlineRoot = outlines;
-        // Walk every item once (damaged trees may loop).
-        std::set<QPDFObjGen> visited;
-        std::vector<std::pair<QPDFObjectHandle, int>> pending{{outlines.getKey("/First"), 0}};
-        while (!pending.empty()) {
-            auto [item, depth] = pending.back();
-            pending.pop_back();
-            for (; item.isDictionary() && depth < maxOutlineDepth; item = item.getKey("/Next")) {
-                if (item.isIndirect() && !visited.insert(item.getObjGen()).second)
-                    break;
-                markDestination(item);
-                // A structure element would drag the whole structure tree along.
-                item.removeKey("/SE");
-                if (item.getKey("/First").isDictionary())
-                    pending.emplace_back(item.getKey("/First"), depth + 1);
-            }
-        }
+    if (outlines.isDictionary()) {
+        std::set<QPDFObjGen> visited; // damaged trees may loop
+        readOutline(outlines.getKey("/First"), 0, visited, m_outlineRoots);
     }
 
     QPDFObjectHandle acroForm = root.getKey("/AcroForm");
@@ -158,24 +139,48 @@ QPDFObjectHandle PdfSource::resolveNamedDestination(QPDFObjectHandle name) {
     return result;
 }
 
-void PdfSource::markDestination(QPDFObjectHandle holder) {
+void PdfSource::readOutline(QPDFObjectHandle first, int depth, std::set<QPDFObjGen> &visited,
+                            std::vector<int> &into) {
+    for (QPDFObjectHandle item = first; item.isDictionary() && depth < maxOutlineDepth;
+         item = item.getKey("/Next")) {
+        if (item.isIndirect() && !visited.insert(item.getObjGen()).second)
+            break;
+        OutlineNode node;
+        node.page = markDestination(item);
+        node.open = outlineCount(item) > 0;
+        QPDFObjectHandle entries = item.shallowCopy();
+        // The tree links are made anew in the copy; a structure element would drag the
+        // whole structure tree along.
+        for (const char *key : {"/Parent", "/First", "/Last", "/Next", "/Prev", "/Count", "/SE"})
+            entries.removeKey(key);
+        node.entries = qpdf().makeIndirectObject(entries);
+        std::vector<int> children;
+        readOutline(item.getKey("/First"), depth + 1, visited, children);
+        node.children = std::move(children);
+        into.push_back(static_cast<int>(m_outline.size()));
+        m_outline.push_back(std::move(node));
+    }
+}
+
+int PdfSource::markDestination(QPDFObjectHandle holder) {
     bool viaAction = false;
     QPDFObjectHandle destination = destinationOf(holder, &viaAction);
     if (destination.isName() || destination.isString())
         destination = resolveNamedDestination(destination);
     if (!destination.isArray() || destination.getArrayNItems() < 1)
-        return;
+        return -1;
     QPDFObjectHandle page = destination.getArrayItem(0);
     if (!page.isIndirect())
-        return;
+        return -1;
     const auto found = m_pageIndex.find(page.getObjGen());
     if (found == m_pageIndex.end())
-        return;
+        return -1;
     QPDFObjectHandle marked = QPDFObjectHandle::newArray();
     marked.appendItem(QPDFObjectHandle::newName(markerName(m_tag, found->second).toStdString()));
     for (int i = 1; i < destination.getArrayNItems(); ++i)
         marked.appendItem(destination.getArrayItem(i));
     setDestination(holder, marked, viaAction);
+    return found->second;
 }
 
 bool PdfSource::pagesShareResources() const {
@@ -262,61 +267,54 @@ void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outline
         }
     }
 
-    if (outlines && source.outlineRoot().isDictionary()) {
-        QPDFObjectHandle root = m_target.copyForeignObject(source.outlineRoot());
-        std::set<QPDFObjGen> visited;
-        const auto items = outlineChildren(root, visited);
-        m_outlineItems.insert(m_outlineItems.end(), items.begin(), items.end());
+    if (outlines) {
+        for (const int node : source.outlineRoots()) {
+            QPDFObjectHandle item = copyOutline(source, node, first, last);
+            if (item.isInitialized())
+                m_outlineItems.push_back(item);
+        }
     }
 }
 
-PdfAssembler::DestinationFix PdfAssembler::fixDestination(QPDFObjectHandle holder) {
+void PdfAssembler::fixDestination(QPDFObjectHandle holder) {
     bool viaAction = false;
     QPDFObjectHandle destination = destinationOf(holder, &viaAction);
     if (!destination.isArray() || destination.getArrayNItems() < 1 ||
         !isMarker(destination.getArrayItem(0)))
-        return DestinationFix::NoMarker;
+        return;
     const auto page =
         m_markerPages.constFind(QByteArray::fromStdString(destination.getArrayItem(0).getName()));
     if (page == m_markerPages.cend()) {
         removeDestination(holder, viaAction);
-        return DestinationFix::Outside;
+        return;
     }
     // The array is this document's own copy: change it in place.
     destination.setArrayItem(0, page.value());
-    return DestinationFix::Resolved;
 }
 
-std::vector<QPDFObjectHandle> PdfAssembler::outlineChildren(QPDFObjectHandle parent,
-                                                            std::set<QPDFObjGen> &visited) {
+// Copies bookmark `node` of `source` and those of its children that lead to pages
+// first..last, or to no page of the source, or have such children. Returns a null handle
+// when nothing is left.
+QPDFObjectHandle PdfAssembler::copyOutline(PdfSource &source, int node, int first, int last) {
+    const PdfSource::OutlineNode &bookmark = source.outline().at(static_cast<size_t>(node));
     std::vector<QPDFObjectHandle> children;
-    for (QPDFObjectHandle item = parent.getKey("/First"); item.isDictionary();
-         item = item.getKey("/Next")) {
-        if (!item.isIndirect())
-            item = m_target.makeIndirectObject(item);
-        if (!visited.insert(item.getObjGen()).second)
-            break;
-        children.push_back(item);
+    for (const int child : bookmark.children) {
+        QPDFObjectHandle copy = copyOutline(source, child, first, last);
+        if (copy.isInitialized())
+            children.push_back(copy);
     }
-    return children;
-}
-
-bool PdfAssembler::fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &visited, int depth) {
-    const bool outside = fixDestination(item) == DestinationFix::Outside;
-    std::vector<QPDFObjectHandle> kept;
-    if (depth < maxOutlineDepth) {
-        for (QPDFObjectHandle &child : outlineChildren(item, visited)) {
-            if (fixOutlineItem(child, visited, depth + 1))
-                kept.push_back(child);
-        }
-    }
-    linkOutlineChildren(item, kept, false);
-    return !outside || !kept.empty();
+    const bool outside = bookmark.page >= 0 && (bookmark.page < first || bookmark.page > last);
+    if (outside && children.empty())
+        return {};
+    // A bookmark kept for its children loses its destination in finish().
+    QPDFObjectHandle item = m_target.copyForeignObject(bookmark.entries);
+    linkOutlineChildren(item, children, bookmark.open);
+    m_outlineCopies.push_back(item);
+    return item;
 }
 
 void PdfAssembler::linkOutlineChildren(QPDFObjectHandle parent,
-                                       const std::vector<QPDFObjectHandle> &items, bool isRoot) {
-    const bool open = isRoot || outlineCount(parent) > 0;
+                                       const std::vector<QPDFObjectHandle> &items, bool open) {
     int visible = 0;
     for (size_t i = 0; i < items.size(); ++i) {
         QPDFObjectHandle item = items[i];
@@ -335,10 +333,7 @@ void PdfAssembler::linkOutlineChildren(QPDFObjectHandle parent,
     if (items.empty()) {
         parent.removeKey("/First");
         parent.removeKey("/Last");
-        if (isRoot)
-            parent.replaceKey("/Count", QPDFObjectHandle::newInteger(0));
-        else
-            parent.removeKey("/Count");
+        parent.removeKey("/Count");
         return;
     }
     parent.replaceKey("/First", items.front());
@@ -357,22 +352,14 @@ void PdfAssembler::finish() {
         }
     }
 
+    for (QPDFObjectHandle &item : m_outlineCopies)
+        fixDestination(item);
     QPDFObjectHandle root = m_target.getRoot();
     if (!m_outlineItems.empty()) {
-        std::set<QPDFObjGen> visited;
-        for (const QPDFObjectHandle &item : m_outlineItems)
-            visited.insert(item.getObjGen());
-        std::vector<QPDFObjectHandle> kept;
-        for (const QPDFObjectHandle &item : m_outlineItems) {
-            if (fixOutlineItem(item, visited, 1))
-                kept.push_back(item);
-        }
-        if (!kept.empty()) {
-            QPDFObjectHandle outlines =
-                m_target.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
-            linkOutlineChildren(outlines, kept, true);
-            root.replaceKey("/Outlines", outlines);
-        }
+        QPDFObjectHandle outlines =
+            m_target.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        linkOutlineChildren(outlines, m_outlineItems, true);
+        root.replaceKey("/Outlines", outlines);
     }
 
     if (m_anyPageLabels && !m_labelNumbers.empty()) {

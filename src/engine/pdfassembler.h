@@ -37,7 +37,17 @@ public:
     int tag() const { return m_tag; }
     int pageCount() const { return static_cast<int>(m_pages.size()); }
     QPDFPageObjectHelper page(int index) const { return m_pages.at(static_cast<size_t>(index)); }
-    QPDFObjectHandle outlineRoot() const { return m_outlineRoot; }
+    // One bookmark of the source: its own entries (title, destination, action, style; not
+    // the links of the tree) as an indirect object of the source, the page it leads to,
+    // and its children as indexes into outline().
+    struct OutlineNode {
+        QPDFObjectHandle entries;
+        int page = -1; // 0-based page index, -1 when it leads to no page of the source
+        bool open = false;
+        std::vector<int> children;
+    };
+    const std::vector<OutlineNode> &outline() const { return m_outline; }
+    const std::vector<int> &outlineRoots() const { return m_outlineRoots; }
     QPDFAcroFormDocumentHelper *acroForm() const { return m_acroForm.get(); }
     bool hasPageLabels() const { return m_hasPageLabels; }
     PDFVersion version() const { return m_version; }
@@ -51,14 +61,18 @@ public:
     void removeUnreferencedResources(int index);
 
 private:
-    void markDestination(QPDFObjectHandle holder);
+    // Returns the index of the page the destination leads to, or -1.
+    int markDestination(QPDFObjectHandle holder);
+    void readOutline(QPDFObjectHandle first, int depth, std::set<QPDFObjGen> &visited,
+                     std::vector<int> &into);
     QPDFObjectHandle resolveNamedDestination(QPDFObjectHandle name);
 
     PdfFile &m_file;
     int m_tag;
     std::vector<QPDFPageObjectHelper> m_pages;
     std::map<QPDFObjGen, int> m_pageIndex;
-    QPDFObjectHandle m_outlineRoot;
+    std::vector<OutlineNode> m_outline;
+    std::vector<int> m_outlineRoots;
     std::unique_ptr<QPDFAcroFormDocumentHelper> m_acroForm;
     std::set<int> m_prunedPages;
     bool m_hasPageLabels = false;
@@ -93,19 +107,19 @@ public:
     bool write(const QString &target);
 
 private:
-    enum class DestinationFix { NoMarker, Resolved, Outside };
-    DestinationFix fixDestination(QPDFObjectHandle holder);
-    bool fixOutlineItem(QPDFObjectHandle item, std::set<QPDFObjGen> &visited, int depth);
-    std::vector<QPDFObjectHandle> outlineChildren(QPDFObjectHandle parent,
-                                                  std::set<QPDFObjGen> &visited);
+    // Points a marked destination at the copied page, or drops it when that page was not
+    // copied.
+    void fixDestination(QPDFObjectHandle holder);
+    QPDFObjectHandle copyOutline(PdfSource &source, int node, int first, int last);
     void linkOutlineChildren(QPDFObjectHandle parent, const std::vector<QPDFObjectHandle> &items,
-                             bool isRoot);
+                             bool open);
     void finish();
 
     QPDF m_target;
     std::unique_ptr<QPDFAcroFormDocumentHelper> m_acroForm;
     QHash<QByteArray, QPDFObjectHandle> m_markerPages;
-    std::vector<QPDFObjectHandle> m_outlineItems;
+    std::vector<QPDFObjectHandle> m_outlineItems;  // top-level bookmarks, in order
+    std::vector<QPDFObjectHandle> m_outlineCopies; // every bookmark copied
     std::vector<QPDFObjectHandle> m_labelNumbers;
     bool m_anyPageLabels = false;
     int m_pageCount = 0;
