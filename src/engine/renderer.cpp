@@ -18,6 +18,14 @@ void popplerMessage(const QString &message, const QVariant &) {
     qCDebug(lcRender).noquote() << message;
 }
 
+// poppler-qt6 counts its open documents in a plain static and sets up or tears down poppler's
+// global state when the count passes zero, so documents are created and destroyed one at a
+// time across threads. Rendering itself needs no lock.
+std::mutex &documentLifetimeMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 void installPopplerMessageHandler() {
     static std::once_flag once;
     std::call_once(once, [] { Poppler::setDebugErrorFunction(popplerMessage, QVariant()); });
@@ -25,11 +33,19 @@ void installPopplerMessageHandler() {
 
 class PopplerPageRenderer final : public PageRenderer {
 public:
+    ~PopplerPageRenderer() override { close(); }
+
     bool open(const QString &path) override {
         close();
-        std::unique_ptr<Poppler::Document> document = Poppler::Document::load(path);
-        // A locked document must not be asked anything else: numPages() crashes on some.
-        if (!document || document->isLocked())
+        std::unique_ptr<Poppler::Document> document;
+        {
+            const std::lock_guard lock(documentLifetimeMutex());
+            document = Poppler::Document::load(path);
+            // A locked document must not be asked anything else: numPages() crashes on some.
+            if (document && document->isLocked())
+                document.reset();
+        }
+        if (!document)
             return false;
         document->setRenderBackend(Poppler::Document::SplashBackend);
         document->setRenderHint(Poppler::Document::Antialiasing, true);
@@ -41,7 +57,10 @@ public:
     }
 
     void close() override {
-        m_document.reset();
+        if (m_document) {
+            const std::lock_guard lock(documentLifetimeMutex());
+            m_document.reset();
+        }
         m_path.clear();
         m_pageCount = 0;
     }

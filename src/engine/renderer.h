@@ -13,8 +13,9 @@ namespace ventara::engine {
 //
 // An instance holds at most one open document. It is not thread-safe: use one instance per
 // thread (a document must not be shared across threads); instances on different threads work
-// independently. Rendered images are opaque (white paper, Format_RGB32), antialiased for shapes
-// and text, and show the page as a viewer does: its crop box, turned by its /Rotate value.
+// independently (opening and closing documents is serialised inside, rendering is not). Rendered
+// images are opaque (white paper, Format_RGB32), antialiased for shapes and text, and show the page
+// as a viewer does: its crop box, turned by its /Rotate value.
 class PageRenderer {
 public:
     virtual ~PageRenderer() = default;
