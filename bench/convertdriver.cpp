@@ -1,6 +1,6 @@
 // Benchmark driver: converts PDF pages to images through the engine's conversion pipeline with
-// the options of `ventara convert`, for bench/convert.sh while the command line has no convert
-// command. Not installed.
+// the options of `ventara convert`, for bench/convert.sh with DRIVER=1 (the engine's cost
+// without the command line's). Not installed.
 //
 //   ventara-convert-bench --format FMT [--quality Q] [--percent P | --box WxH] [--dpi N]
 //                         [--multipage none|per-document|all] [--threads N] -o FOLDER FILE...
