@@ -3,11 +3,16 @@
 
 #include "gui/themeicons.h"
 #include "gui/toolcatalog.h"
+#include "gui/toolwindow.h"
 #include "gui/viewcontroller.h"
+#include "toolkit/documentlist.h"
+#include "toolkit/documentlistcontroller.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
 
 using namespace ventara::gui;
 
@@ -37,7 +42,15 @@ int main(int argc, char *argv[]) {
                                             tools.join(QStringLiteral(", ")) + u'.',
                                         QStringLiteral("name"));
     parser.addOption(toolOption);
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("PDF documents to list in the tool's window "
+                                                "(with --tool)."),
+                                 QStringLiteral("[FILE...]"));
     parser.process(app);
+    if (!parser.positionalArguments().isEmpty() && !parser.isSet(toolOption)) {
+        qWarning("Files can only be listed in a tool's window: add --tool <name>.");
+        return 2;
+    }
 
     ViewController launcher;
     QObject::connect(&launcher, &ViewController::quitRequested, &app, &QCoreApplication::quit,
@@ -50,7 +63,19 @@ int main(int argc, char *argv[]) {
                      qUtf8Printable(tools.join(QStringLiteral(", "))));
             return 2;
         }
-        launcher.openTool(tool);
+        ToolWindow *window = launcher.openTool(tool);
+        QStringList files;
+        for (const QString &file : parser.positionalArguments())
+            files << QFileInfo(file).absoluteFilePath();
+        if (window && !files.isEmpty()) {
+            // The same rules as files dropped on the list, and the same alert afterwards.
+            const auto added =
+                window->documents()->insertDropped(window->documents()->count(), files);
+            if (added.rejected > 0)
+                QTimer::singleShot(
+                    0, window->listController(),
+                    &ventara::toolkit::DocumentListController::showCorruptedDocumentsMessage);
+        }
     }
     return app.exec();
 }
