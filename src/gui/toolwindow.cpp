@@ -8,6 +8,7 @@
 #include "toolkit/profilesession.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -118,6 +119,11 @@ ToolWindow::ToolWindow(ToolPanel *panel, const toolkit::UserInterface &ui, QWidg
 }
 
 ToolWindow::~ToolWindow() {
+    // A field that still has the focus would otherwise lose it while the window's parts are
+    // being taken down, and its end-of-editing handler would meet half a window. Let it end
+    // its editing now, while everything is whole.
+    if (QWidget *focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+        focused->clearFocus();
     // The runner waits for a job still working; it must do so before the list goes.
     delete m_runner;
 }
