@@ -2,6 +2,7 @@
 
 #include "engine/imageformat.h"
 #include "toolkit/fieldtable.h"
+#include "toolkit/textnumber.h"
 
 #include <QString>
 #include <QStringList>
@@ -107,10 +108,8 @@ bool qualityEnabled(int formatIndex);
 // Whether the multipage check and radios are enabled for a format index: 6 to 8.
 bool multipageControlsEnabled(int formatIndex);
 
-// The number a text field's floatValue gives: leading blanks skipped, then the longest prefix
-// that is a decimal number (sign, digits, fraction, exponent) in single precision; 0 when
-// there is none ("abc", ""). "2.5" gives 2.5, "3 px" gives 3, "1e40" gives infinity.
-float floatValue(QStringView text);
+// The number a text field holds, as the window reads it.
+using toolkit::floatValue;
 
 // The convert tool's settings value: the seventeen profile fields, plus what the window holds
 // that no profile does: the output folder, the print size texts and `namesTextWasChanged`.

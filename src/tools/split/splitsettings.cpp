@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace ventara::tools::split {
 
@@ -58,47 +57,6 @@ QString destinationFolderKey() {
 QStringList userDefaultsKeys() {
     const toolkit::ProfileFormat &format = profileFormat();
     return {addFolderKey(), destinationFolderKey(), format.saveAsFolderKey, format.loadFolderKey};
-}
-
-float floatValue(QStringView text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text.at(i).isSpace())
-        ++i;
-    const qsizetype start = i;
-    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
-        ++i;
-    const auto isDigit = [&](qsizetype at) {
-        return at < n && text.at(at) >= u'0' && text.at(at) <= u'9';
-    };
-    qsizetype digits = 0;
-    while (isDigit(i)) {
-        ++i;
-        ++digits;
-    }
-    if (i < n && text.at(i) == u'.') {
-        ++i;
-        while (isDigit(i)) {
-            ++i;
-            ++digits;
-        }
-    }
-    if (digits == 0)
-        return 0.0f;
-    // An exponent counts only when it has digits: "3e" reads as 3.
-    if (i < n && (text.at(i) == u'e' || text.at(i) == u'E')) {
-        qsizetype j = i + 1;
-        if (j < n && (text.at(j) == u'+' || text.at(j) == u'-'))
-            ++j;
-        if (isDigit(j)) {
-            while (isDigit(j))
-                ++j;
-            i = j;
-        }
-    }
-    // The prefix is plain ASCII, so strtof in the C locale reads exactly what was scanned.
-    const QByteArray number = text.mid(start, i - start).toLatin1();
-    return std::strtof(number.constData(), nullptr);
 }
 
 QString textForStepperValue(float value) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "toolkit/fieldtable.h"
+#include "toolkit/textnumber.h"
 
 #include <QString>
 #include <QStringList>
@@ -41,11 +42,8 @@ enum class SplitMode {
     None,        // neither radio on (only a hand-edited profile can say so): documents skipped
 };
 
-// The number typed into the pages-per-file field as a single-precision value, read the way
-// a text field's floatValue reads it: leading blanks skipped, then the longest prefix that
-// is a decimal number (sign, digits, fraction, exponent); 0 when there is none ("abc",
-// ""). "2.5" gives 2.5, "3 pages" gives 3, "1e30" gives 1e30, "1e40" gives infinity.
-float floatValue(QStringView text);
+// The number typed into the pages-per-file field, as a text field reads it.
+using toolkit::floatValue;
 
 // The text the field shows for a stepper value: plain decimal, no trailing ".0" ("3",
 // "2.5").
