@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace ventara::tools::convert {
 
@@ -38,11 +37,10 @@ bool isAsciiDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
 
-// Parses the trimmed text with the C library once the grammar has been checked, so that the
-// value is exactly what the digits say, in any locale.
+// Reads the trimmed text once the grammar has been checked, in the C locale (the window
+// program runs under the user's, where a decimal comma may be expected).
 double decimalValue(QStringView text) {
-    const QByteArray latin = text.toLatin1();
-    return std::strtod(latin.constData(), nullptr);
+    return text.toLatin1().toDouble();
 }
 
 } // namespace
