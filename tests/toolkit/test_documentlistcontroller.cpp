@@ -1,38 +1,21 @@
 #include "scriptedui.h"
 #include "toolkit/documentlistcontroller.h"
+#include "toolkittesting.h"
 
-#include <QFile>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+using ventara::test::fakeInspector;
 using ventara::test::ScriptedUi;
-using ventara::toolkit::DocumentInspector;
 using ventara::toolkit::DocumentList;
 using ventara::toolkit::DocumentListController;
 
 namespace {
 
 const QString kKey = QStringLiteral("AddPDFSplitPath");
-
-DocumentInspector fakeInspector() {
-    DocumentInspector inspector;
-    inspector.isAcceptable = [](const QString &path) {
-        return !path.contains(u"bad");
-    };
-    inspector.pageCount = [](const QString &) {
-        return 1;
-    };
-    inspector.pageSize = [](const QString &) {
-        return QStringLiteral("1 x 1");
-    };
-    inspector.fileSize = [](const QString &) {
-        return QStringLiteral("1 B");
-    };
-    return inspector;
-}
 
 } // namespace
 
@@ -44,16 +27,14 @@ private:
 
     QString file(const QString &name) {
         const QString path = m_dir.filePath(name);
-        QFile out(path);
-        if (out.open(QIODevice::WriteOnly))
-            out.write("%PDF-1.4\n");
+        ventara::test::writeFile(path, "%PDF-1.4\n");
         return path;
     }
 
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("sub")));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"sub"_s));
     }
 
     void addDocuments() {
@@ -80,9 +61,9 @@ private Q_SLOTS:
 
         // Two readable files and an unreadable one: the two join, then one alert.
         ui.clearRecords();
-        const QString a = file(QStringLiteral("sub/a.pdf"));
-        const QString b = file(QStringLiteral("b.pdf"));
-        ui.queueOpenFiles(QStringList{a, file(QStringLiteral("bad.pdf")), b, a});
+        const QString a = file(u"sub/a.pdf"_s);
+        const QString b = file(u"b.pdf"_s);
+        ui.queueOpenFiles(QStringList{a, file(u"bad.pdf"_s), b, a});
         const DocumentList::AddResult result = controller.addDocuments();
         QCOMPARE(result.added, 2);
         QCOMPARE(result.rejected, 1);
@@ -92,79 +73,47 @@ private Q_SLOTS:
         QCOMPARE(added.count(), 1);
 
         // The folder of the first chosen file is where the next panel starts.
-        QCOMPARE(ui.defaults.value(kKey), m_dir.filePath(QStringLiteral("sub")));
+        QCOMPARE(ui.defaults.value(kKey), m_dir.filePath(u"sub"_s));
         ui.queueOpenFiles(std::nullopt);
         controller.addDocuments();
-        QCOMPARE(ui.openRequests.last().startFolder, m_dir.filePath(QStringLiteral("sub")));
+        QCOMPARE(ui.openRequests.last().startFolder, m_dir.filePath(u"sub"_s));
         QVERIFY(ui.scriptDone());
     }
 
-    void lockedListAsksNothing() {
+    // Remove all asks first (an empty list asks nothing); open and remove act on the row.
+    void listCommands() {
         ScriptedUi ui;
         DocumentList list(fakeInspector());
         DocumentListController controller(&list, ui.ui(), kKey);
-        list.append({file(QStringLiteral("a.pdf"))});
-        list.setLocked(true);
-        controller.addDocuments(); // no panel queued: a panel would fail the test
         QVERIFY(!controller.removeAll());
-        QVERIFY(!controller.removeSelected(0));
-        QCOMPARE(list.count(), 1);
-        QVERIFY(ui.questions.isEmpty());
-        QVERIFY(ui.openRequests.isEmpty());
-    }
-
-    void removeAll_data() {
-        QTest::addColumn<int>("documents");
-        QTest::addColumn<int>("answer"); // -2: no question expected
-        QTest::addColumn<int>("remaining");
-
-        QTest::newRow("empty list asks nothing") << 0 << -2 << 0;
-        QTest::newRow("yes empties the list") << 2 << 0 << 0;
-        QTest::newRow("no keeps it") << 2 << 1 << 2;
-        QTest::newRow("dismissed keeps it") << 2 << -1 << 2;
-    }
-
-    void removeAll() {
-        QFETCH(int, documents);
-        QFETCH(int, answer);
-        QFETCH(int, remaining);
-
-        ScriptedUi ui;
-        DocumentList list(fakeInspector());
-        DocumentListController controller(&list, ui.ui(), kKey);
-        for (int i = 0; i < documents; ++i)
-            list.append({file(QStringLiteral("r%1.pdf").arg(i))});
-        if (answer != -2) {
-            ui.answer(
-                answer,
-                QStringLiteral("Are you sure you want to remove all PDF documents from the list?"));
-        }
-        QCOMPARE(controller.removeAll(), remaining == 0 && documents > 0);
-        QCOMPARE(list.count(), remaining);
-        QCOMPARE(ui.questions.size(), answer == -2 ? 0 : 1);
-        if (answer != -2)
-            QCOMPARE(ui.questionButtons.last(), (QStringList{u"Yes"_s, u"No"_s}));
-        QVERIFY(ui.scriptDone());
-    }
-
-    void selectionCommands() {
-        ScriptedUi ui;
-        DocumentList list(fakeInspector());
-        DocumentListController controller(&list, ui.ui(), kKey);
-        const QString a = file(QStringLiteral("a.pdf"));
-        const QString b = file(QStringLiteral("b.pdf"));
-        const QString c = file(QStringLiteral("c.pdf"));
-        list.append({a, b, c});
+        const QStringList paths = {file(u"a.pdf"_s), file(u"b.pdf"_s), file(u"c.pdf"_s)};
+        list.append(paths);
 
         QVERIFY(controller.openDocument(2));
-        QCOMPARE(ui.openedUrls, QList<QUrl>{QUrl::fromLocalFile(c)});
         QVERIFY(!controller.openDocument(3));
-        QVERIFY(!controller.openDocument(-1));
-        QCOMPARE(ui.openedUrls.size(), 1);
-
+        QCOMPARE(ui.openedUrls, QList<QUrl>{QUrl::fromLocalFile(paths.at(2))});
         QVERIFY(!controller.removeSelected(-1));
         QVERIFY(controller.removeSelected(0));
-        QCOMPARE(list.paths(), (QStringList{b, c}));
+        QCOMPARE(list.paths(), paths.mid(1));
+
+        const QString question =
+            u"Are you sure you want to remove all PDF documents from the list?"_s;
+        ui.answerButton(u"No"_s, question);
+        QVERIFY(!controller.removeAll());
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(ui.questionButtons.last(), (QStringList{u"Yes"_s, u"No"_s}));
+
+        // While a run reads the list nothing asks or changes (a panel or question would fail).
+        list.setLocked(true);
+        controller.addDocuments();
+        QVERIFY(!controller.removeAll());
+        QVERIFY(!controller.removeSelected(0));
+        list.setLocked(false);
+
+        ui.answerButton(u"Yes"_s, question);
+        QVERIFY(controller.removeAll());
+        QVERIFY(list.isEmpty());
+        QVERIFY(ui.scriptDone());
     }
 
     void dropAlertComesAfterTheDrop() {
@@ -174,8 +123,8 @@ private Q_SLOTS:
         controller.setDropAlertDelay(0);
 
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(file(QStringLiteral("bad.pdf"))),
-                      QUrl::fromLocalFile(file(QStringLiteral("d.pdf")))});
+        data.setUrls(
+            {QUrl::fromLocalFile(file(u"bad.pdf"_s)), QUrl::fromLocalFile(file(u"d.pdf"_s))});
         QVERIFY(list.dropMimeData(&data, Qt::CopyAction, 0, 0, QModelIndex()));
         QCOMPARE(list.count(), 1);
         QVERIFY(ui.alerts.isEmpty()); // not from inside the drop
