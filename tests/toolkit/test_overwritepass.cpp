@@ -9,7 +9,6 @@ using namespace Qt::StringLiterals;
 using ventara::test::ScriptedUi;
 using ventara::toolkit::OverwriteButtons;
 using ventara::toolkit::OverwriteDecision;
-using ventara::toolkit::OverwriteMode;
 using ventara::toolkit::OverwritePass;
 
 using Decisions = QList<int>;
@@ -40,8 +39,6 @@ private Q_SLOTS:
         QTest::newRow("one existing path twice is asked once")
             << QStringList{u"a"_s, u"b"_s, u"a"_s} << QStringList{u"a"_s} << QList<int>{2}
             << Decisions{2, 0, 2} << 0;
-        QTest::newRow("one new path twice is written twice")
-            << QStringList{u"n"_s, u"n"_s} << QStringList{} << QList<int>{} << Decisions{0, 0} << 0;
         QTest::newRow("same path spelled differently")
             << QStringList{u"a"_s, u"./a"_s, u"sub/../a"_s} << QStringList{u"a"_s} << QList<int>{0}
             << Decisions{1, 1, 1} << 0;
@@ -84,43 +81,17 @@ private Q_SLOTS:
         }
     }
 
-    void yesNoButtons_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("Yes") << 0 << int(OverwriteDecision::Overwrite);
-        QTest::newRow("No") << 1 << int(OverwriteDecision::Skip);
-    }
-
+    // A run with a single output (one file for all documents) asks "Yes" or "No".
     void yesNoButtons() {
-        QFETCH(int, answer);
-        QFETCH(int, expected);
-
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Multipage.gif"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         ScriptedUi ui;
-        ui.answer(answer);
+        ui.answer(1);
         OverwritePass pass(ui, OverwriteButtons::YesNo);
-        QCOMPARE(int(pass.decide(path)), expected);
+        QCOMPARE(pass.decide(path), OverwriteDecision::Skip);
         QCOMPARE(ui.questionButtons.first(), (QStringList{u"Yes"_s, u"No"_s}));
-        QCOMPARE(pass.mode(), OverwriteMode::Ask);
-    }
-
-    void decideAllKeepsGroups() {
-        QTemporaryDir dir;
-        QFile file(dir.filePath(u"b"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        ScriptedUi ui;
-        ui.answer(1); // Yes to All
-        OverwritePass pass(ui);
-        const auto decisions = pass.decideAll(
-            {{dir.filePath(u"a"_s), dir.filePath(u"b"_s)}, {}, {dir.filePath(u"b"_s)}});
-        QCOMPARE(decisions.size(), 3);
-        QCOMPARE(decisions.at(0), (QList<OverwriteDecision>{OverwriteDecision::Write,
-                                                            OverwriteDecision::Overwrite}));
-        QVERIFY(decisions.at(1).isEmpty());
-        QCOMPARE(decisions.at(2), QList<OverwriteDecision>{OverwriteDecision::Overwrite});
     }
 };
 
