@@ -39,7 +39,7 @@ private Q_SLOTS:
         QCOMPARE(shared.value(u"ShowRateMessage"_s), u"No"_s);
         QVERIFY(second.openedUrls.isEmpty());
 
-        ScriptedUi third;
+        ScriptedUi third; // after "No, Thanks" no window asks again
         RatePrompt thirdWindow;
         QVERIFY(!thirdWindow.afterSuccessfulRun(third.ui(&shared)));
         QVERIFY(third.questions.isEmpty());
@@ -74,14 +74,6 @@ private Q_SLOTS:
         QCOMPARE(ui.defaults.writes.size(), stored == u"No" ? 1 : 0);
         QCOMPARE(ui.openedUrls, opensPage ? QList<QUrl>{page} : QList<QUrl>{});
         QVERIFY(prompt.shownInThisWindow());
-    }
-
-    void declinedNeverAsks() {
-        ScriptedUi ui;
-        ui.defaults.setValue(u"ShowRateMessage"_s, u"No"_s);
-        RatePrompt prompt;
-        QVERIFY(!prompt.afterSuccessfulRun(ui.ui()));
-        QVERIFY(ui.questions.isEmpty());
     }
 };
 
