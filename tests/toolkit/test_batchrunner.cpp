@@ -1,36 +1,25 @@
 #include "scriptedui.h"
 #include "toolkit/batchrunner.h"
+#include "toolkittesting.h"
 
-#include <QFile>
-#include <QMimeData>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
-#include <atomic>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
 using namespace ventara::toolkit;
+using ventara::test::readFile;
 using ventara::test::ScriptedUi;
+using ventara::test::writeFile;
 
 namespace {
 
 const RunTexts kTexts{u"There are no PDF documents to crop."_s,
                       u"PDF document(s) cropped successfully."_s,
                       u"Could not crop PDF document(s)."_s};
-
-QByteArray readAll(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &content) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(content);
-}
 
 // A job that writes "run<step>" into each output it is allowed to write.
 class FakeJob : public BatchJob {
@@ -46,7 +35,6 @@ public:
     // Written on the worker, read after the run.
     QList<int> processed;
     QList<QThread *> threads;
-    int finishedCalls = 0;
     std::function<void()> onFinished;
 
     RunPlan plan() override { return planToGive; }
@@ -77,7 +65,6 @@ public:
     }
 
     void finished(const RunSummary &) override {
-        ++finishedCalls;
         if (onFinished)
             onFinished();
     }
@@ -108,7 +95,6 @@ public:
 class LoggingUi : public ScriptedUi {
 public:
     QStringList *log = nullptr;
-    std::function<void()> onQuestion;
 
     void alert(const QString &text) override {
         ScriptedUi::alert(text);
@@ -116,19 +102,9 @@ public:
     }
     int question(const QString &text, const QStringList &buttons) override {
         *log << u"question"_s;
-        if (onQuestion)
-            onQuestion();
         return ScriptedUi::question(text, buttons);
     }
 };
-
-DocumentInspector acceptAll() {
-    DocumentInspector inspector;
-    inspector.isAcceptable = [](const QString &) {
-        return true;
-    };
-    return inspector;
-}
 
 } // namespace
 
@@ -172,9 +148,10 @@ private Q_SLOTS:
         m_ui.log = &m_log;
         // A user who has seen the first success already: every success may prompt.
         m_ui.defaults.setValue(RatePrompt::key(), u"Yes"_s);
-        m_list = std::make_unique<DocumentList>(acceptAll());
+        m_list = std::make_unique<DocumentList>(ventara::test::fakeInspector());
         m_runner = std::make_unique<BatchRunner>(m_ui.ui());
         m_runner->setExecutor(inlineExecutor());
+        m_runner->setRatePromptEnabled(false); // tested with the rate prompt
         connect(m_runner.get(), &BatchRunner::interfaceEnabledChanged, this,
                 [this](bool enabled) { m_log << (enabled ? u"enabled"_s : u"disabled"_s); });
         connect(m_runner.get(), &BatchRunner::progressChanged, this, [this](double percent) {
@@ -221,7 +198,6 @@ private Q_SLOTS:
         tool.folder = folder == u"<none>" ? std::nullopt : std::optional<QString>(folder);
         tool.checkResult = toolCheck;
         tool.job->planToGive = RunPlan::withoutOutputs(documents);
-        m_runner->setRatePromptEnabled(false);
 
         QCOMPARE(m_runner->run(tool, *m_list), started);
         QCOMPARE(m_ui.alerts, alert.isEmpty() ? QStringList() : QStringList{alert});
@@ -241,6 +217,7 @@ private Q_SLOTS:
             m_log << u"hook"_s;
         };
         m_ui.answerButton(u"Remind me later"_s);
+        m_runner->setRatePromptEnabled(true);
 
         QVERIFY(m_runner->run(tool, *m_list));
         QCOMPARE(m_log,
@@ -253,7 +230,7 @@ private Q_SLOTS:
         const RunSummary summary = m_runner->lastSummary();
         QCOMPARE(summary.steps, 4);
         QCOMPARE(summary.outputsWritten, 4);
-        QCOMPARE(readAll(path(u"out3.pdf"_s)), QByteArray("run3"));
+        QCOMPARE(readFile(path(u"out3.pdf"_s)), QByteArray("run3"));
     }
 
     void workerThreadReportsOnOwnerThread() {
@@ -261,7 +238,6 @@ private Q_SLOTS:
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), 4);
         m_runner->setExecutor(threadPoolExecutor());
-        m_runner->setRatePromptEnabled(false);
 
         QVERIFY(m_runner->run(tool, *m_list));
         QTRY_VERIFY(!m_runner->isRunning());
@@ -274,117 +250,100 @@ private Q_SLOTS:
             QCOMPARE(thread, QThread::currentThread());
     }
 
-    // Three existing outputs answered "No", then "Yes to All".
-    void overwriteNoThenYesToAll() {
+    // The overwrite pass comes before anything is written, and the job honours its decisions.
+    // Outputs are out0..out2 (one per document) unless `outputs` names them; "old" files
+    // exist first; the last column is each output's content after the run.
+    void overwrite_data() {
+        QTest::addColumn<QStringList>("outputs");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<bool>("ask");
+        QTest::addColumn<QStringList>("after");
+
+        const QStringList three{u"out0"_s, u"out1"_s, u"out2"_s};
+        QTest::newRow("No, then Yes to All: the third is not asked about")
+            << three << three << QStringList{u"No"_s, u"Yes to All"_s} << true
+            << QStringList{u"old"_s, u"run1"_s, u"run2"_s};
+        QTest::newRow("No to All skips every existing output, writes the new one")
+            << three << QStringList{u"out0"_s, u"out2"_s} << QStringList{u"No to All"_s} << true
+            << QStringList{u"old"_s, u"run1"_s, u"old"_s};
+        QTest::newRow("two outputs on one new path: no question, the second wins")
+            << QStringList{u"same"_s, u"same"_s, u"other"_s} << QStringList{} << QStringList{}
+            << true << QStringList{u"run1"_s, u"run1"_s, u"run2"_s};
+        QTest::newRow("the plan says the user was asked already (merge's save panel)")
+            << three << three << QStringList{} << false
+            << QStringList{u"run0"_s, u"run1"_s, u"run2"_s};
+    }
+
+    void overwrite() {
+        QFETCH(QStringList, outputs);
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, answers);
+        QFETCH(bool, ask);
+        QFETCH(QStringList, after);
+
         fill(3);
-        for (int i = 0; i < 3; ++i)
-            writeFile(path(u"out%1.pdf"_s.arg(i)), "old");
+        for (const QString &name : existing)
+            writeFile(path(name), "old");
         FakeTool tool;
-        tool.job->planToGive = onePerDocument(m_dir.path(), 3);
-        m_ui.answerButton(u"No"_s);
-        m_ui.answerButton(u"Yes to All"_s);
-        m_runner->setRatePromptEnabled(false);
+        for (const QString &name : outputs)
+            tool.job->planToGive.outputs << QStringList{path(name)};
+        tool.job->planToGive.askBeforeOverwrite = ask;
+        for (const QString &answer : answers)
+            m_ui.answerButton(answer);
 
         QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_ui.questions.size(), 2);
-        // Every question came before anything was written.
-        QCOMPARE(m_log.mid(0, 3), (QStringList{u"disabled"_s, u"question"_s, u"question"_s}));
-        QCOMPARE(readAll(path(u"out0.pdf"_s)), QByteArray("old"));
-        QCOMPARE(readAll(path(u"out1.pdf"_s)), QByteArray("run1"));
-        QCOMPARE(readAll(path(u"out2.pdf"_s)), QByteArray("run2"));
-        const RunSummary summary = m_runner->lastSummary();
-        QCOMPARE(summary.outputsSkipped, 1);
-        QCOMPARE(summary.outputsWritten, 2);
+        QCOMPARE(m_ui.questions.size(), answers.size());
+        QCOMPARE(m_log.mid(0, answers.size() + 2), QStringList{u"disabled"_s} +
+                                                       QStringList(answers.size(), u"question"_s) +
+                                                       QStringList{u"progress:0"_s});
+        for (int i = 0; i < outputs.size(); ++i)
+            QCOMPARE(readFile(path(outputs.at(i))), after.at(i).toUtf8());
+        // Declined outputs count neither way: the run succeeded.
         QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
     }
 
-    void everythingSkippedIsASuccess() {
-        fill(2);
-        writeFile(path(u"out0.pdf"_s), "old");
-        writeFile(path(u"out1.pdf"_s), "old");
-        FakeTool tool;
-        tool.job->planToGive = onePerDocument(m_dir.path(), 2);
-        m_ui.answerButton(u"No to All"_s);
-        m_runner->setRatePromptEnabled(false);
-
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_ui.questions.size(), 1);
-        QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
-        QCOMPARE(m_runner->lastSummary().outputsSkipped, 2);
-        QCOMPARE(readAll(path(u"out1.pdf"_s)), QByteArray("old"));
-    }
-
-    // Two documents whose outputs share one path that does not exist yet: no prompt, and
-    // the second document's output replaces the first one's.
-    void twoOutputsOnOneNewPath() {
-        fill(2);
-        FakeTool tool;
-        tool.job->planToGive.outputs = {{path(u"same.pdf"_s)}, {path(u"same.pdf"_s)}};
-        m_runner->setRatePromptEnabled(false);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QVERIFY(m_ui.questions.isEmpty());
-        QCOMPARE(readAll(path(u"same.pdf"_s)), QByteArray("run1"));
-    }
-
-    void failures_data() {
+    // A failed step does not stop the run, which ends with the failure text and no rate
+    // prompt; a step may end the run early, which then reports what was processed.
+    void stepResults_data() {
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<int>("throwingStep");
         QTest::addColumn<QString>("unwritable");
+        QTest::addColumn<int>("endRunAt");
+        QTest::addColumn<int>("processed");
+        QTest::addColumn<bool>("success");
 
-        QTest::newRow("a step fails") << 1 << -1 << QString();
-        QTest::newRow("a step throws") << -1 << 0 << QString();
-        QTest::newRow("an output was not written") << -1 << -1 << u"out2.pdf"_s;
+        QTest::newRow("a step fails") << 1 << -1 << QString() << -1 << 3 << false;
+        QTest::newRow("a step throws") << -1 << 0 << QString() << -1 << 3 << false;
+        QTest::newRow("an output was not written") << -1 << -1 << u"out2.pdf"_s << -1 << 3 << false;
+        QTest::newRow("a step ends the run") << -1 << -1 << QString() << 1 << 2 << true;
     }
 
-    void failures() {
+    void stepResults() {
         QFETCH(int, failingStep);
         QFETCH(int, throwingStep);
         QFETCH(QString, unwritable);
+        QFETCH(int, endRunAt);
+        QFETCH(int, processed);
+        QFETCH(bool, success);
 
         m_ui.defaults.values.clear(); // a failure must not write ShowRateMessage
+        m_runner->setRatePromptEnabled(true);
         fill(3);
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), 3);
         tool.job->failingSteps = {failingStep};
         tool.job->throwingSteps = {throwingStep};
-        if (!unwritable.isEmpty())
-            tool.job->unwritable = {unwritable};
+        tool.job->unwritable = {unwritable};
+        tool.job->endRunAtStep = endRunAt;
 
         QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(tool.job->processed, (QList<int>{0, 1, 2})); // later documents still run
-        QCOMPARE(m_ui.alerts, QStringList{kTexts.failure});
+        QCOMPARE(tool.job->processed.size(), processed);
+        QCOMPARE(m_runner->lastSummary().stepsProcessed, processed);
+        QCOMPARE(m_ui.alerts, QStringList{success ? kTexts.success : kTexts.failure});
+        QCOMPARE(m_ui.defaults.value(RatePrompt::key()).has_value(), success);
         QVERIFY(m_ui.questions.isEmpty());
-        QCOMPARE(m_ui.defaults.value(RatePrompt::key()), std::nullopt);
-        QCOMPARE(m_runner->lastSummary().outcome, RunSummary::Outcome::Failed);
         QVERIFY(!m_list->isLocked());
-    }
-
-    void failureWithoutFailureText() {
-        fill(1);
-        class SilentTool : public FakeTool {
-        public:
-            RunTexts runTexts() const override { return {kTexts.emptyList, kTexts.success, {}}; }
-        } tool;
-        tool.job->planToGive = RunPlan::withoutOutputs(1);
-        tool.job->failingSteps = {0};
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_runner->lastSummary().outcome, RunSummary::Outcome::Failed);
-        QCOMPARE(m_ui.alerts, QStringList{BatchRunner::defaultFailureText()});
-    }
-
-    void stepEndsTheRun() {
-        fill(4);
-        FakeTool tool;
-        tool.job->planToGive = onePerDocument(m_dir.path(), 4);
-        tool.job->endRunAtStep = 1;
-        m_runner->setRatePromptEnabled(false);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(tool.job->processed, (QList<int>{0, 1}));
-        const RunSummary summary = m_runner->lastSummary();
-        QVERIFY(summary.endedEarly);
-        QCOMPARE(summary.stepsProcessed, 2);
-        QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
-        QVERIFY(!QFile::exists(path(u"out2.pdf"_s)));
     }
 
     void abandonedRunGivesTheWindowBack_data() {
@@ -411,13 +370,6 @@ private Q_SLOTS:
         QVERIFY(!m_list->isLocked());
         QCOMPARE(m_runner->lastSummary().outcome, RunSummary::Outcome::Abandoned);
         QCOMPARE(m_runner->lastSummary().abandonReason, alert);
-
-        // The window works again: the next run goes through.
-        tool.giveJob = true;
-        tool.job->planToGive = RunPlan::withoutOutputs(2);
-        m_runner->setRatePromptEnabled(false);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_runner->lastSummary().outcome, RunSummary::Outcome::Succeeded);
     }
 
     void runInProgress() {
@@ -427,7 +379,6 @@ private Q_SLOTS:
         tool.job->planToGive = onePerDocument(m_dir.path(), 2);
         tool.job->gate = &gate;
         m_runner->setExecutor(threadPoolExecutor());
-        m_runner->setRatePromptEnabled(false);
 
         QVERIFY(m_runner->run(tool, *m_list));
         QVERIFY(m_runner->isRunning());
@@ -435,13 +386,7 @@ private Q_SLOTS:
         QVERIFY(!m_runner->run(tool, *m_list)); // no second run meanwhile
         QCOMPARE(tool.checks, 1);
 
-        // Nothing changes the list while the job reads it.
-        QVERIFY(m_list->isLocked());
-        QCOMPARE(m_list->append({path(u"other.pdf"_s)}).added, 0);
-        QMimeData drop;
-        drop.setUrls({QUrl::fromLocalFile(path(u"in0.pdf"_s))});
-        QVERIFY(!m_list->dropMimeData(&drop, Qt::CopyAction, 0, 0, QModelIndex()));
-        QVERIFY(!m_list->clear());
+        QVERIFY(m_list->isLocked()); // nothing changes the list while the job reads it
 
         QVERIFY(!m_runner->waitForFinished(50)); // the job is held at the gate
         gate.release(2);
@@ -452,47 +397,18 @@ private Q_SLOTS:
         QVERIFY(!m_list->isLocked());
     }
 
-    void waitingFromAPromptIsRefused() {
-        fill(1);
-        writeFile(path(u"out0.pdf"_s), "old");
-        FakeTool tool;
-        tool.job->planToGive = onePerDocument(m_dir.path(), 1);
-        bool waited = true;
-        m_ui.onQuestion = [&] {
-            waited = m_runner->waitForFinished(10);
-        };
-        m_ui.answerButton(u"Yes"_s);
-        m_runner->setRatePromptEnabled(false);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QVERIFY(!waited);
-        QCOMPARE(m_runner->lastSummary().outputsWritten, 1);
-    }
-
     void destroyingTheRunnerWaitsForTheJob() {
         fill(2);
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), 2);
-        tool.job->sleepMs = 100;
+        tool.job->sleepMs = 50; // a runner that did not wait would be gone before the job ends
         m_runner->setExecutor(threadPoolExecutor());
         QVERIFY(m_runner->run(tool, *m_list));
         m_runner.reset();
         QCOMPARE(tool.job->processed.size(), 2);
-        QCOMPARE(readAll(path(u"out1.pdf"_s)), QByteArray("run1"));
+        QCOMPARE(readFile(path(u"out1.pdf"_s)), QByteArray("run1"));
         QCoreApplication::processEvents(); // posts to the destroyed runner are dropped
         QVERIFY(m_ui.alerts.isEmpty());
-    }
-
-    void withoutAskingWhenThePlanSaysSo() {
-        fill(1);
-        writeFile(path(u"merged.pdf"_s), "old");
-        FakeTool tool;
-        tool.folder = std::nullopt;
-        tool.job->planToGive.outputs = {{path(u"merged.pdf"_s)}};
-        tool.job->planToGive.askBeforeOverwrite = false;
-        m_runner->setRatePromptEnabled(false);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QVERIFY(m_ui.questions.isEmpty());
-        QCOMPARE(readAll(path(u"merged.pdf"_s)), QByteArray("run0"));
     }
 
     void jobReportsItsOwnProgress() {
@@ -500,26 +416,9 @@ private Q_SLOTS:
         FakeTool tool;
         tool.job->planToGive = RunPlan::withoutOutputs(2);
         tool.job->planToGive.reportsOwnProgress = true;
-        m_runner->setRatePromptEnabled(false);
         QVERIFY(m_runner->run(tool, *m_list));
         QCOMPARE(m_log.filter(u"progress:"_s),
                  (QStringList{u"progress:10"_s, u"progress:20"_s, u"progress:0"_s}));
-    }
-
-    // The first success stores "Yes" without asking; the next one asks.
-    void ratePromptAfterSuccesses() {
-        m_ui.defaults.values.clear();
-        fill(1);
-        FakeTool tool;
-        tool.job->planToGive = RunPlan::withoutOutputs(1);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_ui.defaults.value(RatePrompt::key()), u"Yes"_s);
-        QVERIFY(m_ui.questions.isEmpty());
-
-        m_ui.answerButton(u"No, Thanks"_s);
-        QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_ui.defaults.value(RatePrompt::key()), u"No"_s);
-        QVERIFY(m_runner->ratePrompt().shownInThisWindow());
     }
 };
 
