@@ -1,18 +1,23 @@
 #pragma once
 
-// A batch runner wired for tool tests: scripted answers, an inline executor, the real
-// document list, and records of progress values and interface changes.
+// Helpers of the tool tests: a batch runner wired with scripted answers, an inline executor,
+// the real document list and records of progress and interface changes; generated PDF
+// documents and output folders in one temporary folder; small file helpers.
 
+#include "pdffixtures.h"
 #include "scriptedui.h"
 
 #include "toolkit/batchrunner.h"
 #include "toolkit/documentlist.h"
 #include "toolkit/executor.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace ventara::test {
 
@@ -38,6 +43,33 @@ struct ToolHarness {
     bool add(const QStringList &paths) { return list.append(paths).added == paths.size(); }
 };
 
+// Generated documents and output folders in one temporary folder.
+class Fixtures {
+public:
+    // A document of `pages` Letter pages whose texts are "<name> 1", "<name> 2", ..., written
+    // once per name.
+    QString pdf(const QString &name, int pages) {
+        const QString path = m_dir.filePath(name);
+        if (QFileInfo::exists(path) ? readPageFacts(path).size() != pages
+                                    : !writeSimplePdf(path, pages, name))
+            qFatal("cannot write fixture, or one of that name has another page count");
+        return path;
+    }
+
+    // An empty folder of that name.
+    QString folder(const QString &name) {
+        const QString path = m_dir.filePath(name);
+        QDir(path).removeRecursively();
+        QDir().mkpath(path);
+        return path;
+    }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
 inline bool writeTextFile(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
@@ -47,6 +79,11 @@ inline bool writeTextFile(const QString &path, const QByteArray &bytes) {
 inline QByteArray readFileBytes(const QString &path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The number of pages of a PDF file, 0 when it cannot be read.
+inline int pageCountOf(const QString &path) {
+    return int(readPageFacts(path).size());
 }
 
 } // namespace ventara::test
