@@ -1,4 +1,3 @@
-#include "pdffixtures.h"
 #include "toolharness.h"
 
 #include "toolkit/profilecodec.h"
@@ -6,8 +5,6 @@
 #include "tools/properties/propertiessettings.h"
 #include "tools/properties/propertiestool.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ventara;
@@ -43,14 +40,161 @@ class TestProperties : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void fieldTable();
-    void warning_data();
-    void warning();
-    void previewLabels_data();
-    void previewLabels();
-    void previewReadsTheDocument();
-    void updatesInPlace();
-    void failedDocumentFailsTheRun();
+    void fieldTable() {
+        QCOMPARE(toolkit::fieldTableProblems(profileFormat()), QStringList());
+        const PropertiesSettings defaults;
+        QCOMPARE(toolkit::encodeProfile(profileFormat(), defaults.fields),
+                 QByteArray("[FileName]\n[Original]\n[Original]\n[Original]\n"));
+        QCOMPARE(toolkit::profileWindowTitle(profileFormat(), u"/a/my set.vxe"_s),
+                 u"Edit PDF Properties - my set"_s);
+    }
+
+    void warning_data() {
+        QTest::addColumn<QString>("stored"); // "<absent>" when the key is not there
+        QTest::addColumn<int>("button");     // -1: no question expected
+        QTest::addColumn<bool>("suppress");
+        QTest::addColumn<bool>("goesOn");
+        QTest::addColumn<QString>("storedAfter");
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("first use, yes") << u"<absent>"_s << 0 << false << true << u"Yes"_s << false;
+        QTest::newRow("first use, no") << u"<absent>"_s << 1 << false << false << u"Yes"_s << false;
+        QTest::newRow("no, suppressed") << u"Yes"_s << 1 << true << false << u"No"_s << false;
+        QTest::newRow("suppressed earlier") << u"No"_s << -1 << false << true << u"No"_s << false;
+        QTest::newRow("the command line never asks")
+            << u"Yes"_s << -1 << false << true << u"Yes"_s << true;
+    }
+
+    void warning() {
+        QFETCH(QString, stored);
+        QFETCH(int, button);
+        QFETCH(bool, suppress);
+        QFETCH(bool, goesOn);
+        QFETCH(QString, storedAfter);
+        QFETCH(bool, commandLine);
+
+        const QString path = document(u"warned.pdf"_s, {{u"Title"_s, u"Old"_s}});
+        ToolHarness h;
+        QVERIFY(h.add({path}));
+        if (stored != u"<absent>"_s)
+            h.scripted.defaults.setValue(warningKey(), stored);
+        if (button >= 0)
+            h.scripted.answerSuppressible(button, suppress);
+        PropertiesTool tool;
+        tool.setWarningEnabled(!commandLine);
+        QCOMPARE(h.runner.run(tool, h.list), goesOn);
+        QVERIFY(h.scripted.scriptDone());
+        if (button >= 0) {
+            QCOMPARE(h.scripted.questions, QStringList{warningText()});
+            QCOMPARE(h.scripted.questionButtons.first(), (QStringList{u"Yes"_s, u"No"_s}));
+        }
+        QCOMPARE(h.scripted.defaults.stringValue(warningKey()), storedAfter);
+        QCOMPARE(test::readInfo(path).value(u"Title"_s), goesOn ? u"warned"_s : u"Old"_s);
+    }
+
+    void previewLabels_data() {
+        QTest::addColumn<PropertiesSettings>("settings");
+        QTest::addColumn<std::optional<PDFTools::DocumentProperties>>("current");
+        QTest::addColumn<QStringList>("labels"); // the eight labels, originals first
+
+        const auto defaults = PropertiesSettings();
+        QTest::newRow("no document")
+            << defaults << std::optional<PDFTools::DocumentProperties>()
+            << QStringList{u"Title: "_s, u"Author: "_s, u"Subject: "_s, u"Keywords: "_s,
+                           u"Title: "_s, u"Author: "_s, u"Subject: "_s, u"Keywords: "_s};
+        QTest::newRow("defaults") << defaults
+                                  << std::optional(
+                                         properties(u"Old"_s, u"Ann"_s, u"Q3"_s, {u"a"_s, u"b"_s}))
+                                  << QStringList{u"Title: Old"_s,     u"Author: Ann"_s,
+                                                 u"Subject: Q3"_s,    u"Keywords: a, b"_s,
+                                                 u"Title: Minutes"_s, u"Author: Ann"_s,
+                                                 u"Subject: Q3"_s,    u"Keywords: a, b"_s};
+        QTest::newRow("file name in a current value shows literally")
+            << templates(u"[Original]"_s, u"By [Original] of [FileName]"_s, u""_s, u""_s)
+            << std::optional(properties(u"Copy of [FileName]"_s, u"[FileName]"_s, u"S"_s, {}))
+            << QStringList{u"Title: Copy of [FileName]"_s,
+                           u"Author: [FileName]"_s,
+                           u"Subject: S"_s,
+                           u"Keywords: "_s,
+                           u"Title: Copy of [FileName]"_s,
+                           u"Author: By [FileName] of Minutes"_s,
+                           u"Subject: "_s,
+                           u"Keywords: "_s};
+        QTest::newRow("keywords split at spaces and commas")
+            << templates(u"Draft - [Original]"_s, u""_s, u"[Original]"_s,
+                         u"[Original], extra words,,x[Original] [FileName]"_s)
+            << std::optional(properties(u"T"_s, u"A"_s, u""_s, {u"a"_s, u"b"_s}))
+            << QStringList{
+                   u"Title: T"_s,         u"Author: A"_s,
+                   u"Subject: "_s,        u"Keywords: a, b"_s,
+                   u"Title: Draft - T"_s, u"Author: "_s,
+                   u"Subject: "_s,        u"Keywords: a, b, extra, words, x[Original], Minutes"_s};
+    }
+
+    void previewLabels() {
+        QFETCH(PropertiesSettings, settings);
+        QFETCH(std::optional<PDFTools::DocumentProperties>, current);
+        QFETCH(QStringList, labels);
+        const PropertiesLabels l =
+            tools::properties::previewLabels(u"/docs/Minutes.pdf"_s, current, settings);
+        QCOMPARE(
+            (QStringList{l.originalTitle, l.originalAuthor, l.originalSubject, l.originalKeywords,
+                         l.outputTitle, l.outputAuthor, l.outputSubject, l.outputKeywords}),
+            labels);
+    }
+
+    void previewReadsTheDocument() {
+        const QString path =
+            document(u"Annual report.pdf"_s, {{u"Title"_s, u"Old"_s}, {u"Keywords"_s, u"x, y"_s}});
+        const PropertiesLabels labels = readPreviewLabels(path, PropertiesSettings());
+        QCOMPARE(labels.originalTitle, u"Title: Old"_s);
+        QCOMPARE(labels.originalKeywords, u"Keywords: x, y"_s);
+        QCOMPARE(labels.outputTitle, u"Title: Annual report"_s);
+        QCOMPARE(readPreviewLabels(m_dir.filePath(u"missing.pdf"_s), PropertiesSettings()),
+                 PropertiesLabels::empty());
+        QCOMPARE(readPreviewLabels(QString(), PropertiesSettings()), PropertiesLabels::empty());
+    }
+
+    void updatesInPlace() {
+        const QString minutes =
+            document(u"Minutes.pdf"_s,
+                     {{u"Title"_s, u"Old"_s}, {u"Author"_s, u"Ann"_s}, {u"Subject"_s, u"Q3"_s}});
+        const QString other = document(u"other.pdf"_s, {});
+        ToolHarness h;
+        QVERIFY(h.add({minutes, other}));
+        h.scripted.defaults.setValue(warningKey(), u"No"_s);
+        PropertiesTool tool(templates(u"[FileName]"_s, u"[Original]"_s, u"Draft - [Original]"_s,
+                                      u"[Original] [FileName]"_s));
+        QStringList alertsWhenFinished{u"not called"_s};
+        tool.setFinishedHandler(
+            [&](const RunSummary &) { alertsWhenFinished = h.scripted.alerts; });
+        QVERIFY(h.runner.run(tool, h.list));
+        QCOMPARE(h.scripted.alerts, QStringList{u"Properties updated successfully."_s});
+        QCOMPARE(alertsWhenFinished, QStringList()); // before the result alert
+        QCOMPARE(h.progress, QList<double>({0, 50, 0}));
+
+        const QMap<QString, QString> info = test::readInfo(minutes);
+        QCOMPARE(info.value(u"Title"_s), u"Minutes"_s);
+        QCOMPARE(info.value(u"Author"_s), u"Ann"_s);
+        QCOMPARE(info.value(u"Subject"_s), u"Draft - Q3"_s);
+        QCOMPARE(info.value(u"Keywords"_s), u"Minutes"_s);
+        QCOMPARE(test::readInfo(other).value(u"Title"_s), u"other"_s);
+        QCOMPARE(test::readInfo(other).value(u"Author"_s), QString()); // absent: empty text
+    }
+
+    void failedDocumentFailsTheRun() {
+        const QString doomed = document(u"doomed.pdf"_s, {});
+        const QString kept = document(u"kept.pdf"_s, {});
+        ToolHarness h;
+        QVERIFY(h.add({doomed, kept}));
+        QVERIFY(QFile::remove(doomed));
+        h.scripted.defaults.setValue(warningKey(), u"No"_s);
+        PropertiesTool tool;
+        QVERIFY(h.runner.run(tool, h.list));
+        QCOMPARE(h.scripted.alerts, QStringList{u"Could not update PDF document(s) properties."_s});
+        QCOMPARE(h.runner.lastSummary().stepsFailed, 1);
+        QCOMPARE(test::readInfo(kept).value(u"Title"_s), u"kept"_s); // the run went on
+        QVERIFY(!QFileInfo::exists(doomed));
+    }
 
 private:
     QTemporaryDir m_dir;
@@ -64,165 +208,6 @@ private:
         return path;
     }
 };
-
-void TestProperties::fieldTable() {
-    QCOMPARE(toolkit::fieldTableProblems(profileFormat()), QStringList());
-    const PropertiesSettings defaults;
-    QCOMPARE(toolkit::encodeProfile(profileFormat(), defaults.fields),
-             QByteArray("[FileName]\n[Original]\n[Original]\n[Original]\n"));
-    QCOMPARE(profileFormat().defaultFileName(), u"profile.vxe"_s);
-    QCOMPARE(toolkit::profileWindowTitle(profileFormat(), u"/a/my set.vxe"_s),
-             u"Edit PDF Properties - my set"_s);
-}
-
-void TestProperties::warning_data() {
-    QTest::addColumn<QString>("stored"); // "<absent>" when the key is not there
-    QTest::addColumn<int>("button");     // -1: no question expected
-    QTest::addColumn<bool>("suppress");
-    QTest::addColumn<bool>("goesOn");
-    QTest::addColumn<QString>("storedAfter");
-    QTest::newRow("first use, yes") << u"<absent>"_s << 0 << false << true << u"Yes"_s;
-    QTest::newRow("first use, no") << u"<absent>"_s << 1 << false << false << u"Yes"_s;
-    QTest::newRow("yes, suppressed") << u"Yes"_s << 0 << true << true << u"No"_s;
-    QTest::newRow("no, suppressed") << u"Yes"_s << 1 << true << false << u"No"_s;
-    QTest::newRow("suppressed earlier") << u"No"_s << -1 << false << true << u"No"_s;
-}
-
-void TestProperties::warning() {
-    QFETCH(QString, stored);
-    QFETCH(int, button);
-    QFETCH(bool, suppress);
-    QFETCH(bool, goesOn);
-    QFETCH(QString, storedAfter);
-
-    const QString path = document(u"warned.pdf"_s, {{u"Title"_s, u"Old"_s}});
-    ToolHarness h;
-    QVERIFY(h.add({path}));
-    if (stored != u"<absent>"_s)
-        h.scripted.defaults.setValue(warningKey(), stored);
-    if (button >= 0)
-        h.scripted.answerSuppressible(button, suppress);
-    PropertiesTool tool;
-    QCOMPARE(h.runner.run(tool, h.list), goesOn);
-    QVERIFY(h.scripted.scriptDone());
-    if (button >= 0) {
-        QCOMPARE(h.scripted.questions, QStringList{warningText()});
-        QCOMPARE(h.scripted.questionButtons.first(), (QStringList{u"Yes"_s, u"No"_s}));
-    }
-    QCOMPARE(h.scripted.defaults.stringValue(warningKey()), storedAfter);
-    QCOMPARE(test::readInfo(path).value(u"Title"_s), goesOn ? u"warned"_s : u"Old"_s);
-
-    // The command line never asks.
-    ToolHarness quiet;
-    QVERIFY(quiet.add({path}));
-    PropertiesTool cliTool;
-    cliTool.setWarningEnabled(false);
-    QVERIFY(quiet.runner.run(cliTool, quiet.list));
-    QVERIFY(quiet.scripted.questions.isEmpty());
-}
-
-void TestProperties::previewLabels_data() {
-    QTest::addColumn<PropertiesSettings>("settings");
-    QTest::addColumn<std::optional<PDFTools::DocumentProperties>>("current");
-    QTest::addColumn<QStringList>("labels"); // the eight labels, originals first
-
-    const auto defaults = PropertiesSettings();
-    QTest::newRow("no document") << defaults << std::optional<PDFTools::DocumentProperties>()
-                                 << QStringList{u"Title: "_s,    u"Author: "_s,  u"Subject: "_s,
-                                                u"Keywords: "_s, u"Title: "_s,   u"Author: "_s,
-                                                u"Subject: "_s,  u"Keywords: "_s};
-    QTest::newRow("defaults") << defaults
-                              << std::optional(
-                                     properties(u"Old"_s, u"Ann"_s, u"Q3"_s, {u"a"_s, u"b"_s}))
-                              << QStringList{u"Title: Old"_s,     u"Author: Ann"_s,
-                                             u"Subject: Q3"_s,    u"Keywords: a, b"_s,
-                                             u"Title: Minutes"_s, u"Author: Ann"_s,
-                                             u"Subject: Q3"_s,    u"Keywords: a, b"_s};
-    QTest::newRow("file name in a current value shows literally")
-        << templates(u"[Original]"_s, u"By [Original] of [FileName]"_s, u""_s, u""_s)
-        << std::optional(properties(u"Copy of [FileName]"_s, u"[FileName]"_s, u"S"_s, {}))
-        << QStringList{u"Title: Copy of [FileName]"_s,
-                       u"Author: [FileName]"_s,
-                       u"Subject: S"_s,
-                       u"Keywords: "_s,
-                       u"Title: Copy of [FileName]"_s,
-                       u"Author: By [FileName] of Minutes"_s,
-                       u"Subject: "_s,
-                       u"Keywords: "_s};
-    QTest::newRow("keywords split at spaces and commas")
-        << templates(u"Draft - [Original]"_s, u""_s, u"[Original]"_s,
-                     u"[Original], extra words,,x[Original] [FileName]"_s)
-        << std::optional(properties(u"T"_s, u"A"_s, u""_s, {u"a"_s, u"b"_s}))
-        << QStringList{
-               u"Title: T"_s,         u"Author: A"_s,
-               u"Subject: "_s,        u"Keywords: a, b"_s,
-               u"Title: Draft - T"_s, u"Author: "_s,
-               u"Subject: "_s,        u"Keywords: a, b, extra, words, x[Original], Minutes"_s};
-}
-
-void TestProperties::previewLabels() {
-    QFETCH(PropertiesSettings, settings);
-    QFETCH(std::optional<PDFTools::DocumentProperties>, current);
-    QFETCH(QStringList, labels);
-    const PropertiesLabels l =
-        tools::properties::previewLabels(u"/docs/Minutes.pdf"_s, current, settings);
-    QCOMPARE((QStringList{l.originalTitle, l.originalAuthor, l.originalSubject, l.originalKeywords,
-                          l.outputTitle, l.outputAuthor, l.outputSubject, l.outputKeywords}),
-             labels);
-}
-
-void TestProperties::previewReadsTheDocument() {
-    const QString path =
-        document(u"Annual report.pdf"_s, {{u"Title"_s, u"Old"_s}, {u"Keywords"_s, u"x, y"_s}});
-    const PropertiesLabels labels = readPreviewLabels(path, PropertiesSettings());
-    QCOMPARE(labels.originalTitle, u"Title: Old"_s);
-    QCOMPARE(labels.originalKeywords, u"Keywords: x, y"_s);
-    QCOMPARE(labels.outputTitle, u"Title: Annual report"_s);
-    QCOMPARE(readPreviewLabels(m_dir.filePath(u"missing.pdf"_s), PropertiesSettings()),
-             PropertiesLabels::empty());
-    QCOMPARE(readPreviewLabels(QString(), PropertiesSettings()), PropertiesLabels::empty());
-}
-
-void TestProperties::updatesInPlace() {
-    const QString minutes =
-        document(u"Minutes.pdf"_s,
-                 {{u"Title"_s, u"Old"_s}, {u"Author"_s, u"Ann"_s}, {u"Subject"_s, u"Q3"_s}});
-    const QString other = document(u"other.pdf"_s, {});
-    ToolHarness h;
-    QVERIFY(h.add({minutes, other}));
-    h.scripted.defaults.setValue(warningKey(), u"No"_s);
-    PropertiesTool tool(templates(u"[FileName]"_s, u"[Original]"_s, u"Draft - [Original]"_s,
-                                  u"[Original] [FileName]"_s));
-    QStringList alertsWhenFinished{u"not called"_s};
-    tool.setFinishedHandler([&](const RunSummary &) { alertsWhenFinished = h.scripted.alerts; });
-    QVERIFY(h.runner.run(tool, h.list));
-    QCOMPARE(h.scripted.alerts, QStringList{u"Properties updated successfully."_s});
-    QCOMPARE(alertsWhenFinished, QStringList()); // before the result alert
-    QCOMPARE(h.progress, QList<double>({0, 50, 0}));
-
-    const QMap<QString, QString> info = test::readInfo(minutes);
-    QCOMPARE(info.value(u"Title"_s), u"Minutes"_s);
-    QCOMPARE(info.value(u"Author"_s), u"Ann"_s);
-    QCOMPARE(info.value(u"Subject"_s), u"Draft - Q3"_s);
-    QCOMPARE(info.value(u"Keywords"_s), u"Minutes"_s);
-    QCOMPARE(test::readInfo(other).value(u"Title"_s), u"other"_s);
-    QCOMPARE(test::readInfo(other).value(u"Author"_s), QString()); // absent: empty text
-}
-
-void TestProperties::failedDocumentFailsTheRun() {
-    const QString doomed = document(u"doomed.pdf"_s, {});
-    const QString kept = document(u"kept.pdf"_s, {});
-    ToolHarness h;
-    QVERIFY(h.add({doomed, kept}));
-    QVERIFY(QFile::remove(doomed));
-    h.scripted.defaults.setValue(warningKey(), u"No"_s);
-    PropertiesTool tool;
-    QVERIFY(h.runner.run(tool, h.list));
-    QCOMPARE(h.scripted.alerts, QStringList{u"Could not update PDF document(s) properties."_s});
-    QCOMPARE(h.runner.lastSummary().stepsFailed, 1);
-    QCOMPARE(test::readInfo(kept).value(u"Title"_s), u"kept"_s); // the run went on
-    QVERIFY(!QFileInfo::exists(doomed));
-}
 
 QTEST_GUILESS_MAIN(TestProperties)
 #include "test_properties.moc"
