@@ -37,547 +37,365 @@ class TestConvertSettings : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void fieldTable();
-    void profileRoundTrip();
-    void profileLineCounts_data();
-    void profileLineCounts();
-    void loadedTemplateKept();
-    void outputMode_data();
-    void outputMode();
-    void templateSwitching_data();
-    void templateSwitching();
-    void switchingSequence();
-    void validation_data();
-    void validation();
-    void sliderAndSteppers();
-    void uprightBox_data();
-    void uprightBox();
-    void runValues();
-    void invalidDimensions_data();
-    void invalidDimensions();
-    void names_data();
-    void names();
-    void selectedPages_data();
-    void selectedPages();
-    void labels_data();
-    void labels();
-    void printSize();
-    void imageName();
-};
+    void fieldTable() {
+        const toolkit::ProfileFormat &format = profileFormat();
+        QVERIFY2(toolkit::fieldTableProblems(format).isEmpty(),
+                 qPrintable(toolkit::fieldTableProblems(format).join(u' ')));
+        QStringList keys;
+        for (const toolkit::FieldSpec &field : format.fields)
+            keys << field.key;
+        QCOMPARE(keys.join(u' '),
+                 u"comboImageFormat sliderQuality textFieldQuality checkMultipageImage "
+                 u"radioMultipageForEachPDF radioMultipageWithAllTheImages radioPercentOfSourcePDF "
+                 u"textFieldPercentOfSourcePDF stepperPercentOfSourcePDF radioFixedWidthAndHeight "
+                 u"textFieldWidth textFieldHeight textFieldNames textFieldDPI stepperDPI "
+                 u"checkPageIntervals textFieldPageIntervals"_s);
+        QCOMPARE(format.acceptedValueCounts, QList<int>{17});
+        QCOMPARE(userDefaultsKeys(),
+                 QStringList({u"AddPDFPdfToImagePath"_s, u"PdfToImagePDFDestinationPath"_s,
+                              u"SaveProfileAsDestinationPathPdfToImage"_s,
+                              u"LoadProfileDestinationPathPdfToImage"_s}));
+        QCOMPARE(formatTitles().join(u','), u"JPG,JPEG,JPE,JP2,JPX,PNG,TIFF,TIF,GIF,BMP"_s);
 
-void TestConvertSettings::fieldTable() {
-    const toolkit::ProfileFormat &format = profileFormat();
-    QVERIFY2(toolkit::fieldTableProblems(format).isEmpty(),
-             qPrintable(toolkit::fieldTableProblems(format).join(u' ')));
-    const QStringList keys = {u"comboImageFormat"_s,
-                              u"sliderQuality"_s,
-                              u"textFieldQuality"_s,
-                              u"checkMultipageImage"_s,
-                              u"radioMultipageForEachPDF"_s,
-                              u"radioMultipageWithAllTheImages"_s,
-                              u"radioPercentOfSourcePDF"_s,
-                              u"textFieldPercentOfSourcePDF"_s,
-                              u"stepperPercentOfSourcePDF"_s,
-                              u"radioFixedWidthAndHeight"_s,
-                              u"textFieldWidth"_s,
-                              u"textFieldHeight"_s,
-                              u"textFieldNames"_s,
-                              u"textFieldDPI"_s,
-                              u"stepperDPI"_s,
-                              u"checkPageIntervals"_s,
-                              u"textFieldPageIntervals"_s};
-    QStringList actual;
-    for (const toolkit::FieldSpec &field : format.fields)
-        actual << field.key;
-    QCOMPARE(actual, keys);
-    QCOMPARE(format.acceptedValueCounts, QList<int>{17});
-    QCOMPARE(format.defaultFileName(), u"profile.p2i"_s);
-    QCOMPARE(toolkit::profileWindowTitle(format, u"/a/b/my settings.p2i"_s),
-             u"Convert PDF Documents to Images - my settings"_s);
-    QCOMPARE(userDefaultsKeys(),
-             QStringList({u"AddPDFPdfToImagePath"_s, u"PdfToImagePDFDestinationPath"_s,
-                          u"SaveProfileAsDestinationPathPdfToImage"_s,
-                          u"LoadProfileDestinationPathPdfToImage"_s}));
-    QCOMPARE(formatTitles().join(u','), u"JPG,JPEG,JPE,JP2,JPX,PNG,TIFF,TIF,GIF,BMP"_s);
-
-    // The window's defaults, as a saved profile shows them.
-    QCOMPARE(QString::fromUtf8(toolkit::encodeProfile(format, ConvertSettings().fields)),
-             u"0\n80.0\n80\n1\n1\n0\n1\n100\n100.0\n0\n0\n0\n[FileName](Page[PageNumber])\n72\n"
-             "72.0\n0\n[1-3],5,[7-9]\n"_s);
-}
-
-void TestConvertSettings::profileRoundTrip() {
-    ConvertSettings settings;
-    settings.selectImageFormat(8);
-    settings.selectMultipageWithAllTheImages();
-    settings.setQualityText(u"55"_s);
-    settings.selectFixedWidthAndHeight();
-    settings.setWidthText(u"600"_s);
-    settings.setHeightText(u"800"_s);
-    settings.setStepperDpi(300);
-    settings.setPageIntervalsState(true);
-    settings.setPageIntervals(u"2,[4-6]"_s);
-    settings.setNames(u"Scan [FileIndex]"_s);
-
-    const QByteArray bytes = toolkit::encodeProfile(profileFormat(), settings.fields);
-    QCOMPARE(bytes.count('\n'), 17);
-    QString error;
-    const auto loaded =
-        toolkit::decodeProfile(profileFormat(), bytes, ConvertSettings().fields, &error);
-    QVERIFY2(loaded, qPrintable(error));
-    QVERIFY(*loaded == settings.fields);
-    QCOMPARE(loaded->text(kDpiKey), u"300"_s);
-    QCOMPARE(loaded->number(kSliderQualityKey), 55.0f);
-}
-
-void TestConvertSettings::profileLineCounts_data() {
-    QTest::addColumn<int>("values");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("16 values") << 16 << false;
-    QTest::newRow("17 values") << 17 << true;
-    QTest::newRow("18 values") << 18 << false;
-}
-
-void TestConvertSettings::profileLineCounts() {
-    QFETCH(int, values);
-    QFETCH(bool, accepted);
-    QList<QByteArray> lines =
-        toolkit::encodeProfile(profileFormat(), ConvertSettings().fields).split('\n');
-    lines.removeLast(); // the empty part after the last line feed
-    while (lines.size() > values)
-        lines.removeLast();
-    while (lines.size() < values)
-        lines << "x";
-    const QByteArray bytes = lines.join('\n') + '\n';
-    QCOMPARE(bool(toolkit::decodeProfile(profileFormat(), bytes, ConvertSettings().fields)),
-             accepted);
-}
-
-void TestConvertSettings::loadedTemplateKept() {
-    // Saved from a window where the per-page default was typed while a GIF file per document
-    // was chosen: loading it into a fresh window must not switch the template away.
-    ConvertSettings saved;
-    saved.selectImageFormat(8);
-    saved.setNames(u"[FileName](Page[PageNumber])"_s);
-    QVERIFY(saved.namesChanged);
-    const auto loaded = toolkit::decodeProfile(
-        profileFormat(), toolkit::encodeProfile(profileFormat(), saved.fields),
-        ConvertSettings().fields);
-    QVERIFY(loaded);
-    ConvertSettings fresh;
-    fresh.fields = *loaded;
-    fresh.afterProfileLoad();
-    QCOMPARE(fresh.names(), u"[FileName](Page[PageNumber])"_s);
-    QVERIFY(fresh.namesChanged);
-
-    // A loaded default template goes on following the mode.
-    ConvertSettings other;
-    other.selectImageFormat(6);
-    other.fields.setText(kNamesKey, u"[FileName]"_s);
-    other.afterProfileLoad();
-    QVERIFY(!other.namesChanged);
-    other.selectImageFormat(5);
-    QCOMPARE(other.names(), u"[FileName](Page[PageNumber])"_s);
-}
-
-void TestConvertSettings::outputMode_data() {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("check");
-    QTest::addColumn<int>("forEach");
-    QTest::addColumn<OutputMode>("mode");
-    QTest::newRow("jpg, check on") << 0 << 1 << 1 << OutputMode::SingleImages;
-    QTest::newRow("bmp") << 9 << 1 << 0 << OutputMode::SingleImages;
-    QTest::newRow("tiff per document") << 6 << 1 << 1 << OutputMode::MultipagePerDocument;
-    QTest::newRow("tif all") << 7 << 1 << 0 << OutputMode::MultipageAllDocuments;
-    QTest::newRow("gif, check off") << 8 << 0 << 1 << OutputMode::SingleImages;
-}
-
-void TestConvertSettings::outputMode() {
-    QFETCH(int, format);
-    QFETCH(int, check);
-    QFETCH(int, forEach);
-    QFETCH(OutputMode, mode);
-    QCOMPARE(outputModeFor(format, check, forEach), mode);
-}
-
-void TestConvertSettings::templateSwitching_data() {
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<OutputMode>("mode");
-    QTest::addColumn<bool>("changed");
-    QTest::addColumn<QString>("expected");
-    const QString perPage = u"[FileName](Page[PageNumber])"_s;
-    const QString perDocument = u"[FileName]"_s;
-    const QString all = u"Multipage"_s;
-    QTest::newRow("single from Multipage") << all << OutputMode::SingleImages << false << perPage;
-    QTest::newRow("single from [FileName]")
-        << perDocument << OutputMode::SingleImages << false << perPage;
-    QTest::newRow("per document from per page")
-        << perPage << OutputMode::MultipagePerDocument << false << perDocument;
-    QTest::newRow("per document from Multipage")
-        << all << OutputMode::MultipagePerDocument << false << perDocument;
-    QTest::newRow("all from per page")
-        << perPage << OutputMode::MultipageAllDocuments << false << all;
-    QTest::newRow("all from [FileName]")
-        << perDocument << OutputMode::MultipageAllDocuments << false << all;
-    QTest::newRow("already the mode's") << all << OutputMode::MultipageAllDocuments << false << all;
-    QTest::newRow("other text left alone")
-        << u"img"_s << OutputMode::MultipagePerDocument << false << u"img"_s;
-    QTest::newRow("empty left alone")
-        << QString() << OutputMode::SingleImages << false << QString();
-    QTest::newRow("edited: no switching")
-        << perPage << OutputMode::MultipagePerDocument << true << perPage;
-}
-
-void TestConvertSettings::templateSwitching() {
-    QFETCH(QString, names);
-    QFETCH(OutputMode, mode);
-    QFETCH(bool, changed);
-    QFETCH(QString, expected);
-    QCOMPARE(switchedTemplate(names, mode, changed), expected);
-}
-
-void TestConvertSettings::switchingSequence() {
-    ConvertSettings settings;
-    settings.selectImageFormat(8); // GIF, multipage check on by default
-    QCOMPARE(settings.names(), u"[FileName]"_s);
-    settings.selectMultipageWithAllTheImages();
-    QCOMPARE(settings.names(), u"Multipage"_s);
-    QCOMPARE(settings.forEachPdfState(), 0);
-    settings.selectImageFormat(5); // PNG
-    QCOMPARE(settings.names(), u"[FileName](Page[PageNumber])"_s);
-
-    // An edited template never changes; typing a default back restores the switching.
-    settings.setNames(u"Page"_s);
-    QVERIFY(settings.namesChanged);
-    settings.selectImageFormat(6);
-    QCOMPARE(settings.names(), u"Page"_s);
-    settings.setNames(u"Multipage"_s); // TIFF, all documents: this mode's default
-    QVERIFY(!settings.namesChanged);
-    settings.selectMultipageForEachPdf();
-    QCOMPARE(settings.names(), u"[FileName]"_s);
-    settings.setMultipage(false);
-    QCOMPARE(settings.names(), u"[FileName](Page[PageNumber])"_s);
-
-    // The command line's single choice.
-    settings.setOutputMode(OutputMode::MultipageAllDocuments);
-    QCOMPARE(settings.outputMode(), OutputMode::MultipageAllDocuments);
-    QCOMPARE(settings.names(), u"Multipage"_s);
-}
-
-void TestConvertSettings::validation_data() {
-    QTest::addColumn<ValidatedField>("field");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("previous");
-    QTest::addColumn<QString>("expected");
-    using F = ValidatedField;
-    QTest::newRow("quality kept") << F::Quality << u"55"_s << u"80"_s << u"55"_s;
-    QTest::newRow("quality 55.5 not whole") << F::Quality << u"55.5"_s << u"60"_s << u"80"_s;
-    QTest::newRow("quality letters") << F::Quality << u"abc"_s << u"60"_s << u"80"_s;
-    QTest::newRow("quality empty") << F::Quality << QString() << u"60"_s << u"80"_s;
-    QTest::newRow("quality 0") << F::Quality << u"0"_s << u"60"_s << u"1"_s;
-    QTest::newRow("quality 101") << F::Quality << u"101"_s << u"60"_s << u"100"_s;
-    QTest::newRow("quality huge") << F::Quality << u"99999999999999999999999"_s << u"60"_s
-                                  << u"100"_s;
-    QTest::newRow("percent 00 kept") << F::Percent << u"00"_s << u"100"_s << u"00"_s;
-    QTest::newRow("percent 0 kept") << F::Percent << u"0"_s << u"100"_s << u"0"_s;
-    QTest::newRow("percent -5") << F::Percent << u"-5"_s << u"100"_s << u"0"_s;
-    QTest::newRow("percent 1001") << F::Percent << u"1001"_s << u"100"_s << u"1000"_s;
-    QTest::newRow("percent 1e2") << F::Percent << u"1e2"_s << u"50"_s << u"100"_s;
-    QTest::newRow("width restore") << F::Width << u"wide"_s << u"640"_s << u"640"_s;
-    QTest::newRow("width fraction restore") << F::Width << u"2.5"_s << u"640"_s << u"640"_s;
-    QTest::newRow("width 20000") << F::Width << u"20000"_s << u"640"_s << u"10000"_s;
-    QTest::newRow("height -1") << F::Height << u"-1"_s << u"640"_s << u"0"_s;
-    QTest::newRow("dpi abc restores") << F::Dpi << u"abc"_s << u"150"_s << u"150"_s;
-    QTest::newRow("dpi 0") << F::Dpi << u"0"_s << u"150"_s << u"1"_s;
-    QTest::newRow("dpi 2000000") << F::Dpi << u"2000000"_s << u"150"_s << u"1000000"_s;
-    QTest::newRow("dpi with blanks kept") << F::Dpi << u" 300 "_s << u"150"_s << u" 300 "_s;
-    QTest::newRow("print 8.5 kept") << F::PrintWidth << u"8.5"_s << u"1.00"_s << u"8.5"_s;
-    QTest::newRow("print 0.001") << F::PrintWidth << u"0.001"_s << u"1.00"_s << u"0.01"_s;
-    QTest::newRow("print 10000") << F::PrintHeight << u"10000"_s << u"1.00"_s << u"9999"_s;
-    QTest::newRow("print text restores") << F::PrintHeight << u"A4"_s << u"1.00"_s << u"1.00"_s;
-    QTest::newRow("print exponent") << F::PrintHeight << u"1e1"_s << u"1.00"_s << u"1e1"_s;
-    QTest::newRow("print bare exponent") << F::PrintHeight << u"1e"_s << u"1.00"_s << u"1.00"_s;
-    QTest::newRow("print dot alone") << F::PrintHeight << u"."_s << u"1.00"_s << u"1.00"_s;
-}
-
-void TestConvertSettings::validation() {
-    QFETCH(ValidatedField, field);
-    QFETCH(QString, typed);
-    QFETCH(QString, previous);
-    QFETCH(QString, expected);
-    QCOMPARE(validatedText(field, typed, previous), expected);
-}
-
-void TestConvertSettings::sliderAndSteppers() {
-    ConvertSettings settings;
-    settings.setSliderQuality(42.9f);
-    QCOMPARE(settings.qualityText(), u"42"_s);
-    settings.setSliderQuality(0.5f);
-    QCOMPARE(settings.qualityText(), u"1"_s);
-    settings.setQualityText(u"65"_s);
-    QCOMPARE(settings.sliderQuality(), 65.0f);
-    settings.setStepperPercent(250.0f);
-    QCOMPARE(settings.percentText(), u"250"_s);
-    settings.setPercentText(u"30"_s);
-    QCOMPARE(settings.stepperPercent(), 30.0f);
-    settings.setStepperDpi(300.0f);
-    QCOMPARE(settings.dpiText(), u"300"_s);
-    settings.setDpiText(u"96"_s);
-    QCOMPARE(settings.stepperDpi(), 96.0f);
-}
-
-void TestConvertSettings::uprightBox_data() {
-    QTest::addColumn<QString>("width");
-    QTest::addColumn<QString>("height");
-    QTest::addColumn<bool>("widthEdited");
-    QTest::addColumn<QString>("newWidth");
-    QTest::addColumn<QString>("newHeight");
-    QTest::newRow("width 800 over height 600")
-        << u"800"_s << u"600"_s << true << u"800"_s << u"800"_s;
-    QTest::newRow("height 500 under width 800")
-        << u"800"_s << u"500"_s << false << u"500"_s << u"500"_s;
-    QTest::newRow("upright kept") << u"600"_s << u"800"_s << true << u"600"_s << u"800"_s;
-    QTest::newRow("square kept") << u"700"_s << u"700"_s << false << u"700"_s << u"700"_s;
-}
-
-void TestConvertSettings::uprightBox() {
-    QFETCH(QString, width);
-    QFETCH(QString, height);
-    QFETCH(bool, widthEdited);
-    QFETCH(QString, newWidth);
-    QFETCH(QString, newHeight);
-    QCOMPARE(tools::convert::uprightBox(width, height, widthEdited),
-             (BoxTexts{newWidth, newHeight}));
-}
-
-void TestConvertSettings::runValues() {
-    ConvertSettings settings;
-    settings.setQualityText(u"55"_s);
-    settings.setDpiText(u"300.9"_s);
-    QCOMPARE(settings.quality(), 55.0f);
-    QCOMPARE(settings.dpi(), 300);
-    settings.setDpiText(u"abc"_s); // a profile can hold anything
-    QCOMPARE(settings.dpi(), 1);
-    settings.setDpiText(u"5e9"_s);
-    QCOMPARE(settings.dpi(), 1000000);
-
-    engine::SizeRule rule = settings.sizeRule();
-    QCOMPARE(rule.mode, int(engine::SizeRule::Percent));
-    QCOMPARE(rule.percent, 100.0f);
-    settings.selectFixedWidthAndHeight();
-    settings.setWidthText(u"640"_s);
-    settings.setHeightText(u"480"_s);
-    rule = settings.sizeRule();
-    QCOMPARE(rule.mode, int(engine::SizeRule::Box));
-    QCOMPARE(rule.boxWidth, 640.0f);
-    QCOMPARE(rule.boxHeight, 480.0f);
-    QCOMPARE(settings.extension(), u"jpg"_s);
-    settings.selectImageFormat(6);
-    QCOMPARE(settings.extension(), u"tiff"_s);
-}
-
-void TestConvertSettings::invalidDimensions_data() {
-    QTest::addColumn<bool>("percentMode");
-    QTest::addColumn<QString>("percent");
-    QTest::addColumn<QString>("width");
-    QTest::addColumn<QString>("height");
-    QTest::addColumn<bool>("invalid");
-    QTest::newRow("percent 0") << true << u"0"_s << u"0"_s << u"0"_s << true;
-    QTest::newRow("percent 00 passes") << true << u"00"_s << u"0"_s << u"0"_s << false;
-    QTest::newRow("percent 100, box ignored") << true << u"100"_s << u"0"_s << u"0"_s << false;
-    QTest::newRow("box width 0") << false << u"0"_s << u"0"_s << u"600"_s << true;
-    QTest::newRow("box height 0") << false << u"100"_s << u"600"_s << u"0"_s << true;
-    QTest::newRow("box set, percent 0 ignored") << false << u"0"_s << u"600"_s << u"800"_s << false;
-}
-
-void TestConvertSettings::invalidDimensions() {
-    QFETCH(bool, percentMode);
-    QFETCH(QString, percent);
-    QFETCH(QString, width);
-    QFETCH(QString, height);
-    QFETCH(bool, invalid);
-    ConvertSettings settings;
-    if (percentMode)
-        settings.selectPercentOfSourcePdf();
-    else
-        settings.selectFixedWidthAndHeight();
-    settings.setPercentText(percent);
-    settings.setWidthText(width);
-    settings.setHeightText(height);
-    QCOMPARE(settings.hasInvalidDimensions(), invalid);
-}
-
-void TestConvertSettings::names_data() {
-    QTest::addColumn<int>("format");
-    QTest::addColumn<OutputMode>("mode");
-    QTest::addColumn<QString>("names");
-    QTest::addColumn<QStringList>("documents");
-    QTest::addColumn<QList<int>>("pageCounts");
-    QTest::addColumn<QStringList>("expected");
-    const QString perPage = u"[FileName](Page[PageNumber])"_s;
-    QTest::newRow("report, default template")
-        << 0 << OutputMode::SingleImages << perPage << QStringList{u"/in/report.pdf"_s}
-        << QList<int>{3}
-        << QStringList{u"report(Page1).jpg"_s, u"report(Page2).jpg"_s, u"report(Page3).jpg"_s};
-    QTest::newRow("img, two 2-page documents")
-        << 5 << OutputMode::SingleImages << u"img"_s << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s}
-        << QList<int>{2, 2}
-        << QStringList{u"img (1) (Page1).png"_s, u"img (1) (Page2).png"_s, u"img (2) (Page1).png"_s,
-                       u"img (2) (Page2).png"_s};
-    QTest::newRow("[FileName], 1 page")
-        << 5 << OutputMode::SingleImages << u"[FileName]"_s << QStringList{u"/in/doc.pdf"_s}
-        << QList<int>{1} << QStringList{u"doc.png"_s};
-    QTest::newRow("[FileName], 5 pages")
-        << 5 << OutputMode::SingleImages << u"[FileName]"_s << QStringList{u"/in/doc.pdf"_s}
-        << QList<int>{5}
-        << QStringList{u"doc (1).png"_s, u"doc (2).png"_s, u"doc (3).png"_s, u"doc (4).png"_s,
-                       u"doc (5).png"_s};
-    QTest::newRow("empty template")
-        << 9 << OutputMode::SingleImages << QString() << QStringList{u"/in/a.pdf"_s}
-        << QList<int>{1} << QStringList{u"a(Page1).bmp"_s};
-    QTest::newRow("per document") << 6 << OutputMode::MultipagePerDocument << u"[FileName]"_s
-                                  << QStringList{u"/in/a.pdf"_s, u"/in/b.v2.pdf"_s}
-                                  << QList<int>{2, 3} << QStringList{u"a.tiff"_s, u"b.v2.tiff"_s};
-    QTest::newRow("per document, no [FileName]")
-        << 7 << OutputMode::MultipagePerDocument << u"scan"_s
-        << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s} << QList<int>{2, 3}
-        << QStringList{u"scan (1).tif"_s, u"scan (2).tif"_s};
-    QTest::newRow("all documents, [FileName] literal")
-        << 8 << OutputMode::MultipageAllDocuments << u"[FileName]"_s
-        << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s} << QList<int>{2, 3}
-        << QStringList{u"[FileName].gif"_s};
-    QTest::newRow("all documents, empty template")
-        << 8 << OutputMode::MultipageAllDocuments << QString() << QStringList{u"/in/a.pdf"_s}
-        << QList<int>{2} << QStringList{u"Multipage.gif"_s};
-    QTest::newRow("unreadable document has no outputs")
-        << 0 << OutputMode::SingleImages << perPage
-        << QStringList{u"/in/gone.pdf"_s, u"/in/b.pdf"_s} << QList<int>{-1, 1}
-        << QStringList{u"b(Page1).jpg"_s};
-}
-
-void TestConvertSettings::names() {
-    QFETCH(int, format);
-    QFETCH(OutputMode, mode);
-    QFETCH(QString, names);
-    QFETCH(QStringList, documents);
-    QFETCH(QList<int>, pageCounts);
-    QFETCH(QStringList, expected);
-    ConvertSettings settings;
-    settings.folder = u"/out"_s;
-    settings.selectImageFormat(format);
-    settings.setOutputMode(mode);
-    settings.setNames(names);
-    QList<std::optional<int>> counts;
-    for (const int count : pageCounts)
-        counts << (count < 0 ? std::nullopt : std::optional<int>(count));
-    QCOMPARE(planNames(settings, documents, counts), expected);
-    const ConvertPlan plan = planConversion(settings, documents, counts);
-    QVERIFY(plan.outputs().first().startsWith(u"/out/"_s));
-}
-
-void TestConvertSettings::selectedPages_data() {
-    QTest::addColumn<bool>("intervalsOn");
-    QTest::addColumn<QString>("intervals");
-    QTest::addColumn<int>("pageCount");
-    QTest::addColumn<QList<int>>("pages");
-    QTest::newRow("off: every page") << false << u"2"_s << 4 << QList<int>{0, 1, 2, 3};
-    QTest::newRow("default intervals, 10 pages")
-        << true << u"[1-3],5,[7-9]"_s << 10 << QList<int>{0, 1, 2, 4, 6, 7, 8};
-    QTest::newRow("ascending, beyond dropped")
-        << true << u"9,3,[2-1],15"_s << 10 << QList<int>{0, 1, 2, 8};
-    QTest::newRow("nothing valid") << true << u"abc"_s << 10 << QList<int>{};
-    QTest::newRow("no pages") << true << u"1"_s << 0 << QList<int>{};
-}
-
-void TestConvertSettings::selectedPages() {
-    QFETCH(bool, intervalsOn);
-    QFETCH(QString, intervals);
-    QFETCH(int, pageCount);
-    QFETCH(QList<int>, pages);
-    ConvertSettings settings;
-    settings.setPageIntervalsState(intervalsOn);
-    settings.setPageIntervals(intervals);
-    QCOMPARE(tools::convert::selectedPages(settings, pageCount), pages);
-}
-
-void TestConvertSettings::labels_data() {
-    QTest::addColumn<QSizeF>("page");
-    QTest::addColumn<bool>("percentMode");
-    QTest::addColumn<QString>("percent");
-    QTest::addColumn<QString>("dpi");
-    QTest::addColumn<QString>("dimensions");
-    QTest::addColumn<QString>("printWidth");
-    QTest::addColumn<QString>("printHeight");
-    QTest::newRow("letter at 100 percent") << QSizeF(612, 792) << true << u"100"_s << u"72"_s
-                                           << u"612 x 792"_s << u"8.50"_s << u"11.00"_s;
-    QTest::newRow("A4 at 50 percent, 150 dpi") << QSizeF(595, 842) << true << u"50"_s << u"150"_s
-                                               << u"298 x 421"_s << u"1.99"_s << u"2.81"_s;
-    QTest::newRow("A4 in the box 600 x 800") << QSizeF(595, 842) << false << u"100"_s << u"100"_s
-                                             << u"565 x 800"_s << u"5.65"_s << u"8.00"_s;
-    QTest::newRow("landscape in the box") << QSizeF(842, 595) << false << u"100"_s << u"100"_s
-                                          << u"800 x 565"_s << u"8.00"_s << u"5.65"_s;
-    QTest::newRow("no page size") << QSizeF(0, 792) << true << u"100"_s << u"72"_s << u"0 x 0"_s
-                                  << u"0"_s << u"0"_s;
-}
-
-void TestConvertSettings::labels() {
-    QFETCH(QSizeF, page);
-    QFETCH(bool, percentMode);
-    QFETCH(QString, percent);
-    QFETCH(QString, dpi);
-    QFETCH(QString, dimensions);
-    QFETCH(QString, printWidth);
-    QFETCH(QString, printHeight);
-    ConvertSettings settings;
-    if (!percentMode) {
-        settings.selectFixedWidthAndHeight();
-        settings.setWidthText(u"600"_s);
-        settings.setHeightText(u"800"_s);
+        // The window's defaults, as a saved profile shows them.
+        QCOMPARE(QString::fromUtf8(toolkit::encodeProfile(format, ConvertSettings().fields)),
+                 u"0\n80.0\n80\n1\n1\n0\n1\n100\n100.0\n0\n0\n0\n[FileName](Page[PageNumber])\n72\n"
+                 "72.0\n0\n[1-3],5,[7-9]\n"_s);
     }
-    settings.setPercentText(percent);
-    settings.setDpiText(dpi);
-    const ImageLabels labels = imageLabels(page, settings);
-    QCOMPARE(labels.dimensions, dimensions);
-    QCOMPARE(labels.printWidth, printWidth);
-    QCOMPARE(labels.printHeight, printHeight);
-    QCOMPARE(qRound(labels.printWidthStepper), qRound(printWidth.toDouble() * 100));
-}
 
-void TestConvertSettings::printSize() {
-    // 1000 x 500 pixels printed 5 inches wide: 200 dpi, 2.50 inches high.
-    const engine::PixelSize size{1000, 500};
-    PrintSizeChange change = printSizeChanged(true, u"5"_s, size, QSizeF(4000, 2000), u"72"_s);
-    QCOMPARE(change.dpi, u"200"_s);
-    QCOMPARE(change.printWidth, u"5"_s);
-    QCOMPARE(change.printHeight, u"2.50"_s);
-    change = printSizeChanged(false, u"1"_s, size, QSizeF(4000, 2000), u"72"_s);
-    QCOMPARE(change.dpi, u"500"_s);
-    QCOMPARE(change.printWidth, u"2.00"_s);
-    QCOMPARE(change.printHeight, u"1"_s);
-    // The DPI stays within its field's limits.
-    change = printSizeChanged(true, u"0.01"_s, engine::PixelSize{20000, 20000}, QSizeF(100, 100),
-                              u"72"_s);
-    QCOMPARE(change.dpi, u"1000000"_s);
-    // Without a size nothing follows.
-    change = printSizeChanged(true, u"5"_s, engine::PixelSize{}, QSizeF(4000, 2000), u"72"_s);
-    QCOMPARE(change.dpi, u"72"_s);
-    QCOMPARE(change.printWidth, u"0"_s);
-    QCOMPARE(change.printHeight, u"0"_s);
-    QCOMPARE(printStepperValue(u"2.50"_s), 250.0);
-    QCOMPARE(printTextForStepper(851), u"8.51"_s);
-}
+    void loadedTemplateKept() {
+        // Saved from a window where the per-page default was typed while a GIF file per document
+        // was chosen: loading it into a fresh window must not switch the template away.
+        ConvertSettings saved;
+        saved.selectImageFormat(8);
+        saved.setNames(u"[FileName](Page[PageNumber])"_s);
+        QVERIFY(saved.namesChanged);
+        const auto loaded = toolkit::decodeProfile(
+            profileFormat(), toolkit::encodeProfile(profileFormat(), saved.fields),
+            ConvertSettings().fields);
+        QVERIFY(loaded);
+        ConvertSettings fresh;
+        fresh.fields = *loaded;
+        fresh.afterProfileLoad();
+        QCOMPARE(fresh.names(), u"[FileName](Page[PageNumber])"_s);
+        QVERIFY(fresh.namesChanged);
 
-void TestConvertSettings::imageName() {
-    ConvertSettings settings;
-    settings.folder = u"/out"_s;
-    const QStringList documents = {u"/in/a.pdf"_s, u"/in/report.pdf"_s};
-    QCOMPARE(labelImageName(settings, documents, -1, 1, 0), QString());
-    QCOMPARE(labelImageName(settings, documents, 1, 2, 3), u"report(Page2).jpg"_s);
-    settings.selectImageFormat(8);
-    QCOMPARE(labelImageName(settings, documents, 1, 2, 3), u"report.gif"_s);
-    settings.selectMultipageWithAllTheImages();
-    QCOMPARE(labelImageName(settings, documents, 0, 1, 3), u"Multipage.gif"_s);
-}
+        // A loaded default template goes on following the mode.
+        ConvertSettings other;
+        other.selectImageFormat(6);
+        other.fields.setText(kNamesKey, u"[FileName]"_s);
+        other.afterProfileLoad();
+        QVERIFY(!other.namesChanged);
+        other.selectImageFormat(5);
+        QCOMPARE(other.names(), u"[FileName](Page[PageNumber])"_s);
+    }
+
+    void switchingSequence() {
+        ConvertSettings settings;
+        settings.selectImageFormat(8); // GIF, multipage check on by default
+        QCOMPARE(settings.names(), u"[FileName]"_s);
+        settings.selectMultipageWithAllTheImages();
+        QCOMPARE(settings.names(), u"Multipage"_s);
+        QCOMPARE(settings.forEachPdfState(), 0);
+        settings.selectImageFormat(5); // PNG
+        QCOMPARE(settings.names(), u"[FileName](Page[PageNumber])"_s);
+
+        // An edited template never changes; typing a default back restores the switching.
+        settings.setNames(u"Page"_s);
+        QVERIFY(settings.namesChanged);
+        settings.selectImageFormat(6);
+        QCOMPARE(settings.names(), u"Page"_s);
+        settings.setNames(u"Multipage"_s); // TIFF, all documents: this mode's default
+        QVERIFY(!settings.namesChanged);
+        settings.selectMultipageForEachPdf();
+        QCOMPARE(settings.names(), u"[FileName]"_s);
+        settings.setMultipage(false);
+        QCOMPARE(settings.names(), u"[FileName](Page[PageNumber])"_s);
+
+        // The command line's single choice; the check alone on JPG changes nothing.
+        settings.selectImageFormat(0);
+        settings.setMultipage(true);
+        QCOMPARE(settings.outputMode(), OutputMode::SingleImages);
+        settings.selectImageFormat(7);
+        settings.setOutputMode(OutputMode::MultipageAllDocuments);
+        QCOMPARE(settings.outputMode(), OutputMode::MultipageAllDocuments);
+        QCOMPARE(settings.names(), u"Multipage"_s);
+    }
+
+    void validation_data() {
+        QTest::addColumn<ValidatedField>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("expected");
+        using F = ValidatedField;
+        QTest::newRow("quality 55.5 not whole") << F::Quality << u"55.5"_s << u"60"_s << u"80"_s;
+        QTest::newRow("quality 0") << F::Quality << u"0"_s << u"60"_s << u"1"_s;
+        QTest::newRow("quality 101") << F::Quality << u"101"_s << u"60"_s << u"100"_s;
+        QTest::newRow("percent 00 kept") << F::Percent << u"00"_s << u"100"_s << u"00"_s;
+        QTest::newRow("percent -5") << F::Percent << u"-5"_s << u"100"_s << u"0"_s;
+        QTest::newRow("percent 1001") << F::Percent << u"1001"_s << u"100"_s << u"1000"_s;
+        QTest::newRow("width restore") << F::Width << u"wide"_s << u"640"_s << u"640"_s;
+        QTest::newRow("width 20000") << F::Width << u"20000"_s << u"640"_s << u"10000"_s;
+        QTest::newRow("dpi abc restores") << F::Dpi << u"abc"_s << u"150"_s << u"150"_s;
+        QTest::newRow("dpi 2000000") << F::Dpi << u"2000000"_s << u"150"_s << u"1000000"_s;
+        QTest::newRow("dpi with blanks kept") << F::Dpi << u" 300 "_s << u"150"_s << u" 300 "_s;
+        QTest::newRow("print 8.5 kept") << F::PrintWidth << u"8.5"_s << u"1.00"_s << u"8.5"_s;
+        QTest::newRow("print 0.001") << F::PrintWidth << u"0.001"_s << u"1.00"_s << u"0.01"_s;
+        QTest::newRow("print text restores") << F::PrintHeight << u"A4"_s << u"1.00"_s << u"1.00"_s;
+        QTest::newRow("print exponent") << F::PrintHeight << u"1e1"_s << u"1.00"_s << u"1e1"_s;
+    }
+
+    void validation() {
+        QFETCH(ValidatedField, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, previous);
+        QFETCH(QString, expected);
+        QCOMPARE(validatedText(field, typed, previous), expected);
+    }
+
+    void sliderAndSteppers() {
+        ConvertSettings settings;
+        settings.setSliderQuality(42.9f);
+        QCOMPARE(settings.qualityText(), u"42"_s);
+        settings.setSliderQuality(0.5f);
+        QCOMPARE(settings.qualityText(), u"1"_s);
+        settings.setQualityText(u"65"_s);
+        QCOMPARE(settings.sliderQuality(), 65.0f);
+        settings.setStepperPercent(250.0f);
+        QCOMPARE(settings.percentText(), u"250"_s);
+        settings.setPercentText(u"30"_s);
+        QCOMPARE(settings.stepperPercent(), 30.0f);
+        settings.setStepperDpi(300.0f);
+        QCOMPARE(settings.dpiText(), u"300"_s);
+        settings.setDpiText(u"96"_s);
+        QCOMPARE(settings.stepperDpi(), 96.0f);
+    }
+
+    void uprightBox_data() {
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<bool>("widthEdited");
+        QTest::addColumn<QString>("newWidth");
+        QTest::addColumn<QString>("newHeight");
+        QTest::newRow("width 800 over height 600")
+            << u"800"_s << u"600"_s << true << u"800"_s << u"800"_s;
+        QTest::newRow("height 500 under width 800")
+            << u"800"_s << u"500"_s << false << u"500"_s << u"500"_s;
+        QTest::newRow("upright kept") << u"600"_s << u"800"_s << true << u"600"_s << u"800"_s;
+    }
+
+    void uprightBox() {
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(bool, widthEdited);
+        QFETCH(QString, newWidth);
+        QFETCH(QString, newHeight);
+        QCOMPARE(tools::convert::uprightBox(width, height, widthEdited),
+                 (BoxTexts{newWidth, newHeight}));
+    }
+
+    void runValues() {
+        ConvertSettings settings;
+        settings.setQualityText(u"55"_s);
+        settings.setDpiText(u"300.9"_s);
+        QCOMPARE(settings.quality(), 55.0f);
+        QCOMPARE(settings.dpi(), 300);
+        settings.setDpiText(u"abc"_s); // a profile can hold anything
+        QCOMPARE(settings.dpi(), 1);
+        settings.setDpiText(u"5e9"_s);
+        QCOMPARE(settings.dpi(), 1000000);
+
+        engine::SizeRule rule = settings.sizeRule();
+        QCOMPARE(rule.mode, int(engine::SizeRule::Percent));
+        QCOMPARE(rule.percent, 100.0f);
+        settings.selectFixedWidthAndHeight();
+        settings.setWidthText(u"640"_s);
+        settings.setHeightText(u"480"_s);
+        rule = settings.sizeRule();
+        QCOMPARE(rule.mode, int(engine::SizeRule::Box));
+        QCOMPARE(rule.boxWidth, 640.0f);
+        QCOMPARE(rule.boxHeight, 480.0f);
+    }
+
+    void invalidDimensions_data() {
+        QTest::addColumn<bool>("percentMode");
+        QTest::addColumn<QString>("percent");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<bool>("invalid");
+        QTest::newRow("percent 0") << true << u"0"_s << u"0"_s << u"0"_s << true;
+        QTest::newRow("percent 00 passes") << true << u"00"_s << u"0"_s << u"0"_s << false;
+        QTest::newRow("box width 0") << false << u"0"_s << u"0"_s << u"600"_s << true;
+        QTest::newRow("box set, percent 0 ignored")
+            << false << u"0"_s << u"600"_s << u"800"_s << false;
+    }
+
+    void invalidDimensions() {
+        QFETCH(bool, percentMode);
+        QFETCH(QString, percent);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(bool, invalid);
+        ConvertSettings settings;
+        if (percentMode)
+            settings.selectPercentOfSourcePdf();
+        else
+            settings.selectFixedWidthAndHeight();
+        settings.setPercentText(percent);
+        settings.setWidthText(width);
+        settings.setHeightText(height);
+        QCOMPARE(settings.hasInvalidDimensions(), invalid);
+    }
+
+    void names_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<OutputMode>("mode");
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<QStringList>("documents");
+        QTest::addColumn<QList<int>>("pageCounts");
+        QTest::addColumn<QStringList>("expected");
+        const QString perPage = u"[FileName](Page[PageNumber])"_s;
+        QTest::newRow("img, two 2-page documents")
+            << 5 << OutputMode::SingleImages << u"img"_s
+            << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s} << QList<int>{2, 2}
+            << QStringList{u"img (1) (Page1).png"_s, u"img (1) (Page2).png"_s,
+                           u"img (2) (Page1).png"_s, u"img (2) (Page2).png"_s};
+        QTest::newRow("per document")
+            << 6 << OutputMode::MultipagePerDocument << u"[FileName]"_s
+            << QStringList{u"/in/a.pdf"_s, u"/in/b.v2.pdf"_s} << QList<int>{2, 3}
+            << QStringList{u"a.tiff"_s, u"b.v2.tiff"_s};
+        QTest::newRow("all documents, [FileName] literal")
+            << 8 << OutputMode::MultipageAllDocuments << u"[FileName]"_s
+            << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s} << QList<int>{2, 3}
+            << QStringList{u"[FileName].gif"_s};
+        QTest::newRow("unreadable document has no outputs")
+            << 0 << OutputMode::SingleImages << perPage
+            << QStringList{u"/in/gone.pdf"_s, u"/in/b.pdf"_s} << QList<int>{-1, 1}
+            << QStringList{u"b(Page1).jpg"_s};
+    }
+
+    void names() {
+        QFETCH(int, format);
+        QFETCH(OutputMode, mode);
+        QFETCH(QString, names);
+        QFETCH(QStringList, documents);
+        QFETCH(QList<int>, pageCounts);
+        QFETCH(QStringList, expected);
+        ConvertSettings settings;
+        settings.folder = u"/out"_s;
+        settings.selectImageFormat(format);
+        settings.setOutputMode(mode);
+        settings.setNames(names);
+        QList<std::optional<int>> counts;
+        for (const int count : pageCounts)
+            counts << (count < 0 ? std::nullopt : std::optional<int>(count));
+        QCOMPARE(planNames(settings, documents, counts), expected);
+    }
+
+    void selectedPages_data() {
+        QTest::addColumn<bool>("intervalsOn");
+        QTest::addColumn<QString>("intervals");
+        QTest::addColumn<int>("pageCount");
+        QTest::addColumn<QList<int>>("pages");
+        QTest::newRow("off: every page") << false << u"2"_s << 4 << QList<int>{0, 1, 2, 3};
+        QTest::newRow("default intervals, 10 pages")
+            << true << u"[1-3],5,[7-9]"_s << 10 << QList<int>{0, 1, 2, 4, 6, 7, 8};
+        QTest::newRow("ascending, beyond dropped")
+            << true << u"9,3,[2-1],15"_s << 10 << QList<int>{0, 1, 2, 8};
+        QTest::newRow("nothing valid") << true << u"abc"_s << 10 << QList<int>{};
+        QTest::newRow("no pages") << true << u"1"_s << 0 << QList<int>{};
+    }
+
+    void selectedPages() {
+        QFETCH(bool, intervalsOn);
+        QFETCH(QString, intervals);
+        QFETCH(int, pageCount);
+        QFETCH(QList<int>, pages);
+        ConvertSettings settings;
+        settings.setPageIntervalsState(intervalsOn);
+        settings.setPageIntervals(intervals);
+        QCOMPARE(tools::convert::selectedPages(settings, pageCount), pages);
+    }
+
+    void labels_data() {
+        QTest::addColumn<QSizeF>("page");
+        QTest::addColumn<bool>("percentMode");
+        QTest::addColumn<QString>("percent");
+        QTest::addColumn<QString>("dpi");
+        QTest::addColumn<QString>("dimensions");
+        QTest::addColumn<QString>("printWidth");
+        QTest::addColumn<QString>("printHeight");
+        QTest::newRow("letter at 100 percent") << QSizeF(612, 792) << true << u"100"_s << u"72"_s
+                                               << u"612 x 792"_s << u"8.50"_s << u"11.00"_s;
+        QTest::newRow("A4 at 50 percent, 150 dpi")
+            << QSizeF(595, 842) << true << u"50"_s << u"150"_s << u"298 x 421"_s << u"1.99"_s
+            << u"2.81"_s;
+        QTest::newRow("A4 in the box 600 x 800")
+            << QSizeF(595, 842) << false << u"100"_s << u"100"_s << u"565 x 800"_s << u"5.65"_s
+            << u"8.00"_s;
+        QTest::newRow("no page size")
+            << QSizeF(0, 792) << true << u"100"_s << u"72"_s << u"0 x 0"_s << u"0"_s << u"0"_s;
+    }
+
+    void labels() {
+        QFETCH(QSizeF, page);
+        QFETCH(bool, percentMode);
+        QFETCH(QString, percent);
+        QFETCH(QString, dpi);
+        QFETCH(QString, dimensions);
+        QFETCH(QString, printWidth);
+        QFETCH(QString, printHeight);
+        ConvertSettings settings;
+        if (!percentMode) {
+            settings.selectFixedWidthAndHeight();
+            settings.setWidthText(u"600"_s);
+            settings.setHeightText(u"800"_s);
+        }
+        settings.setPercentText(percent);
+        settings.setDpiText(dpi);
+        const ImageLabels labels = imageLabels(page, settings);
+        QCOMPARE(labels.dimensions, dimensions);
+        QCOMPARE(labels.printWidth, printWidth);
+        QCOMPARE(labels.printHeight, printHeight);
+        QCOMPARE(qRound(labels.printWidthStepper), qRound(printWidth.toDouble() * 100));
+    }
+
+    void printSize() {
+        // 1000 x 500 pixels printed 5 inches wide: 200 dpi, 2.50 inches high.
+        const engine::PixelSize size{1000, 500};
+        PrintSizeChange change = printSizeChanged(true, u"5"_s, size, QSizeF(4000, 2000), u"72"_s);
+        QCOMPARE(change.dpi, u"200"_s);
+        QCOMPARE(change.printWidth, u"5"_s);
+        QCOMPARE(change.printHeight, u"2.50"_s);
+        change = printSizeChanged(false, u"1"_s, size, QSizeF(4000, 2000), u"72"_s);
+        QCOMPARE(change.dpi, u"500"_s);
+        QCOMPARE(change.printWidth, u"2.00"_s);
+        QCOMPARE(change.printHeight, u"1"_s);
+        // The DPI stays within its field's limits.
+        change = printSizeChanged(true, u"0.01"_s, engine::PixelSize{20000, 20000},
+                                  QSizeF(100, 100), u"72"_s);
+        QCOMPARE(change.dpi, u"1000000"_s);
+        // Without a size nothing follows.
+        change = printSizeChanged(true, u"5"_s, engine::PixelSize{}, QSizeF(4000, 2000), u"72"_s);
+        QCOMPARE(change.dpi, u"72"_s);
+        QCOMPARE(change.printWidth, u"0"_s);
+        QCOMPARE(change.printHeight, u"0"_s);
+        QCOMPARE(printStepperValue(u"2.50"_s), 250.0);
+        QCOMPARE(printTextForStepper(851), u"8.51"_s);
+    }
+
+    void imageName() {
+        ConvertSettings settings;
+        settings.folder = u"/out"_s;
+        const QStringList documents = {u"/in/a.pdf"_s, u"/in/report.pdf"_s};
+        QCOMPARE(labelImageName(settings, documents, -1, 1, 0), QString());
+        QCOMPARE(labelImageName(settings, documents, 1, 2, 3), u"report(Page2).jpg"_s);
+        settings.selectImageFormat(8);
+        QCOMPARE(labelImageName(settings, documents, 1, 2, 3), u"report.gif"_s);
+        settings.selectMultipageWithAllTheImages();
+        QCOMPARE(labelImageName(settings, documents, 0, 1, 3), u"Multipage.gif"_s);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConvertSettings)
 #include "test_convertsettings.moc"
