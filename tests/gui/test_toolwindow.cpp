@@ -182,29 +182,27 @@ private Q_SLOTS:
         }
     }
 
-    // The frame's controls carry the names the tool gave, and the defaults are shown.
+    // The frame's controls carry their names; the defaults come from the field table; the
+    // remembered folders exist (empty) from the start.
     void startsFresh() {
         Fixture f;
-        QVERIFY(f.button(u"buttonAddPDFDocument"_s));
-        QVERIFY(f.button(u"buttonRemoveSelected"_s));
-        QVERIFY(f.button(u"buttonRemoveAll"_s));
-        QVERIFY(f.button(u"buttonBrowse"_s));
-        QVERIFY(f.button(u"buttonRunProbe"_s));
+        for (const QString &name : {u"buttonAddPDFDocument"_s, u"buttonRemoveSelected"_s,
+                                    u"buttonRemoveAll"_s, u"buttonBrowse"_s, u"buttonRunProbe"_s})
+            QVERIFY2(f.button(name), qPrintable(name));
         QVERIFY(find<QProgressBar>(f.window.get(), u"progressIndicatorProbe"_s));
         QVERIFY(find<gui::DocumentTable>(f.window.get(), u"tableViewPDF"_s));
-        QCOMPARE(find<QLineEdit>(f.window.get(), u"textFieldNames"_s)->text(), u"[FileName]"_s);
+        QCOMPARE(f.window->namesField()->text(), u"[FileName]"_s);
         QVERIFY(find<QLineEdit>(f.window.get(), u"textFieldFolder"_s)->isReadOnly());
         QVERIFY(f.panel->m_option->isChecked());
-        QCOMPARE(f.panel->m_value->toolTip(), u"A value"_s); // from the field table
+        QCOMPARE(f.panel->m_value->toolTip(), u"A value"_s);
         QCOMPARE(f.window->windowTitle(), u"Probe Tool"_s);
-        // "Yes, Rate Ventara" opens a help page shipped with the program.
-        const QUrl review = f.window->runner()->ratePrompt().reviewPage();
-        QVERIFY2(QFileInfo(review.toLocalFile()).isFile(), qPrintable(review.toString()));
-        // The remembered folders exist (empty) from the start.
         for (const QString &key :
              {u"AddPDFProbePath"_s, u"ProbeDestinationPath"_s,
               u"SaveProfileAsDestinationPathProbe"_s, u"LoadProfileDestinationPathProbe"_s})
             QCOMPARE(f.ui.defaults.value(key), QString(u""_s));
+        // "Yes, Rate Ventara" opens a help page shipped with the program.
+        const QUrl review = f.window->runner()->ratePrompt().reviewPage();
+        QVERIFY2(QFileInfo(review.toLocalFile()).isFile(), qPrintable(review.toString()));
     }
 
     // Add (open panel), remove the selected row, remove all after the question.
@@ -259,8 +257,8 @@ private Q_SLOTS:
                  (QStringList{m_pdfs.at(0), m_pdfs.at(2), m_pdfs.at(3), m_pdfs.at(1)}));
     }
 
-    // A run locks every control of the frame and of the panel, moves the bar after each
-    // document (4 documents: 0, 25, 50, 75, then 0), and gives the window back.
+    // A run (Ctrl+Return) locks every control of the frame and of the panel, moves the bar
+    // after each document (4 documents: 0, 25, 50, 75, then 0), and gives the window back.
     void runLocksAndReportsProgress() {
         Fixture f;
         f.window->runner()->setExecutor(toolkit::inlineExecutor());
@@ -287,7 +285,7 @@ private Q_SLOTS:
             }
         };
         QSignalSpy progress(f.window->progressBar(), &QProgressBar::valueChanged);
-        QTest::mouseClick(f.window->runButton(), Qt::LeftButton);
+        QTest::keyClick(f.window.get(), Qt::Key_Return, Qt::ControlModifier);
 
         QCOMPARE(f.probe.steps.load(), 4);
         QCOMPARE(enabledDuringRun, QStringList());
@@ -299,18 +297,6 @@ private Q_SLOTS:
         for (QWidget *control : controls)
             QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
         QCOMPARE(f.window->progressBar()->value(), 0);
-    }
-
-    // The run's checks come before anything is locked: an empty list or no folder.
-    void runChecks() {
-        Fixture f;
-        QTest::keyClick(f.window.get(), Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(f.ui.alerts, QStringList{u"No documents."_s});
-        f.window->documents()->append({m_pdfs.at(0)});
-        f.window->run();
-        QCOMPARE(f.ui.alerts.last(), u"Please select an output folder."_s);
-        QCOMPARE(f.probe.steps.load(), 0);
-        QVERIFY(f.window->runButton()->isEnabled());
     }
 
     // The "*" comes with the first settings change and only once; saving names the window
