@@ -1,11 +1,145 @@
 #include "cli/command.h"
 
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <exception>
+#include <unistd.h>
+#include <vector>
+
 namespace ventara::cli {
 
-const QList<Command> &commands() {
-    static const QList<Command> table = {infoCommand(), splitCommand(), mergeCommand(),
-                                         propertiesCommand(), convertCommand()};
-    return table;
+namespace {
+
+void printHelp(const QList<Command> &commands, QTextStream &out) {
+    out << "Usage: ventara COMMAND [ARGUMENTS...]\n"
+        << "       ventara            start the window program\n\n"
+        << "Commands:\n";
+    for (const Command &command : commands)
+        out << "  " << command.name.leftJustified(10) << ' ' << command.summary << '\n';
+    out << "\nRun 'ventara COMMAND --help' (or 'ventara help COMMAND') for the arguments of a "
+           "command.\n";
+}
+
+const Command *findCommand(const QList<Command> &commands, const char *name) {
+    for (const Command &command : commands) {
+        if (command.name == QLatin1StringView(name))
+            return &command;
+    }
+    return nullptr;
+}
+
+// The command another program runs, named by `argv` ("COMMAND ..." or "help COMMAND"), or
+// null.
+const Command *delegatedCommand(int argc, char *argv[], const QList<Command> &commands) {
+    if (argc < 2)
+        return nullptr;
+    const Command *command = findCommand(commands, argv[1]);
+    if (!command && argc == 3 && std::strcmp(argv[1], "help") == 0)
+        command = findCommand(commands, argv[2]);
+    return command && command->program ? command : nullptr;
+}
+
+// The folder of the running program, from the kernel (as QCoreApplication finds it), else
+// from argv[0]; empty when neither tells.
+QByteArray programFolder(const char *argv0) {
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    QByteArray path = length > 0 && length < ssize_t(sizeof buffer)
+                          ? QByteArray(buffer, qsizetype(length))
+                          : QByteArray(argv0 ? argv0 : "");
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : path.left(slash);
+}
+
+const char *g_argv0 = nullptr;
+
+} // namespace
+
+int replaceProcess(const char *program, char *const arguments[], const QString &what) {
+    const QByteArray path = programFolder(g_argv0) + '/' + program;
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    CommandIo io{out, err};
+    const QString name = QFile::decodeName(path);
+    if (access(path.constData(), X_OK) != 0) {
+        reportError(io, what + QStringLiteral(" is not installed (") + name +
+                            QStringLiteral(" is missing)"));
+        return ExitUsage;
+    }
+    std::vector<char *> argv{const_cast<char *>(path.constData())};
+    for (char *const *argument = arguments + 1; *argument; ++argument)
+        argv.push_back(*argument);
+    argv.push_back(nullptr);
+    execv(path.constData(), argv.data());
+    reportError(io, QStringLiteral("cannot start ") + name + QStringLiteral(": ") +
+                        QString::fromLocal8Bit(std::strerror(errno)));
+    return ExitUsage;
+}
+
+int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
+                   int (*withoutCommand)(CommandIo &io)) {
+    g_argv0 = argc > 0 ? argv[0] : nullptr;
+    // Handed over first, with the arguments exactly as given: nothing here is of use to
+    // the other program.
+    if (const Command *command = delegatedCommand(argc, argv, commands))
+        return replaceProcess(command->program, argv,
+                              QStringLiteral("the ") + command->name + QStringLiteral(" command"));
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ventara"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    CommandIo io{out, err};
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty())
+        return withoutCommand(io);
+    const QString name = arguments.takeFirst();
+    if (name == QStringLiteral("--help") || name == QStringLiteral("-h") ||
+        (name == QStringLiteral("help") && arguments.isEmpty())) {
+        printHelp(commands, out);
+        return ExitSuccess;
+    }
+    if (name == QStringLiteral("help")) {
+        for (const Command &command : commands) {
+            if (command.name == arguments.first()) {
+                printCommandHelp(command, out);
+                return ExitSuccess;
+            }
+        }
+        reportError(io, QStringLiteral("unknown command '") + arguments.first() +
+                            QStringLiteral("' (see 'ventara --help')"));
+        return ExitUsage;
+    }
+    for (const Command &command : commands) {
+        if (command.name != name || !command.run)
+            continue;
+        try {
+            return command.run(arguments, io);
+        } catch (const std::exception &e) {
+            reportError(io, name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
+            return ExitFailure;
+        }
+    }
+    reportError(io, QStringLiteral("unknown command '") + name +
+                        QStringLiteral("' (see 'ventara --help')"));
+    return ExitUsage;
+}
+
+QList<Command> renderCommandEntries() {
+    Command convert;
+    convert.name = QStringLiteral("convert");
+    convert.synopsis =
+        QStringLiteral("[--format jpg|jpeg|jpe|jp2|jpx|png|tiff|tif|gif|bmp] [--quality Q] "
+                       "[--percent P | --box WxH] [--dpi N] [--multipage none|per-document|all] "
+                       "[--pages TEXT] [--names TEMPLATE] -o FOLDER FILE...");
+    convert.summary = QStringLiteral("Render the pages of PDF files to image files");
+    convert.program = renderProgram;
+    return {convert};
 }
 
 void printCommandHelp(const Command &command, QTextStream &out) {

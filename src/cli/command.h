@@ -27,12 +27,35 @@ struct Command {
     QString name;
     QString synopsis; // the arguments, for the usage line
     QString summary;  // one line for `ventara --help`
-    int (*run)(const QStringList &arguments, CommandIo &io);
+    int (*run)(const QStringList &arguments, CommandIo &io) = nullptr;
     void (*help)(QTextStream &out) = nullptr; // full help; usage and summary when null
+    // When set, the file name of the program, installed beside this one, that runs the
+    // command (and prints its help): this process is replaced by it, with the same
+    // arguments. `run` and `help` are then unused.
+    const char *program = nullptr;
 };
 
-// Every subcommand, in the order `ventara --help` lists them.
-const QList<Command> &commands();
+// The helper program that runs the commands which draw pages, so that `ventara` itself
+// loads neither Qt Gui nor poppler.
+inline constexpr char renderProgram[] = "ventara-render";
+
+// Runs a command line `PROGRAM COMMAND ARGUMENTS...` over `commands` (listed in this
+// order by --help) and returns the exit status:
+//  - a command whose `program` is set replaces this process by that program, before
+//    anything else is set up, with the arguments as they were given (also for
+//    "help COMMAND"); when it cannot be started: "ventara: cannot start ..." and ExitUsage;
+//  - "--help", "-h" and "help" list the commands, "help COMMAND" shows a command's help;
+//  - without a command, `withoutCommand` decides (it may replace the process too);
+//  - an unknown command is a usage error.
+// Creates the QCoreApplication the commands run in.
+int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
+                   int (*withoutCommand)(CommandIo &io));
+
+// Replaces this process by `program` (a file name), found in this program's folder, with
+// `arguments` (argv style: the program name first, then the arguments, null at the end).
+// Returns only when that fails, after reporting why ("ventara: <what> is not installed (...)"
+// or "ventara: cannot start ...") on the standard error; the result is then ExitUsage.
+int replaceProcess(const char *program, char *const arguments[], const QString &what);
 
 // Writes the command's help (its `help`, else its usage line and summary) to `out`.
 void printCommandHelp(const Command &command, QTextStream &out);
@@ -51,11 +74,16 @@ bool fileOperands(const QStringList &arguments, QStringList *files, QString *pro
 // Whether `arguments` ask for help (-h or --help before any "--").
 bool wantsHelp(const QStringList &arguments);
 
-// The commands themselves, one file each; commands() lists them.
-Command infoCommand();
+// The commands themselves, one file each. `ventara` runs the first four and lists the
+// others with `program` set (renderCommandEntries()); `ventara-render` runs those.
+Command infoCommand();       // infocommand.cpp
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
-Command convertCommand();    // convertcommand.cpp
+Command convertCommand();    // convertcommand.cpp, in ventara-render
+
+// The commands of `ventara-render` as `ventara` lists them: name, synopsis and summary,
+// with `program` set to renderProgram.
+QList<Command> renderCommandEntries();
 
 } // namespace ventara::cli

@@ -39,12 +39,14 @@ QStringList formatNames() {
 const ToolCommandSpec &convertSpec() {
     static const ToolCommandSpec spec = [] {
         ToolCommandSpec s;
-        s.name = QStringLiteral("convert");
-        s.synopsis = QStringLiteral(
-            "[--format jpg|jpeg|jpe|jp2|jpx|png|tiff|tif|gif|bmp] [--quality Q] "
-            "[--percent P | --box WxH] [--dpi N] [--multipage none|per-document|all] "
-            "[--pages TEXT] [--names TEMPLATE] -o FOLDER FILE...");
-        s.summary = QStringLiteral("Render the pages of PDF files to image files");
+        // Name, synopsis and summary as `ventara` lists them.
+        for (const Command &entry : renderCommandEntries()) {
+            if (entry.name == u"convert") {
+                s.name = entry.name;
+                s.synopsis = entry.synopsis;
+                s.summary = entry.summary;
+            }
+        }
         s.description = QStringLiteral(
             "Render every page of the PDF files (or the pages of --pages) to image files: one "
             "file per page, or multipage TIFF and GIF files, one per document or one for all. "
