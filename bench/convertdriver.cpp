@@ -3,7 +3,8 @@
 // without the command line's). Not installed.
 //
 //   ventara-convert-bench --format FMT [--quality Q] [--percent P | --box WxH] [--dpi N]
-//                         [--multipage none|per-document|all] [--threads N] -o FOLDER FILE...
+//                         [--multipage none|per-document|all] [--threads N]
+//                         [--renderer automatic|splash|cairo] -o FOLDER FILE...
 
 #include "engine/imageconversion.h"
 #include "engine/renderer.h"
@@ -23,7 +24,8 @@ int usage(const QString &message) {
     QTextStream(stderr) << message
                         << "\nusage: ventara-convert-bench --format FMT [--quality Q] "
                            "[--percent P | --box WxH] [--dpi N] [--multipage "
-                           "none|per-document|all] [--threads N] -o FOLDER FILE...\n";
+                           "none|per-document|all] [--threads N] [--renderer "
+                           "automatic|splash|cairo] -o FOLDER FILE...\n";
     return 2;
 }
 
@@ -72,6 +74,16 @@ int main(int argc, char *argv[]) {
             job.dpi = value().toInt();
         } else if (arg == u"--threads") {
             job.threads = value().toInt();
+        } else if (arg == u"--renderer") {
+            const QString backend = value();
+            if (backend == u"automatic")
+                job.renderer = RendererBackend::Automatic;
+            else if (backend == u"splash")
+                job.renderer = RendererBackend::Splash;
+            else if (backend == u"cairo")
+                job.renderer = RendererBackend::Cairo;
+            else
+                return usage(QStringLiteral("unknown renderer"));
         } else if (arg == u"--multipage") {
             const QString mode = value();
             if (mode == u"none")

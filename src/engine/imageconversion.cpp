@@ -120,7 +120,7 @@ private:
     // Splits the job into tasks and outputs and works out every page's pixel size, so that a
     // GIF's canvas is known before its first page is rendered.
     void plan() {
-        const std::unique_ptr<PageRenderer> renderer = createPageRenderer();
+        const std::unique_ptr<PageRenderer> renderer = createPageRenderer(m_job.renderer);
         for (int d = 0; d < m_job.documents.size(); ++d) {
             const ConversionDocument &document = m_job.documents[d];
             if (m_multipage == MultipageMode::PerDocument ||
@@ -199,7 +199,7 @@ private:
             return TaskResult{*task.planned, {}};
         const QString &path = m_job.documents[task.documentIndex].path;
         if (!renderer)
-            renderer = createPageRenderer();
+            renderer = createPageRenderer(m_job.renderer);
         if (renderer->documentPath() != path && !renderer->open(path))
             return {};
         QImage image =

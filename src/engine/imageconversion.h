@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/imageformat.h"
+#include "engine/renderer.h"
 
 #include <QList>
 #include <QString>
@@ -53,6 +54,8 @@ struct ConversionJob {
     ConversionOutput combinedOutput; // MultipageMode::AllDocuments only
     // Worker threads that render and encode (0: one per processor core).
     int threads = 0;
+    // The drawing engine; the default draws each page with the faster one for its kind.
+    RendererBackend renderer = RendererBackend::Automatic;
 };
 
 enum class PageOutcome {

@@ -1,12 +1,11 @@
 #include "engine/renderer.h"
 
+#include "engine/renderbackends.h"
+
 #include <QLoggingCategory>
-#include <QPainter>
 
-#include <poppler-qt6.h>
-
-#include <cmath>
-#include <mutex>
+#include <Error.h>
+#include <GlobalParams.h>
 
 namespace ventara::engine {
 
@@ -14,123 +13,84 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcRender, "ventara.engine.render", QtWarningMsg)
 
-void popplerMessage(const QString &message, const QVariant &) {
-    qCDebug(lcRender).noquote() << message;
+void popplerMessage(ErrorCategory, Goffset position, const char *message) {
+    if (position >= 0)
+        qCDebug(lcRender).noquote() << QString::fromUtf8(message) << "at byte" << position;
+    else
+        qCDebug(lcRender).noquote() << QString::fromUtf8(message);
 }
 
-// poppler-qt6 counts its open documents in a plain static and sets up or tears down poppler's
-// global state when the count passes zero, so documents are created and destroyed one at a
-// time across threads. Rendering itself needs no lock.
-std::mutex &documentLifetimeMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-void installPopplerMessageHandler() {
-    static std::once_flag once;
-    std::call_once(once, [] { Poppler::setDebugErrorFunction(popplerMessage, QVariant()); });
-}
-
-class PopplerPageRenderer final : public PageRenderer {
+// Splash for the pages that paint images, cairo for the others. Both read the same document:
+// the Splash renderer's copy answers the page sizes and the image test, the cairo one is opened
+// at the first page it draws.
+class AutomaticPageRenderer final : public PageRenderer {
 public:
-    ~PopplerPageRenderer() override { close(); }
-
     bool open(const QString &path) override {
-        close();
-        std::unique_ptr<Poppler::Document> document;
-        {
-            const std::lock_guard lock(documentLifetimeMutex());
-            document = Poppler::Document::load(path);
-            // A locked document must not be asked anything else: numPages() crashes on some.
-            if (document && document->isLocked())
-                document.reset();
-        }
-        if (!document)
-            return false;
-        document->setRenderBackend(Poppler::Document::SplashBackend);
-        document->setRenderHint(Poppler::Document::Antialiasing, true);
-        document->setRenderHint(Poppler::Document::TextAntialiasing, true);
-        m_pageCount = std::max(0, document->numPages());
-        m_document = std::move(document);
-        m_path = path;
-        return true;
+        m_cairo.reset();
+        return m_splash.open(path);
     }
 
     void close() override {
-        if (m_document) {
-            const std::lock_guard lock(documentLifetimeMutex());
-            m_document.reset();
-        }
-        m_path.clear();
-        m_pageCount = 0;
+        m_cairo.reset();
+        m_splash.close();
     }
 
-    QString documentPath() const override { return m_path; }
+    QString documentPath() const override { return m_splash.documentPath(); }
 
-    int pageCount() const override { return m_pageCount; }
+    int pageCount() const override { return m_splash.pageCount(); }
 
-    QSizeF pageSize(int pageIndex) const override {
-        const std::unique_ptr<Poppler::Page> page = pageAt(pageIndex);
-        return page ? page->pageSizeF() : QSizeF();
-    }
+    QSizeF pageSize(int pageIndex) const override { return m_splash.pageSize(pageIndex); }
 
     QImage render(int pageIndex, QSize pixelSize) const override {
-        if (pixelSize.isEmpty() || pixelSize.width() > maxRenderSide ||
-            pixelSize.height() > maxRenderSide ||
-            qint64(pixelSize.width()) * pixelSize.height() > maxRenderPixels)
-            return {};
-        const std::unique_ptr<Poppler::Page> page = pageAt(pageIndex);
-        if (!page)
-            return {};
-        const QSizeF points = page->pageSizeF();
-        if (!(points.width() > 0.0) || !(points.height() > 0.0))
-            return {};
-        const double xres = 72.0 * pixelSize.width() / points.width();
-        const double yres = 72.0 * pixelSize.height() / points.height();
-        // Asking for the exact slice keeps the size exact whatever the rounding of the page
-        // size at this resolution.
-        QImage image = page->renderToImage(xres, yres, 0, 0, pixelSize.width(), pixelSize.height());
-        if (image.isNull())
-            return {};
-        if (image.size() != pixelSize)
-            image = image.copy(QRect(QPoint(0, 0), pixelSize));
-        if (image.format() != QImage::Format_RGB32)
-            image = opaque(image);
-        return image;
+        if (m_splash.pagePaintsImages(pageIndex))
+            return m_splash.render(pageIndex, pixelSize);
+        if (!m_cairo) {
+            auto cairo = std::make_unique<detail::CairoPageRenderer>();
+            // Should poppler-glib fail where the core API succeeded, Splash draws every page.
+            if (!cairo->open(m_splash.documentPath()) || cairo->pageCount() != m_splash.pageCount())
+                return m_splash.render(pageIndex, pixelSize);
+            m_cairo = std::move(cairo);
+        }
+        return m_cairo->render(pageIndex, pixelSize);
     }
 
 private:
-    std::unique_ptr<Poppler::Page> pageAt(int pageIndex) const {
-        if (!m_document || pageIndex < 0 || pageIndex >= m_pageCount)
-            return nullptr;
-        return std::unique_ptr<Poppler::Page>(m_document->page(pageIndex));
-    }
-
-    // Composes an image with alpha over white paper.
-    static QImage opaque(const QImage &image) {
-        if (!image.hasAlphaChannel())
-            return image.convertToFormat(QImage::Format_RGB32);
-        QImage result(image.size(), QImage::Format_RGB32);
-        result.fill(Qt::white);
-        QPainter painter(&result);
-        painter.drawImage(0, 0, image);
-        return result;
-    }
-
-    std::unique_ptr<Poppler::Document> m_document;
-    QString m_path;
-    int m_pageCount = 0;
+    detail::SplashPageRenderer m_splash;
+    mutable std::unique_ptr<detail::CairoPageRenderer> m_cairo;
 };
 
 } // namespace
 
+namespace detail {
+
+void setUpPoppler() {
+    // poppler's global parameters live while an initer does; poppler-glib makes one per
+    // document, and would tear them down with the last document while Splash renderers still
+    // use them. This one is never destroyed, so they stay for the life of the process, with
+    // this process's message handler.
+    static const GlobalParamsIniter *const initer = new GlobalParamsIniter(popplerMessage);
+    Q_UNUSED(initer);
+}
+
+bool isRenderableSize(QSize pixelSize) {
+    return !pixelSize.isEmpty() && pixelSize.width() <= maxRenderSide &&
+           pixelSize.height() <= maxRenderSide &&
+           qint64(pixelSize.width()) * pixelSize.height() <= maxRenderPixels;
+}
+
+} // namespace detail
+
 std::unique_ptr<PageRenderer> createPageRenderer(RendererBackend backend) {
-    installPopplerMessageHandler();
+    detail::setUpPoppler();
     switch (backend) {
-    case RendererBackend::Poppler:
+    case RendererBackend::Splash:
+        return std::make_unique<detail::SplashPageRenderer>();
+    case RendererBackend::Cairo:
+        return std::make_unique<detail::CairoPageRenderer>();
+    case RendererBackend::Automatic:
         break;
     }
-    return std::make_unique<PopplerPageRenderer>();
+    return std::make_unique<AutomaticPageRenderer>();
 }
 
 } // namespace ventara::engine

@@ -13,9 +13,9 @@ namespace ventara::engine {
 //
 // An instance holds at most one open document. It is not thread-safe: use one instance per
 // thread (a document must not be shared across threads); instances on different threads work
-// independently (opening and closing documents is serialised inside, rendering is not). Rendered
-// images are opaque (white paper, Format_RGB32), antialiased for shapes and text, and show the page
-// as a viewer does: its crop box, turned by its /Rotate value.
+// independently. Rendered images are opaque (white paper, Format_RGB32), antialiased for shapes
+// and text, and show the page as a viewer does: its crop box, turned by its /Rotate value, with
+// its visible annotations.
 class PageRenderer {
 public:
     virtual ~PageRenderer() = default;
@@ -48,14 +48,25 @@ inline constexpr qint64 maxRenderPixels = 400'000'000;
 // The longest side render() produces, in pixels.
 inline constexpr int maxRenderSide = 200'000;
 
+// The drawing engines behind PageRenderer. Both are poppler's; they differ in speed by kind of
+// page, and slightly in their antialiasing.
 enum class RendererBackend {
-    Poppler, // poppler-qt6 with its Splash backend (the same output as pdftoppm -cropbox)
+    // Splash for pages that paint images, cairo for all others: the faster one for each kind.
+    Automatic,
+    // poppler's Splash rasteriser: the same pixels as `pdftoppm -cropbox`. Draws images
+    // several times faster than cairo when it scales them down, text several times slower.
+    Splash,
+    // cairo through poppler-glib: the same pixels as `pdftocairo`. Renders of all cairo
+    // renderers in the process take turns (poppler-glib shares one FreeType library among its
+    // documents, which is not safe to use from two threads at once); Splash renderers run in
+    // parallel.
+    Cairo,
 };
 
-// A new renderer with nothing open. Also installs, once per process, a handler that keeps
-// the backend's parser warnings off stderr (they go to the logging category
-// "ventara.engine.render" at debug level, off by default). Thread-safe.
+// A new renderer with nothing open. Also sets up poppler once per process, with a handler that
+// keeps its parser warnings off stderr (they go to the logging category "ventara.engine.render"
+// at debug level, off by default). Thread-safe.
 std::unique_ptr<PageRenderer>
-createPageRenderer(RendererBackend backend = RendererBackend::Poppler);
+createPageRenderer(RendererBackend backend = RendererBackend::Automatic);
 
 } // namespace ventara::engine

@@ -26,6 +26,10 @@ struct FixturePage {
     // lower-left corner and, when `gradient` is set, a red-to-blue gradient filling the lower
     // half (far more than 256 colours).
     bool gradient = false;
+    // An 8 x 8 RGB image of colour stripes scaled over the upper-right quarter of the page:
+    // none, as an image XObject of the page, or inside a form XObject that the page draws.
+    enum class Picture { None, Image, ImageInForm };
+    Picture picture = Picture::None;
 };
 
 // Writes a PDF with the given pages to `path`. Returns false when it cannot be written.
@@ -52,6 +56,37 @@ inline bool writeFixturePdf(const QString &path, const QList<FixturePage> &pages
                     "/N 1 >> /Extend [true true] >>");
                 resources.replaceKey("/Shading", QPDFObjectHandle::parse("<< >>"));
                 resources.getKey("/Shading").replaceKey("/Sh0", shading);
+            }
+            if (page.picture != FixturePage::Picture::None) {
+                std::string pixels;
+                for (int i = 0; i < 64; ++i)
+                    pixels +=
+                        i % 8 < 4 ? std::string("\xff\x80\x00", 3) : std::string("\x00\x80\xff", 3);
+                QPDFObjectHandle image = pdf.newStream(pixels);
+                image.replaceDict(QPDFObjectHandle::parse(
+                    "<< /Type /XObject /Subtype /Image /Width 8 /Height 8 /ColorSpace /DeviceRGB "
+                    "/BitsPerComponent 8 >>"));
+                const std::string place = "q " + std::to_string(page.width / 2) + " 0 0 " +
+                                          std::to_string(page.height / 4) + " " +
+                                          std::to_string(page.width / 2) + " " +
+                                          std::to_string(page.height / 2) + " cm /Im0 Do Q\n";
+                QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+                if (page.picture == FixturePage::Picture::Image) {
+                    xobjects.replaceKey("/Im0", image);
+                    content += place;
+                } else {
+                    QPDFObjectHandle form = pdf.newStream(place);
+                    form.replaceDict(
+                        QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 " + w +
+                                                " " + h + "] /Resources << /XObject << >> >> >>"));
+                    form.getDict()
+                        .getKey("/Resources")
+                        .getKey("/XObject")
+                        .replaceKey("/Im0", image);
+                    xobjects.replaceKey("/Fm0", form);
+                    content += "/Fm0 Do\n";
+                }
+                resources.replaceKey("/XObject", xobjects);
             }
             QPDFObjectHandle dictionary =
                 QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + w + " " + h +

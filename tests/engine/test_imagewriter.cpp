@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -30,6 +31,8 @@ private Q_SLOTS:
     void losslessFormatsKeepPixels();
     void qualityChangesLossyFormats_data();
     void qualityChangesLossyFormats();
+    void jpegAsQtWritesIt_data();
+    void jpegAsQtWritesIt();
     void jpxIsJp2WithJpxBaselineBrand();
     void gifPalettes();
     void multipageTiff();
@@ -248,6 +251,43 @@ void TestImageWriter::qualityChangesLossyFormats() {
         QVERIFY2(size > previous, qPrintable(QString::number(factor)));
         previous = size;
     }
+}
+
+void TestImageWriter::jpegAsQtWritesIt_data() {
+    QTest::addColumn<bool>("grey");
+    QTest::addColumn<int>("quality");
+    for (const int quality : {0, 35, 80, 100}) {
+        QTest::newRow(qPrintable(QStringLiteral("colour, quality %1").arg(quality)))
+            << false << quality;
+        QTest::newRow(qPrintable(QStringLiteral("grey, quality %1").arg(quality)))
+            << true << quality;
+    }
+}
+
+// JPEG files decode to the pixels Qt's writer gives at the same quality (quality = factor x
+// 100), and a grey page has one component, as Qt writes a Grayscale8 image.
+void TestImageWriter::jpegAsQtWritesIt() {
+    QFETCH(bool, grey);
+    QFETCH(int, quality);
+    const QImage &image = grey ? m_text : m_photo;
+    const QString ours = path(QStringLiteral("ours.jpg"));
+    QVERIFY(WriteImageToFile(image, ours, ImageFormat::Jpg, quality / 100.0, 150));
+    QImage qtInput = image;
+    if (grey) {
+        qtInput = QImage(image.size(), QImage::Format_Grayscale8);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                qtInput.scanLine(y)[x] = uchar(qBlue(image.pixel(x, y)));
+    }
+    const QString qt = path(QStringLiteral("qt.jpg"));
+    QImageWriter writer(qt, "jpeg");
+    writer.setQuality(quality);
+    QVERIFY(writer.write(qtInput));
+    const QImage expected(qt);
+    const QImage written(ours);
+    QCOMPARE(written.format(), grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    QCOMPARE(written.format(), expected.format());
+    QCOMPARE(written, expected);
 }
 
 static QByteArray readFile(const QString &file) {

@@ -1,0 +1,63 @@
+#pragma once
+
+// Internal to the engine: the two poppler renderers behind renderer.h.
+
+#include "engine/renderer.h"
+
+#include <memory>
+
+namespace ventara::engine::detail {
+
+// Sets up poppler's process-wide state once: its global parameters (font configuration) and
+// the handler of its warnings. Every renderer calls it before opening a document. Thread-safe.
+void setUpPoppler();
+
+// True when `pixelSize` is a size render() may produce (not empty, within maxRenderSide and
+// maxRenderPixels).
+bool isRenderableSize(QSize pixelSize);
+
+// poppler's Splash rasteriser through its core API. One output device per document keeps
+// fonts and rasterised glyphs across its pages; each page's bitmap becomes the returned image
+// without a copy.
+class SplashPageRenderer final : public PageRenderer {
+public:
+    SplashPageRenderer();
+    ~SplashPageRenderer() override;
+
+    bool open(const QString &path) override;
+    void close() override;
+    QString documentPath() const override;
+    int pageCount() const override;
+    QSizeF pageSize(int pageIndex) const override;
+    QImage render(int pageIndex, QSize pixelSize) const override;
+
+    // True when the page paints an image XObject, from its own resources or from those of the
+    // forms and tiling patterns it uses. False when nothing is open or the index is out of range.
+    bool pagePaintsImages(int pageIndex) const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// cairo through poppler-glib. Its document keeps one cairo output device, and so its fonts,
+// across pages. Opening, rendering and closing take a process-wide lock (see
+// RendererBackend::Cairo).
+class CairoPageRenderer final : public PageRenderer {
+public:
+    CairoPageRenderer();
+    ~CairoPageRenderer() override;
+
+    bool open(const QString &path) override;
+    void close() override;
+    QString documentPath() const override;
+    int pageCount() const override;
+    QSizeF pageSize(int pageIndex) const override;
+    QImage render(int pageIndex, QSize pixelSize) const override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace ventara::engine::detail
