@@ -59,26 +59,6 @@ private:
     int m_documents;
 };
 
-class ProbeTool : public toolkit::BatchTool {
-public:
-    explicit ProbeTool(JobProbe &probe)
-        : m_probe(probe) {}
-
-    toolkit::RunTexts runTexts() const override {
-        return {u"No documents."_s, u"Done."_s, u"Failed."_s};
-    }
-    std::optional<QString> outputFolder() const override { return folder; }
-    std::shared_ptr<toolkit::BatchJob> createJob(const QStringList &documents) override {
-        return std::make_shared<ProbeJob>(m_probe, int(documents.size()));
-    }
-
-    QString folder;
-    toolkit::FieldValues settings;
-
-private:
-    JobProbe &m_probe;
-};
-
 const toolkit::ProfileFormat &probeFormat() {
     static const toolkit::ProfileFormat format = [] {
         toolkit::ProfileFormat f;
@@ -98,10 +78,11 @@ const toolkit::ProfileFormat &probeFormat() {
     return format;
 }
 
-class ProbePanel : public gui::ToolPanel {
+// The panel is also the tool: its run texts, its folder and its jobs.
+class ProbePanel : public gui::ToolPanel, public toolkit::BatchTool {
 public:
     explicit ProbePanel(JobProbe &probe)
-        : m_tool(probe) {
+        : m_probe(probe) {
         auto *layout = new QVBoxLayout(this);
         m_option = new QCheckBox(u"Option"_s, this);
         m_option->setObjectName(u"checkOption"_s);
@@ -126,16 +107,25 @@ public:
         return spec;
     }
 
-    toolkit::BatchTool &batchTool(const toolkit::FieldValues &settings,
+    toolkit::BatchTool &batchTool(const toolkit::FieldValues &,
                                   const QString &outputFolder) override {
-        m_tool.settings = settings;
-        m_tool.folder = outputFolder;
-        return m_tool;
+        m_folder = outputFolder;
+        return *this;
+    }
+    toolkit::RunTexts runTexts() const override {
+        return {u"No documents."_s, u"Done."_s, u"Failed."_s};
+    }
+    std::optional<QString> outputFolder() const override { return m_folder; }
+    std::shared_ptr<toolkit::BatchJob> createJob(const QStringList &documents) override {
+        return std::make_shared<ProbeJob>(m_probe, int(documents.size()));
     }
 
     QCheckBox *m_option;
     QLineEdit *m_value;
-    ProbeTool m_tool;
+
+private:
+    JobProbe &m_probe;
+    QString m_folder;
 };
 
 template <typename T> T *find(QWidget *window, const QString &name) {
@@ -153,243 +143,218 @@ class TestToolWindow : public QObject {
 private:
     QTemporaryDir m_dir;
     QStringList m_pdfs;
+    // The window of each test, shown and active (shortcuts reach only the active window).
+    std::unique_ptr<JobProbe> m_probe;
+    std::unique_ptr<ScriptedUi> m_ui;
+    std::unique_ptr<gui::ToolWindow> m_window;
+    ProbePanel *m_panel = nullptr;
 
-    struct Fixture {
-        JobProbe probe;
-        ScriptedUi ui;
-        std::unique_ptr<gui::ToolWindow> window;
-        ProbePanel *panel = nullptr;
-
-        Fixture() {
-            panel = new ProbePanel(probe);
-            window = std::make_unique<gui::ToolWindow>(panel, ui.ui());
-            window->show();
-            // Shortcuts of the window reach it only while it is the active window.
-            QApplication::setActiveWindow(window.get());
-        }
-        QPushButton *button(const QString &name) const {
-            return find<QPushButton>(window.get(), name);
-        }
-    };
+    QPushButton *button(const QString &name) const {
+        return find<QPushButton>(m_window.get(), name);
+    }
+    void shortcut(Qt::Key key) { QTest::keyClick(m_window.get(), key, Qt::ControlModifier); }
 
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         for (int i = 0; i < 4; ++i) {
-            const QString path = m_dir.filePath(u"doc%1.pdf"_s.arg(i));
-            QVERIFY(test::writeSimplePdf(path, i + 1));
-            m_pdfs << path;
+            m_pdfs << m_dir.filePath(u"doc%1.pdf"_s.arg(i));
+            QVERIFY(test::writeSimplePdf(m_pdfs.last(), i + 1));
         }
     }
 
-    // The frame's controls carry their names; the defaults come from the field table; the
-    // remembered folders exist (empty) from the start.
+    void init() {
+        m_probe = std::make_unique<JobProbe>();
+        m_ui = std::make_unique<ScriptedUi>();
+        m_panel = new ProbePanel(*m_probe);
+        m_window = std::make_unique<gui::ToolWindow>(m_panel, m_ui->ui());
+        m_window->show();
+        QApplication::setActiveWindow(m_window.get());
+    }
+
+    void cleanup() {
+        m_window.reset();
+        QVERIFY(m_ui->scriptDone());
+    }
+
+    // The frame's controls carry their names and the defaults of the field table; the
+    // remembered folders exist (empty) from the start; the rate prompt's page is shipped.
     void startsFresh() {
-        Fixture f;
         for (const QString &name : {u"buttonAddPDFDocument"_s, u"buttonRemoveSelected"_s,
                                     u"buttonRemoveAll"_s, u"buttonBrowse"_s, u"buttonRunProbe"_s})
-            QVERIFY2(f.button(name), qPrintable(name));
-        QVERIFY(find<QProgressBar>(f.window.get(), u"progressIndicatorProbe"_s));
-        QVERIFY(find<gui::DocumentTable>(f.window.get(), u"tableViewPDF"_s));
-        QCOMPARE(f.window->namesField()->text(), u"[FileName]"_s);
-        QVERIFY(find<QLineEdit>(f.window.get(), u"textFieldFolder"_s)->isReadOnly());
-        QVERIFY(f.panel->m_option->isChecked());
-        QCOMPARE(f.panel->m_value->toolTip(), u"A value"_s);
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool"_s);
+            QVERIFY2(button(name), qPrintable(name));
+        QVERIFY(find<QProgressBar>(m_window.get(), u"progressIndicatorProbe"_s));
+        QVERIFY(find<gui::DocumentTable>(m_window.get(), u"tableViewPDF"_s));
+        QVERIFY(find<QLineEdit>(m_window.get(), u"textFieldFolder"_s)->isReadOnly());
+        QCOMPARE(m_window->namesField()->text(), u"[FileName]"_s);
+        QVERIFY(m_panel->m_option->isChecked());
+        QCOMPARE(m_panel->m_value->toolTip(), u"A value"_s);
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool"_s);
         for (const QString &key :
              {u"AddPDFProbePath"_s, u"ProbeDestinationPath"_s,
               u"SaveProfileAsDestinationPathProbe"_s, u"LoadProfileDestinationPathProbe"_s})
-            QCOMPARE(f.ui.defaults.value(key), QString(u""_s));
-        // "Yes, Rate Ventara" opens a help page shipped with the program.
-        const QUrl review = f.window->runner()->ratePrompt().reviewPage();
+            QCOMPARE(m_ui->defaults.value(key), QString(u""_s));
+        const QUrl review = m_window->runner()->ratePrompt().reviewPage();
         QVERIFY2(QFileInfo(review.toLocalFile()).isFile(), qPrintable(review.toString()));
     }
 
-    // Add (open panel), remove the selected row, remove all after the question.
+    // Add through the panel, remove the selected row (button, then Delete on the row selected
+    // after it), remove all after the question.
     void listCommands() {
-        Fixture f;
-        f.ui.queueOpenFiles(QStringList{m_pdfs.at(0), m_pdfs.at(1), m_pdfs.at(2)});
-        QTest::mouseClick(f.button(u"buttonAddPDFDocument"_s), Qt::LeftButton);
-        QCOMPARE(f.window->documents()->paths(), m_pdfs.mid(0, 3));
-        QCOMPARE(f.ui.defaults.value(u"AddPDFProbePath"_s), m_dir.path());
+        m_ui->queueOpenFiles(m_pdfs.mid(0, 3));
+        QTest::mouseClick(button(u"buttonAddPDFDocument"_s), Qt::LeftButton);
+        QCOMPARE(m_window->documents()->paths(), m_pdfs.mid(0, 3));
+        QCOMPARE(m_ui->defaults.value(u"AddPDFProbePath"_s), m_dir.path());
 
-        f.window->table()->selectDocument(1);
-        QCOMPARE(f.window->selectedDocument(), m_pdfs.at(1));
-        QTest::mouseClick(f.button(u"buttonRemoveSelected"_s), Qt::LeftButton);
-        QCOMPARE(f.window->documents()->paths(), (QStringList{m_pdfs.at(0), m_pdfs.at(2)}));
-        // The row after the removed one is selected, so Delete can go on removing.
-        QCOMPARE(f.window->selectedDocument(), m_pdfs.at(2));
-        f.window->table()->setFocus();
-        QTest::keyClick(f.window->table(), Qt::Key_Delete);
-        QCOMPARE(f.window->documents()->paths(), QStringList{m_pdfs.at(0)});
+        m_window->table()->selectDocument(1);
+        QTest::mouseClick(button(u"buttonRemoveSelected"_s), Qt::LeftButton);
+        QCOMPARE(m_window->selectedDocument(), m_pdfs.at(2));
+        m_window->table()->setFocus();
+        QTest::keyClick(m_window->table(), Qt::Key_Delete);
+        QCOMPARE(m_window->documents()->paths(), QStringList{m_pdfs.at(0)});
 
-        f.ui.answerButton(u"No"_s,
-                          u"Are you sure you want to remove all PDF documents from the list?"_s);
-        QTest::mouseClick(f.button(u"buttonRemoveAll"_s), Qt::LeftButton);
-        QCOMPARE(f.window->documents()->count(), 1);
-        f.ui.answerButton(u"Yes"_s);
-        QTest::mouseClick(f.button(u"buttonRemoveAll"_s), Qt::LeftButton);
-        QVERIFY(f.window->documents()->isEmpty());
-        QTest::mouseClick(f.button(u"buttonRemoveAll"_s), Qt::LeftButton); // no question now
-        QVERIFY(f.ui.scriptDone());
+        m_ui->answerButton(u"No"_s,
+                           u"Are you sure you want to remove all PDF documents from the list?"_s);
+        QTest::mouseClick(button(u"buttonRemoveAll"_s), Qt::LeftButton);
+        QCOMPARE(m_window->documents()->count(), 1);
+        m_ui->answerButton(u"Yes"_s);
+        QTest::mouseClick(button(u"buttonRemoveAll"_s), Qt::LeftButton);
+        QVERIFY(m_window->documents()->isEmpty());
     }
 
     // Files dropped from a file manager on a row are inserted before it, in their order.
     void dropInsertsAtRow() {
-        Fixture f;
-        f.window->documents()->append({m_pdfs.at(0), m_pdfs.at(1)});
-        QTableView *table = f.window->table();
-        const QRect row1 = table->visualRect(table->model()->index(1, 0));
+        m_window->documents()->append({m_pdfs.at(0), m_pdfs.at(1)});
+        QTableView *table = m_window->table();
+        const QPoint row1 = table->visualRect(table->model()->index(1, 0)).center();
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(m_pdfs.at(2)), QUrl::fromLocalFile(m_pdfs.at(3)),
-                      QUrl::fromLocalFile(m_dir.filePath(u"missing.pdf"_s))});
+        data.setUrls({QUrl::fromLocalFile(m_pdfs.at(2)), QUrl::fromLocalFile(m_pdfs.at(3))});
         // Qt delivers a drop only to the widget that accepted the drag when it entered.
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(row1.center(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(row1, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(table->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDragMoveEvent move(row1.center(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragMoveEvent move(row1, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(table->viewport(), &move);
         QVERIFY(move.isAccepted());
-        QDropEvent drop(row1.center(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(row1, actions, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(table->viewport(), &drop);
-        QCOMPARE(f.window->documents()->paths(),
+        QCOMPARE(m_window->documents()->paths(),
                  (QStringList{m_pdfs.at(0), m_pdfs.at(2), m_pdfs.at(3), m_pdfs.at(1)}));
     }
 
     // A run (Ctrl+Return) locks every control of the frame and of the panel, moves the bar
     // after each document (4 documents: 0, 25, 50, 75, then 0), and gives the window back.
     void runLocksAndReportsProgress() {
-        Fixture f;
-        f.window->runner()->setExecutor(toolkit::inlineExecutor());
-        f.window->documents()->append(m_pdfs);
-        f.ui.queueFolder(m_dir.path());
-        QTest::mouseClick(f.button(u"buttonBrowse"_s), Qt::LeftButton);
-        QCOMPARE(f.window->outputFolder(), m_dir.path());
-        QCOMPARE(f.ui.defaults.value(u"ProbeDestinationPath"_s), m_dir.path());
+        m_window->runner()->setExecutor(toolkit::inlineExecutor());
+        m_window->documents()->append(m_pdfs);
+        m_ui->queueFolder(m_dir.path());
+        QTest::mouseClick(button(u"buttonBrowse"_s), Qt::LeftButton);
+        QCOMPARE(m_ui->defaults.value(u"ProbeDestinationPath"_s), m_dir.path());
 
+        const QList<QWidget *> controls{m_window->table(),
+                                        button(u"buttonAddPDFDocument"_s),
+                                        button(u"buttonRemoveSelected"_s),
+                                        button(u"buttonRemoveAll"_s),
+                                        button(u"buttonBrowse"_s),
+                                        m_window->namesField(),
+                                        m_panel->m_option,
+                                        m_panel->m_value,
+                                        m_window->runButton()};
         QStringList enabledDuringRun;
-        const QList<QWidget *> controls{f.window->table(),
-                                        f.button(u"buttonAddPDFDocument"_s),
-                                        f.button(u"buttonRemoveSelected"_s),
-                                        f.button(u"buttonRemoveAll"_s),
-                                        f.button(u"buttonBrowse"_s),
-                                        f.window->namesField(),
-                                        f.panel->m_option,
-                                        f.panel->m_value,
-                                        f.window->runButton()};
-        f.probe.onStep = [&] {
+        m_probe->onStep = [&] {
             for (QWidget *control : controls) {
                 if (control->isEnabled())
                     enabledDuringRun << control->objectName();
             }
         };
-        QSignalSpy progress(f.window->progressBar(), &QProgressBar::valueChanged);
-        QTest::keyClick(f.window.get(), Qt::Key_Return, Qt::ControlModifier);
+        QSignalSpy progress(m_window->progressBar(), &QProgressBar::valueChanged);
+        shortcut(Qt::Key_Return);
 
-        QCOMPARE(f.probe.steps.load(), 4);
+        QCOMPARE(m_probe->steps.load(), 4);
         QCOMPARE(enabledDuringRun, QStringList());
         QList<int> values;
         for (const QList<QVariant> &signal : progress)
             values << signal.at(0).toInt();
         QCOMPARE(values, (QList<int>{25, 50, 75, 0})); // 0 is the starting value: no signal
-        QCOMPARE(f.ui.alerts, QStringList{u"Done."_s});
+        QCOMPARE(m_ui->alerts, QStringList{u"Done."_s});
         for (QWidget *control : controls)
             QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
-        QCOMPARE(f.window->progressBar()->value(), 0);
     }
 
     // The "*" comes with the first settings change and only once; saving names the window
-    // after the profile and removes it; the saved file holds one line per field.
-    void changeMarkAndSave() {
-        Fixture f;
-        QTest::keyClick(f.panel->m_value, Qt::Key_End);
-        QTest::keyClicks(f.panel->m_value, u"de"_s);
-        f.panel->m_option->click();
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool*"_s);
-        QVERIFY(f.window->hasUnsavedChanges());
+    // after the profile and removes it; a browsed folder marks too; New asks, then resets the
+    // settings, the list and the folder; Load brings the saved values back unmarked.
+    void changeMarkAndProfileCommands() {
+        QTest::keyClick(m_panel->m_value, Qt::Key_End);
+        QTest::keyClicks(m_panel->m_value, u"de"_s);
+        m_panel->m_option->click();
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool*"_s);
 
         const QString path = m_dir.filePath(u"my settings.vxp"_s);
-        f.ui.queueSaveFile(path);
-        QTest::keyClick(f.window.get(), Qt::Key_S, Qt::ControlModifier);
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool - my settings"_s);
-        QCOMPARE(f.window->currentProfilePath(), path);
+        m_ui->queueSaveFile(path);
+        shortcut(Qt::Key_S);
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool - my settings"_s);
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), "0\nabcde\n[FileName]\n"_ba);
 
-        // A browsed folder marks the window too, although no profile holds it.
-        f.ui.queueFolder(m_dir.path());
-        f.window->browseOutputFolder();
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool - my settings*"_s);
+        m_ui->queueFolder(m_dir.path());
+        m_window->browseOutputFolder();
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool - my settings*"_s);
 
-        // New: asks first, then the defaults and no profile.
-        f.ui.answerButton(u"Yes"_s, u"You have unsaved changes that will be lost. Continue?"_s);
-        f.window->documents()->append({m_pdfs.at(0)});
-        QTest::keyClick(f.window.get(), Qt::Key_N, Qt::ControlModifier);
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool"_s);
-        QCOMPARE(f.panel->m_value->text(), u"abc"_s);
-        QVERIFY(f.panel->m_option->isChecked());
-        QVERIFY(f.window->documents()->isEmpty());
-        QVERIFY(f.window->outputFolder().isEmpty());
+        m_ui->answerButton(u"Yes"_s, u"You have unsaved changes that will be lost. Continue?"_s);
+        m_window->documents()->append({m_pdfs.at(0)});
+        shortcut(Qt::Key_N);
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool"_s);
+        QCOMPARE(m_panel->m_value->text(), u"abc"_s);
+        QVERIFY(m_window->documents()->isEmpty());
+        QVERIFY(m_window->outputFolder().isEmpty());
 
-        // Load: the saved values come back without a change mark.
-        f.ui.queueOpenFiles(QStringList{path});
-        QTest::keyClick(f.window.get(), Qt::Key_L, Qt::ControlModifier);
-        QCOMPARE(f.panel->m_value->text(), u"abcde"_s);
-        QVERIFY(!f.panel->m_option->isChecked());
-        QCOMPARE(f.window->windowTitle(), u"Probe Tool - my settings"_s);
-        QVERIFY(f.ui.scriptDone());
+        m_ui->queueOpenFiles(QStringList{path});
+        shortcut(Qt::Key_L);
+        QCOMPARE(m_panel->m_value->text(), u"abcde"_s);
+        QVERIFY(!m_panel->m_option->isChecked());
+        QCOMPARE(m_window->windowTitle(), u"Probe Tool - my settings"_s);
     }
 
     // Closing asks only when settings are unsaved; "No" keeps the window open.
     void closeAsksAboutUnsavedChanges() {
-        Fixture f;
-        QVERIFY(f.window->close()); // nothing changed: no question
-        Fixture g;
-        QTest::keyClicks(g.panel->m_value, u"x"_s);
+        QTest::keyClicks(m_panel->m_value, u"x"_s);
         const QString question =
             u"You have unsaved changes that will be lost. Are you sure you want to close the "
             u"window?"_s;
-        g.ui.answerButton(u"No"_s, question);
-        QVERIFY(!g.window->close());
-        QVERIFY(g.window->isVisible());
-        g.ui.answerButton(u"Yes"_s, question);
-        QVERIFY(g.window->close());
-        QVERIFY(g.ui.scriptDone());
+        m_ui->answerButton(u"No"_s, question);
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        m_ui->answerButton(u"Yes"_s, question);
+        QVERIFY(m_window->close());
     }
 
     // While a job works on another thread the window keeps handling events (the bar moves),
     // refuses to close, and a quit waits for the run's end.
     void closeRefusedDuringRun() {
-        Fixture f;
         QSemaphore gate;
-        f.probe.gate = &gate;
+        m_probe->gate = &gate;
         // A failed check must not leave the job waiting while the window waits for it.
         const auto openGate = qScopeGuard([&gate] { gate.release(10); });
-        f.window->documents()->append({m_pdfs.at(0), m_pdfs.at(1), m_pdfs.at(2)});
-        f.window->setOutputFolder(m_dir.path());
-        QSignalSpy quit(f.window.get(), &gui::ToolWindow::quitRequested);
+        m_window->documents()->append(m_pdfs.mid(0, 3));
+        m_window->setOutputFolder(m_dir.path());
+        QSignalSpy quit(m_window.get(), &gui::ToolWindow::quitRequested);
 
-        f.window->run();
-        QVERIFY(f.window->isRunning());
+        m_window->run();
         gate.release(2); // the first two documents
-        QTRY_COMPARE(f.window->progressBar()->value(), 33);
-        QCOMPARE(f.probe.steps.load(), 2);
-        QVERIFY(f.window->isRunning());
+        QTRY_COMPARE(m_window->progressBar()->value(), 33);
+        QVERIFY(m_window->isRunning());
+        QVERIFY(!m_window->close());
+        QVERIFY(m_window->isVisible());
+        QCOMPARE(m_ui->alerts, QStringList{gui::ToolWindow::closeDuringRunText()});
 
-        QVERIFY(!f.window->close());
-        QVERIFY(f.window->isVisible());
-        QCOMPARE(f.ui.alerts, QStringList{gui::ToolWindow::closeDuringRunText()});
-        QVERIFY(!f.window->runButton()->isEnabled());
-
-        QVERIFY(f.window->quitApplication());
+        QVERIFY(m_window->quitApplication());
         QCOMPARE(quit.count(), 0); // waits for the run
         gate.release();
         QTRY_COMPARE(quit.count(), 1);
-        QCOMPARE(f.ui.alerts.last(), u"Done."_s);
-        QVERIFY(!f.window->isRunning());
-        QVERIFY(f.window->close());
+        QCOMPARE(m_ui->alerts.last(), u"Done."_s);
+        QVERIFY(m_window->close());
     }
 };
 
