@@ -62,6 +62,8 @@ int runInfo(const QStringList &arguments, CommandIo &io) {
         return usageError(io, command, problem);
     if (files.isEmpty())
         return usageError(io, command, QStringLiteral("no files given"));
+    // Each file is parsed once for all it shows.
+    const engine::PdfParseCache parsed;
     bool allListed = true;
     bool anyListed = false;
     for (const QString &file : files) {

@@ -309,7 +309,9 @@ bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::Fiel
 int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
                    OverwritePolicy policy, CommandIo &io) {
     // The checks of the document list, once per file and on every core (each opens the
-    // whole file); the list then asks these answers.
+    // whole file); the list then asks these answers. The run takes the documents the checks
+    // parsed instead of parsing the files again.
+    const engine::PdfParseCache parsed;
     QStringList given;
     QStringList unique;
     QSet<QString> seen;

@@ -183,6 +183,32 @@ int PdfSource::markDestination(QPDFObjectHandle holder) {
     return found->second;
 }
 
+void PdfSource::parsePageObjects() {
+    std::set<QPDFObjGen> visited;
+    std::vector<QPDFObjectHandle> pending;
+    for (const QPDFPageObjectHelper &page : m_pages)
+        pending.push_back(page.getObjectHandle());
+    while (!pending.empty()) {
+        QPDFObjectHandle object = pending.back();
+        pending.pop_back();
+        if (object.isIndirect() && !visited.insert(object.getObjGen()).second)
+            continue;
+        // Asking for the type parses an indirect object.
+        if (object.isStream())
+            object = object.getDict();
+        if (object.isArray()) {
+            for (const QPDFObjectHandle &item : object.aitems())
+                pending.push_back(item);
+        } else if (object.isDictionary()) {
+            for (const auto &[key, value] : object.ditems()) {
+                // The page tree is not copied with the pages.
+                if (key != "/Parent")
+                    pending.push_back(value);
+            }
+        }
+    }
+}
+
 bool PdfSource::pagesShareResources() const {
     static const char *const kinds[] = {"/Font",    "/XObject", "/ExtGState", "/ColorSpace",
                                         "/Pattern", "/Shading", "/Properties"};

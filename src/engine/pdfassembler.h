@@ -52,6 +52,11 @@ public:
     bool hasPageLabels() const { return m_hasPageLabels; }
     PDFVersion version() const { return m_version; }
 
+    // Parses every object the pages lead to (contents, resources, annotations...), which
+    // qpdf otherwise parses when they are first used, typically while PdfAssembler copies
+    // them: for callers that prepare a source on one thread and copy it on another.
+    void parsePageObjects();
+
     // Whether pages share resource dictionaries, so that a copy of some pages would carry
     // resources only other pages use (the heuristic qpdf uses for --split-pages).
     bool pagesShareResources() const;

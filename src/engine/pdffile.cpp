@@ -14,10 +14,23 @@
 #include <qpdf/QPDFLogger.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <unordered_map>
+
+#include <sys/stat.h>
 
 namespace ventara::engine {
+
+struct PdfParseCache::Documents {
+    std::mutex mutex;
+    std::unordered_map<QString, std::unique_ptr<PdfFile>> files; // by path
+    qint64 budget = 0;
+    qint64 used = 0;
+};
 
 namespace {
 
@@ -53,22 +66,89 @@ void report(PdfFile::Status *status, QString *error, PdfFile::Status value, cons
         *error = text;
 }
 
+// The living cache's documents, if any.
+std::atomic<PdfParseCache::Documents *> g_parseCache = nullptr;
+
 } // namespace
 
 PdfFile::~PdfFile() = default;
 
+std::optional<PdfFile::FileIdentity> PdfFile::identityOfFile(const QString &path, int handle) {
+    struct stat info;
+    const int result =
+        handle >= 0 ? ::fstat(handle, &info) : ::stat(QFile::encodeName(path).constData(), &info);
+    if (result != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+                        qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
+
 std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QString *error) {
+    if (PdfParseCache::Documents *cache = g_parseCache.load()) {
+        std::unique_ptr<PdfFile> kept;
+        {
+            std::lock_guard lock(cache->mutex);
+            const auto found = cache->files.find(path);
+            if (found != cache->files.end()) {
+                kept = std::move(found->second);
+                cache->files.erase(found);
+                cache->used -= kept->m_bytes.size();
+            }
+        }
+        // A file changed since is parsed anew.
+        if (kept && kept->m_identity == identityOfFile(path, -1)) {
+            if (t_quietScopes == 0 && !kept->m_warnings.empty()) {
+                std::fwrite(kept->m_warnings.data(), 1, kept->m_warnings.size(), stderr);
+                kept->m_warnings.clear();
+            }
+            report(status, error, Status::Opened, {});
+            return kept;
+        }
+    }
+
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         report(status, error, Status::Unreadable, file.errorString());
         return nullptr;
     }
-    QByteArray bytes = file.readAll();
+    const std::optional<FileIdentity> identity = identityOfFile(path, file.handle());
+    // One read of the whole file (as large as the file system says it is) instead of
+    // growing a buffer; whatever was appended since is read after it.
+    QByteArray bytes;
+    if (identity && identity->size > 0) {
+        bytes.resize(identity->size);
+        const qint64 read = file.read(bytes.data(), identity->size);
+        bytes.resize(std::max<qint64>(read, 0));
+    }
+    if (file.error() == QFileDevice::NoError)
+        bytes += file.readAll();
     if (file.error() != QFileDevice::NoError) {
         report(status, error, Status::Unreadable, file.errorString());
         return nullptr;
     }
-    return openBytes(bytes, path, status, error);
+    std::unique_ptr<PdfFile> result = openBytes(bytes, path, status, error);
+    if (result)
+        result->m_identity = identity;
+    return result;
+}
+
+void PdfFile::keepForReuse(std::unique_ptr<PdfFile> file) {
+    PdfParseCache::Documents *cache = g_parseCache.load();
+    if (!cache || !file || !file->m_identity)
+        return;
+    std::unique_ptr<PdfFile> dropped; // destroyed outside the lock
+    std::lock_guard lock(cache->mutex);
+    std::unique_ptr<PdfFile> &slot = cache->files[file->m_description];
+    const qint64 used = cache->used + file->m_bytes.size() - (slot ? slot->m_bytes.size() : 0);
+    if (used > cache->budget) {
+        dropped = std::move(file);
+        if (!slot)
+            cache->files.erase(dropped->m_description);
+        return;
+    }
+    dropped = std::move(slot);
+    slot = std::move(file);
+    cache->used = used;
 }
 
 std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QString &description,
@@ -101,6 +181,8 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
     t_heldWarnings = nullptr;
     if (t_quietScopes == 0)
         std::fwrite(warnings.data(), 1, warnings.size(), stderr);
+    else
+        result->m_warnings = std::move(warnings); // for a later open of a reused document
     report(status, error, Status::Opened, {});
     return result;
 }
@@ -147,9 +229,28 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
     });
 }
 
-QuietPdfWarnings::QuietPdfWarnings() { ++t_quietScopes; }
+PdfParseCache::PdfParseCache(qint64 budget) {
+    auto documents = std::make_unique<Documents>();
+    documents->budget = budget;
+    Documents *expected = nullptr;
+    if (g_parseCache.compare_exchange_strong(expected, documents.get()))
+        m_documents = documents.release();
+}
 
-QuietPdfWarnings::~QuietPdfWarnings() { --t_quietScopes; }
+PdfParseCache::~PdfParseCache() {
+    if (!m_documents)
+        return;
+    g_parseCache.store(nullptr);
+    delete m_documents;
+}
+
+QuietPdfWarnings::QuietPdfWarnings() {
+    ++t_quietScopes;
+}
+
+QuietPdfWarnings::~QuietPdfWarnings() {
+    --t_quietScopes;
+}
 
 void logPdfProblem(const QString &message) {
     const QByteArray line = QByteArrayLiteral("ventara: ") + message.toUtf8() + '\n';

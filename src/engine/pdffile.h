@@ -4,6 +4,8 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 class QPDF;
 
@@ -31,9 +33,15 @@ public:
 
     // Opens `path` (a local file path). Returns null when the file cannot be used; `status`
     // tells why and `error` gives qpdf's or the file system's reason (both optional).
-    // Never throws.
+    // While a PdfParseCache lives, a document of the same unchanged file handed to
+    // keepForReuse() is taken instead of parsing the file again. Never throws.
     static std::unique_ptr<PdfFile> open(const QString &path, Status *status = nullptr,
                                          QString *error = nullptr);
+
+    // Hands back a document opened from a file and not changed since: while a
+    // PdfParseCache lives, the next open() of the same file takes it (when the cache has
+    // room); otherwise it is destroyed. Thread-safe.
+    static void keepForReuse(std::unique_ptr<PdfFile> file);
 
     // Opens a PDF held in memory; `description` names it in qpdf's warnings.
     static std::unique_ptr<PdfFile> openBytes(const QByteArray &bytes, const QString &description,
@@ -51,12 +59,49 @@ public:
     bool isEncrypted() const;
 
 private:
+    // What identifies the file a document was read from: a file replaced or changed since
+    // has another identity.
+    struct FileIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedNanoseconds = 0;
+        bool operator==(const FileIdentity &) const = default;
+    };
+
     PdfFile() = default;
+    static std::optional<FileIdentity> identityOfFile(const QString &path, int handle);
 
     // Declared before m_qpdf so that the bytes outlive the parser that reads them.
     QByteArray m_bytes;
     std::unique_ptr<QPDF> m_qpdf;
     QString m_description;
+    std::optional<FileIdentity> m_identity; // set when read from a file
+    std::string m_warnings; // qpdf's warnings of the parse, until they have been shown
+};
+
+// While an object of this class lives, documents handed to PdfFile::keepForReuse() are kept,
+// and the next PdfFile::open() of the same file, on any thread, takes such a document
+// instead of parsing the file again, provided the file has not changed since (same device,
+// inode, size and modification time). Its qpdf warnings are shown by the first open that
+// does not suppress them. Documents not taken are destroyed with the cache.
+//
+// For a caller that checks files and then runs an operation over them, as the command line
+// does: PDFTools::CheckPdf() and the other read-only PDFTools functions hand their document
+// back, so the operation parses each file once. At most `budget` bytes of files are kept
+// (documents beyond are destroyed as without a cache). One cache at a time; create and
+// destroy it on one thread, while no operation runs.
+class PdfParseCache {
+public:
+    explicit PdfParseCache(qint64 budget = qint64(256) << 20);
+    ~PdfParseCache();
+    PdfParseCache(const PdfParseCache &) = delete;
+    PdfParseCache &operator=(const PdfParseCache &) = delete;
+
+    struct Documents;
+
+private:
+    Documents *m_documents = nullptr; // null when another cache was living already
 };
 
 enum class PdfWriteMode {
@@ -78,8 +123,7 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
 // While an object of this class lives, qpdf's warnings about damaged files opened on the
 // current thread are not shown: for callers that open one file several times and have let
 // its warnings through once. Scopes may nest.
-class QuietPdfWarnings
-{
+class QuietPdfWarnings {
 public:
     QuietPdfWarnings();
     ~QuietPdfWarnings();

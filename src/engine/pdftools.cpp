@@ -31,29 +31,31 @@ struct PageGeometry {
 std::optional<PageGeometry> pageGeometry(const QString &path, int page) {
     if (page < 1)
         return std::nullopt;
-    const auto file = PdfFile::open(path);
+    auto file = PdfFile::open(path);
     if (!file)
         return std::nullopt;
+    std::optional<PageGeometry> geometry;
     try {
         const auto &pages = file->qpdf().getAllPages();
-        if (page > static_cast<int>(pages.size()))
-            return std::nullopt;
-        QPDFPageObjectHelper helper(pages[static_cast<size_t>(page - 1)]);
-        QPDFObjectHandle box = helper.getMediaBox();
-        if (!box.isRectangle())
-            return std::nullopt;
-        const QPDFObjectHandle::Rectangle rectangle = box.getArrayAsRectangle();
-        PageGeometry geometry;
-        geometry.width = std::fabs(rectangle.urx - rectangle.llx);
-        geometry.height = std::fabs(rectangle.ury - rectangle.lly);
-        QPDFObjectHandle rotate = helper.getAttribute("/Rotate", false);
-        if (rotate.isNumber())
-            geometry.rotation = static_cast<int>(rotate.getNumericValue());
-        return geometry;
+        if (page <= static_cast<int>(pages.size())) {
+            QPDFPageObjectHelper helper(pages[static_cast<size_t>(page - 1)]);
+            QPDFObjectHandle box = helper.getMediaBox();
+            if (box.isRectangle()) {
+                const QPDFObjectHandle::Rectangle rectangle = box.getArrayAsRectangle();
+                geometry.emplace();
+                geometry->width = std::fabs(rectangle.urx - rectangle.llx);
+                geometry->height = std::fabs(rectangle.ury - rectangle.lly);
+                QPDFObjectHandle rotate = helper.getAttribute("/Rotate", false);
+                if (rotate.isNumber())
+                    geometry->rotation = static_cast<int>(rotate.getNumericValue());
+            }
+        }
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return std::nullopt;
     }
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return geometry;
 }
 
 std::optional<QString> infoText(QPDFObjectHandle info, const char *key) {
@@ -194,6 +196,8 @@ private:
             return document;
         try {
             document.source = std::make_unique<PdfSource>(*document.file, index);
+            // Here, on the helper thread, rather than while the pages are copied.
+            document.source->parsePageObjects();
         } catch (const std::exception &e) {
             document.error = QString::fromUtf8(e.what());
         }
@@ -341,14 +345,17 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
 }
 
 int PDFTools::GetPDFNumberOfPages(const QString &path) {
-    const auto file = PdfFile::open(path);
+    auto file = PdfFile::open(path);
     if (!file)
         return 0;
+    int count = 0;
     try {
-        return static_cast<int>(file->qpdf().getAllPages().size());
+        count = static_cast<int>(file->qpdf().getAllPages().size());
     } catch (const std::exception &) {
         return 0;
     }
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return count;
 }
 
 QString PDFTools::GetSizeWithPath(const QString &path) {
@@ -410,11 +417,13 @@ QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path) {
 
 PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path) {
     PdfFile::Status status = PdfFile::Status::Unreadable;
-    const auto file = PdfFile::open(path, &status);
+    auto file = PdfFile::open(path, &status);
     if (!file)
         return status == PdfFile::Status::NeedsPassword ? PdfStatus::NeedsPassword
                                                         : PdfStatus::Unreadable;
-    return file->isEncrypted() ? PdfStatus::Encrypted : PdfStatus::Readable;
+    const PdfStatus result = file->isEncrypted() ? PdfStatus::Encrypted : PdfStatus::Readable;
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return result;
 }
 
 bool PDFTools::IsAcceptablePdf(const QString &path) {
@@ -422,15 +431,18 @@ bool PDFTools::IsAcceptablePdf(const QString &path) {
 }
 
 std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(const QString &path) {
-    const auto file = PdfFile::open(path);
+    auto file = PdfFile::open(path);
     if (!file)
         return std::nullopt;
+    std::optional<DocumentProperties> properties;
     try {
-        return readProperties(*file);
+        properties = readProperties(*file);
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return std::nullopt;
     }
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return properties;
 }
 
 bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,

@@ -1,6 +1,7 @@
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
 #endif
+#include "engine/pdffile.h"
 #include "engine/pdftools.h"
 
 #include "pdffixtures.h"
@@ -274,6 +275,60 @@ private Q_SLOTS:
                 writeSimplePdf(b, 1, QStringLiteral("B")));
         QVERIFY(PDFTools::MergePdfs({a, b}, a));
         QCOMPARE(pageTexts(a), strings({"A 1", "A 2", "B 1"}));
+    }
+
+    // A file checked while a parse cache lives and changed before it is used again must be
+    // read again, however it was changed.
+    void parseCacheReadsChangedFilesAgain_data() {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("rewritten in place") << false;
+        QTest::newRow("replaced by another file") << true;
+    }
+    void parseCacheReadsChangedFilesAgain() {
+        QFETCH(bool, replaced);
+        const QString file = path(QStringLiteral("changing.pdf"));
+        QVERIFY(writeSimplePdf(file, 2, QStringLiteral("Old")));
+        const ventara::engine::PdfParseCache cache;
+        QCOMPARE(PDFTools::CheckPdf(file), PDFTools::PdfStatus::Readable);
+        if (replaced) {
+            const QString other = path(QStringLiteral("other.pdf"));
+            QVERIFY(writeSimplePdf(other, 3, QStringLiteral("New")));
+            QVERIFY(QFile::remove(file) && QFile::rename(other, file));
+        } else {
+            QVERIFY(writeSimplePdf(file, 3, QStringLiteral("New")));
+        }
+        QCOMPARE(PDFTools::GetPDFNumberOfPages(file), 3);
+        const QString out = path(QStringLiteral("changed-merged.pdf"));
+        QVERIFY(PDFTools::MergePdfs({file}, out));
+        QCOMPARE(pageTexts(out), strings({"New 1", "New 2", "New 3"}));
+    }
+
+    // Merging changes the documents it opens in memory: a second merge of the same files
+    // under the same cache must not be handed those.
+    void parseCacheKeepsOnlyUnchangedDocuments() {
+        FixtureSpec spec;
+        spec.outline = spec.links = true;
+        spec.pages = {FixturePage(), FixturePage()};
+        const QString a = path(QStringLiteral("cached-a.pdf")),
+                      b = path(QStringLiteral("cached-b.pdf"));
+        QVERIFY(writeFixturePdf(a, spec) && writeFixturePdf(b, spec));
+        const ventara::engine::PdfParseCache cache;
+        for (int run = 0; run < 3; ++run) {
+            QCOMPARE(PDFTools::CheckPdf(a), PDFTools::PdfStatus::Readable);
+            QCOMPARE(PDFTools::GetPDFNumberOfPages(b), 2);
+            const QString out = path(QStringLiteral("cached-%1.pdf").arg(run));
+            QVERIFY(PDFTools::MergePdfs({a, b}, out));
+            QList<int> links;
+            for (const PageFacts &page : readPageFacts(out))
+                links += page.linkTargets;
+            QCOMPARE(links, QList<int>({1, 0, 3, 2}));
+            QCOMPARE(readOutline(out).size(), 6);
+            const QList<bool> parts =
+                PDFTools::SplitPdfParts(a, {{path(QStringLiteral("cached-part1.pdf")), 1, 1},
+                                            {path(QStringLiteral("cached-part2.pdf")), 2, 2}});
+            QCOMPARE(parts, QList<bool>({true, true}));
+            QCOMPARE(readOutline(path(QStringLiteral("cached-part2.pdf"))).size(), 2);
+        }
     }
 
     void splitRanges_data() {
