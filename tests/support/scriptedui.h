@@ -79,31 +79,12 @@ public:
     QList<QStringList> questionButtons;
     QList<OpenFilesRequest> openRequests;
     QList<SaveFileRequest> saveRequests;
-    QList<ChooseFolderRequest> folderRequests;
     QList<QUrl> openedUrls;
-    bool openUrlResult = true;
     MemoryUserDefaults defaults;
-
-    // Every alert and question text, in the order shown.
-    QStringList shown;
-
-    void clearRecords() {
-        alerts.clear();
-        questions.clear();
-        questionButtons.clear();
-        openRequests.clear();
-        saveRequests.clear();
-        folderRequests.clear();
-        openedUrls.clear();
-        shown.clear();
-    }
 
     // --- The interfaces -------------------------------------------------------------------
 
-    void alert(const QString &text) override {
-        alerts << text;
-        shown << text;
-    }
+    void alert(const QString &text) override { alerts << text; }
 
     int question(const QString &text, const QStringList &buttons) override {
         return ask(text, buttons).button;
@@ -124,14 +105,13 @@ public:
         return next(m_saveFiles, "save panel");
     }
 
-    std::optional<QString> chooseFolder(const ChooseFolderRequest &request) override {
-        folderRequests << request;
+    std::optional<QString> chooseFolder(const ChooseFolderRequest &) override {
         return next(m_folders, "folder panel");
     }
 
     bool openUrl(const QUrl &url) override {
         openedUrls << url;
-        return openUrlResult;
+        return true;
     }
 
 private:
@@ -145,7 +125,6 @@ private:
     SuppressibleAnswer ask(const QString &text, const QStringList &buttons) {
         questions << text;
         questionButtons << buttons;
-        shown << text;
         if (m_answers.isEmpty()) {
             fail("unexpected question: " + text.toStdString());
             return {-1, false};
