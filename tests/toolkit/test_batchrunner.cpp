@@ -75,7 +75,6 @@ public:
     std::optional<QString> folder = u"/out"_s;
     bool checkResult = true;
     int checks = 0;
-    bool giveJob = true;
     std::shared_ptr<FakeJob> job = std::make_shared<FakeJob>();
     QStringList documentsGiven;
 
@@ -87,7 +86,7 @@ public:
     }
     std::shared_ptr<BatchJob> createJob(const QStringList &documents) override {
         documentsGiven = documents;
-        return giveJob ? job : nullptr;
+        return job;
     }
 };
 
@@ -233,23 +232,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(path(u"out3.pdf"_s)), QByteArray("run3"));
     }
 
-    void workerThreadReportsOnOwnerThread() {
-        fill(4);
-        FakeTool tool;
-        tool.job->planToGive = onePerDocument(m_dir.path(), 4);
-        m_runner->setExecutor(threadPoolExecutor());
-
-        QVERIFY(m_runner->run(tool, *m_list));
-        QTRY_VERIFY(!m_runner->isRunning());
-        QCOMPARE(m_log, (QStringList{u"disabled"_s, u"progress:0"_s, u"progress:25"_s,
-                                     u"progress:50"_s, u"progress:75"_s, u"progress:0"_s,
-                                     u"enabled"_s, u"alert:"_s + kTexts.success, u"finished"_s}));
-        for (QThread *thread : std::as_const(tool.job->threads))
-            QVERIFY(thread != QThread::currentThread());
-        for (QThread *thread : std::as_const(m_progressThreads))
-            QCOMPARE(thread, QThread::currentThread());
-    }
-
     // The overwrite pass comes before anything is written, and the job honours its decisions.
     // Outputs are out0..out2 (one per document) unless `outputs` names them; "old" files
     // exist first; the last column is each output's content after the run.
@@ -257,29 +239,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("outputs");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QStringList>("answers");
-        QTest::addColumn<bool>("ask");
         QTest::addColumn<QStringList>("after");
 
         const QStringList three{u"out0"_s, u"out1"_s, u"out2"_s};
         QTest::newRow("No, then Yes to All: the third is not asked about")
-            << three << three << QStringList{u"No"_s, u"Yes to All"_s} << true
+            << three << three << QStringList{u"No"_s, u"Yes to All"_s}
             << QStringList{u"old"_s, u"run1"_s, u"run2"_s};
         QTest::newRow("No to All skips every existing output, writes the new one")
-            << three << QStringList{u"out0"_s, u"out2"_s} << QStringList{u"No to All"_s} << true
+            << three << QStringList{u"out0"_s, u"out2"_s} << QStringList{u"No to All"_s}
             << QStringList{u"old"_s, u"run1"_s, u"old"_s};
         QTest::newRow("two outputs on one new path: no question, the second wins")
             << QStringList{u"same"_s, u"same"_s, u"other"_s} << QStringList{} << QStringList{}
-            << true << QStringList{u"run1"_s, u"run1"_s, u"run2"_s};
-        QTest::newRow("the plan says the user was asked already (merge's save panel)")
-            << three << three << QStringList{} << false
-            << QStringList{u"run0"_s, u"run1"_s, u"run2"_s};
+            << QStringList{u"run1"_s, u"run1"_s, u"run2"_s};
     }
 
     void overwrite() {
         QFETCH(QStringList, outputs);
         QFETCH(QStringList, existing);
         QFETCH(QStringList, answers);
-        QFETCH(bool, ask);
         QFETCH(QStringList, after);
 
         fill(3);
@@ -288,7 +265,6 @@ private Q_SLOTS:
         FakeTool tool;
         for (const QString &name : outputs)
             tool.job->planToGive.outputs << QStringList{path(name)};
-        tool.job->planToGive.askBeforeOverwrite = ask;
         for (const QString &answer : answers)
             m_ui.answerButton(answer);
 
@@ -346,22 +322,12 @@ private Q_SLOTS:
         QVERIFY(!m_list->isLocked());
     }
 
-    void abandonedRunGivesTheWindowBack_data() {
-        QTest::addColumn<bool>("giveJob");
-        QTest::addColumn<QString>("alert");
-
-        QTest::newRow("abandoned plan") << true << u"Each file must hold at least one page."_s;
-        QTest::newRow("no job") << false << BatchRunner::defaultAbandonText();
-    }
-
+    // An abandoned plan writes nothing, gives the window back and tells the user why.
     void abandonedRunGivesTheWindowBack() {
-        QFETCH(bool, giveJob);
-        QFETCH(QString, alert);
-
+        const QString alert = u"Each file must hold at least one page."_s;
         fill(2);
         FakeTool tool;
-        tool.giveJob = giveJob;
-        tool.job->planToGive = RunPlan::abandoned(u"Each file must hold at least one page."_s);
+        tool.job->planToGive = RunPlan::abandoned(alert);
         QVERIFY(m_runner->run(tool, *m_list));
         QCOMPARE(m_log,
                  (QStringList{u"disabled"_s, u"enabled"_s, u"alert:"_s + alert, u"finished"_s}));
@@ -372,7 +338,9 @@ private Q_SLOTS:
         QCOMPARE(m_runner->lastSummary().abandonReason, alert);
     }
 
-    void runInProgress() {
+    // A job on a worker thread: the list stays locked and no second run starts meanwhile;
+    // progress and completion arrive on the owner's thread, in order.
+    void runOnAWorkerThread() {
         fill(2);
         QSemaphore gate;
         FakeTool tool;
@@ -381,19 +349,20 @@ private Q_SLOTS:
         m_runner->setExecutor(threadPoolExecutor());
 
         QVERIFY(m_runner->run(tool, *m_list));
-        QVERIFY(m_runner->isRunning());
         QCOMPARE(m_runner->state(), BatchRunner::State::Running);
-        QVERIFY(!m_runner->run(tool, *m_list)); // no second run meanwhile
+        QVERIFY(!m_runner->run(tool, *m_list));
         QCOMPARE(tool.checks, 1);
-
-        QVERIFY(m_list->isLocked()); // nothing changes the list while the job reads it
-
+        QVERIFY(m_list->isLocked());
         QVERIFY(!m_runner->waitForFinished(50)); // the job is held at the gate
         gate.release(2);
-        QVERIFY(m_runner->waitForFinished());
-        QVERIFY(!m_runner->isRunning());
-        QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
-        QCOMPARE(m_log.last(), u"finished"_s);
+        QTRY_VERIFY(!m_runner->isRunning());
+        QCOMPARE(m_log,
+                 (QStringList{u"disabled"_s, u"progress:0"_s, u"progress:50"_s, u"progress:0"_s,
+                              u"enabled"_s, u"alert:"_s + kTexts.success, u"finished"_s}));
+        for (QThread *thread : std::as_const(tool.job->threads))
+            QVERIFY(thread != QThread::currentThread());
+        for (QThread *thread : std::as_const(m_progressThreads))
+            QCOMPARE(thread, QThread::currentThread());
         QVERIFY(!m_list->isLocked());
     }
 
