@@ -7,10 +7,17 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <memory>
+#include <new>
+
+#if defined(__SSE2__) && defined(__x86_64__)
+#define VENTARA_PNG_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace ventara::engine::detail {
 
@@ -19,6 +26,59 @@ namespace {
 // libdeflate's level 2: close to zlib's default size at several times its speed.
 constexpr int compressionLevel = 2;
 constexpr qsizetype maxChunkData = qsizetype(1) << 24;
+// Scratch memory a thread keeps between files (two buffers of about a page each); larger
+// buffers are freed after each file.
+constexpr size_t maxKeptScratch = size_t(256) << 20;
+
+// Buffers reused from one file to the next on the same thread. A page's filtered and
+// compressed data are tens of megabytes: allocated afresh for every page, they cost more in
+// page faults and zeroing than the filtering itself.
+class Scratch {
+public:
+    ~Scratch() { libdeflate_free_compressor(m_compressor); }
+
+    uint8_t *filtered(size_t size) { return reserve(m_filtered, m_filteredSize, size); }
+    uint8_t *compressed(size_t size) { return reserve(m_compressed, m_compressedSize, size); }
+    uint8_t *rows(size_t size) { return reserve(m_rows, m_rowsSize, size); }
+
+    libdeflate_compressor *compressor() {
+        if (!m_compressor)
+            m_compressor = libdeflate_alloc_compressor(compressionLevel);
+        return m_compressor;
+    }
+
+    // Frees buffers too large to keep.
+    void release() {
+        if (m_filteredSize + m_compressedSize + m_rowsSize > maxKeptScratch) {
+            m_filtered.reset();
+            m_compressed.reset();
+            m_rows.reset();
+            m_filteredSize = m_compressedSize = m_rowsSize = 0;
+        }
+    }
+
+private:
+    static uint8_t *reserve(std::unique_ptr<uint8_t[]> &buffer, size_t &capacity, size_t size) {
+        if (capacity < size) {
+            buffer.reset();
+            capacity = 0;
+            buffer.reset(new (std::nothrow) uint8_t[size]); // not zeroed: every byte is written
+            if (buffer)
+                capacity = size;
+        }
+        return buffer.get();
+    }
+
+    std::unique_ptr<uint8_t[]> m_filtered;
+    std::unique_ptr<uint8_t[]> m_compressed;
+    std::unique_ptr<uint8_t[]> m_rows;
+    size_t m_filteredSize = 0;
+    size_t m_compressedSize = 0;
+    size_t m_rowsSize = 0;
+    libdeflate_compressor *m_compressor = nullptr;
+};
+
+thread_local Scratch scratch;
 
 void putU32(uint8_t *to, uint32_t value) {
     to[0] = uint8_t(value >> 24);
@@ -42,42 +102,110 @@ bool writeChunk(QFile &file, const char type[4], const uint8_t *data, size_t siz
            file.write(reinterpret_cast<const char *>(trailer), 4) == 4;
 }
 
-// Sum of the filtered bytes read as signed values: the usual estimate of how well a row
-// compresses (smaller is better).
-inline unsigned int cost(uint8_t value) {
-    return value < 128 ? value : 256u - value;
+// The sum over i of |a[i] - b[i]|, each difference taken modulo 256 and read as a signed
+// byte (b null: of |a[i]|): the usual estimate of how well a filtered row compresses.
+uint64_t filterCost(const uint8_t *a, const uint8_t *b, size_t size) {
+    uint64_t total = 0;
+    size_t i = 0;
+#ifdef VENTARA_PNG_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    __m128i sums = zero;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
+        const __m128i y = b ? _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i)) : zero;
+        const __m128i difference = _mm_sub_epi8(x, y);
+        // As unsigned bytes, the smaller of d and -d is |d| read as a signed byte.
+        const __m128i magnitude = _mm_min_epu8(difference, _mm_sub_epi8(zero, difference));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(magnitude, zero));
+    }
+    total =
+        uint64_t(_mm_cvtsi128_si64(sums)) + uint64_t(_mm_cvtsi128_si64(_mm_srli_si128(sums, 8)));
+#endif
+    for (; i < size; ++i) {
+        const uint8_t difference = uint8_t(a[i] - (b ? b[i] : 0));
+        total += difference < 128 ? difference : 256u - difference;
+    }
+    return total;
+}
+
+// to[i] = a[i] - b[i] modulo 256.
+void subtractBytes(uint8_t *to, const uint8_t *a, const uint8_t *b, size_t size) {
+    size_t i = 0;
+#ifdef VENTARA_PNG_SSE2
+    for (; i + 16 <= size; i += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i),
+                         _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i))));
+#endif
+    for (; i < size; ++i)
+        to[i] = uint8_t(a[i] - b[i]);
 }
 
 // Writes one row as filter byte plus filtered bytes, choosing among None, Sub and Up the
 // filter with the smallest cost. `previous` is null for the first row.
 void filterRow(const uint8_t *row, const uint8_t *previous, size_t size, size_t bpp, uint8_t *out) {
-    unsigned int costNone = 0;
-    unsigned int costSub = 0;
-    unsigned int costUp = 0;
-    for (size_t i = 0; i < size; ++i) {
-        costNone += cost(row[i]);
-        costSub += cost(uint8_t(row[i] - (i >= bpp ? row[i - bpp] : 0)));
-        if (previous)
-            costUp += cost(uint8_t(row[i] - previous[i]));
+    if (size <= bpp) {
+        out[0] = 0;
+        std::memcpy(out + 1, row, size);
+        return;
     }
-    if (!previous)
-        costUp = costNone;
-
+    const uint64_t costNone = filterCost(row, nullptr, size);
+    const uint64_t costSub = filterCost(row, nullptr, bpp) + filterCost(row + bpp, row, size - bpp);
+    const uint64_t costUp = previous ? filterCost(row, previous, size) : costNone;
     uint8_t *data = out + 1;
     if (costNone <= costSub && costNone <= costUp) {
         out[0] = 0;
         std::memcpy(data, row, size);
     } else if (costSub <= costUp) {
         out[0] = 1;
-        for (size_t i = 0; i < bpp && i < size; ++i)
-            data[i] = row[i];
-        for (size_t i = bpp; i < size; ++i)
-            data[i] = uint8_t(row[i] - row[i - bpp]);
+        std::memcpy(data, row, bpp);
+        subtractBytes(data + bpp, row + bpp, row, size - bpp);
     } else {
         out[0] = 2;
-        for (size_t i = 0; i < size; ++i)
-            data[i] = uint8_t(row[i] - previous[i]);
+        subtractBytes(data, row, previous, size);
     }
+}
+
+// The bytes of one row of 0xffRRGGBB pixels: R, G, B per pixel, or only the grey level.
+void packRow(const quint32 *source, size_t width, bool grey, uint8_t *row) {
+    if (grey) {
+        for (size_t x = 0; x < width; ++x)
+            row[x] = uint8_t(source[x]);
+        return;
+    }
+    for (size_t x = 0; x < width; ++x) {
+        const quint32 p = source[x];
+        row[3 * x] = uint8_t(p >> 16);
+        row[3 * x + 1] = uint8_t(p >> 8);
+        row[3 * x + 2] = uint8_t(p);
+    }
+}
+
+// Filters and compresses the image into the thread's scratch buffers; returns the size of
+// the zlib data (0 on failure) and its address in `data`.
+size_t compressImage(const QImage &rgb32, bool grey, const uint8_t **data) {
+    const size_t width = size_t(rgb32.width());
+    const size_t height = size_t(rgb32.height());
+    const size_t bpp = grey ? 1 : 3;
+    const size_t rowBytes = width * bpp;
+    uint8_t *filtered = scratch.filtered((rowBytes + 1) * height);
+    uint8_t *rows = scratch.rows(2 * rowBytes);
+    libdeflate_compressor *compressor = scratch.compressor();
+    if (!filtered || !rows || !compressor)
+        return 0;
+    for (size_t y = 0; y < height; ++y) {
+        uint8_t *row = rows + (y & 1) * rowBytes;
+        packRow(reinterpret_cast<const quint32 *>(rgb32.constScanLine(int(y))), width, grey, row);
+        filterRow(row, y ? rows + ((y - 1) & 1) * rowBytes : nullptr, rowBytes, bpp,
+                  filtered + y * (rowBytes + 1));
+    }
+    const size_t filteredSize = (rowBytes + 1) * height;
+    const size_t bound = libdeflate_zlib_compress_bound(compressor, filteredSize);
+    uint8_t *compressed = scratch.compressed(bound);
+    if (!compressed)
+        return 0;
+    *data = compressed;
+    return libdeflate_zlib_compress(compressor, filtered, filteredSize, compressed, bound);
 }
 
 } // namespace
@@ -85,79 +213,39 @@ void filterRow(const uint8_t *row, const uint8_t *previous, size_t size, size_t 
 bool writePngFile(const QImage &rgb32, const QString &path, int dpi) {
     const size_t width = size_t(rgb32.width());
     const size_t height = size_t(rgb32.height());
-    if (rgb32.isNull() || width > 0x7fffffff || height > 0x7fffffff)
+    if (rgb32.isNull() || rgb32.format() != QImage::Format_RGB32 || width > 0x7fffffff ||
+        height > 0x7fffffff)
         return false;
     const bool grey = isGrayscale(rgb32);
-    const size_t bpp = grey ? 1 : 3;
-    const size_t rowBytes = width * bpp;
+    const uint8_t *compressed = nullptr;
+    const size_t compressedSize = compressImage(rgb32, grey, &compressed);
+    bool ok = compressedSize > 0;
+    if (ok) {
+        QFile file(path);
+        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+        uint8_t header[13];
+        putU32(header, uint32_t(width));
+        putU32(header + 4, uint32_t(height));
+        header[8] = 8;                            // bits per sample
+        header[9] = grey ? 0 : 2;                 // colour type: grey or RGB
+        header[10] = header[11] = header[12] = 0; // deflate, adaptive filtering, no interlace
+        uint8_t physical[9];
+        putU32(physical, uint32_t(dotsPerMeter(dpi)));
+        putU32(physical + 4, uint32_t(dotsPerMeter(dpi)));
+        physical[8] = 1; // unit: metre
 
-    std::vector<uint8_t> filtered;
-    std::vector<uint8_t> rows[2];
-    try {
-        filtered.resize((rowBytes + 1) * height);
-        rows[0].resize(rowBytes);
-        rows[1].resize(rowBytes);
-    } catch (const std::bad_alloc &) {
-        return false;
-    }
-    for (size_t y = 0; y < height; ++y) {
-        const QRgb *source = reinterpret_cast<const QRgb *>(rgb32.constScanLine(int(y)));
-        uint8_t *row = rows[y & 1].data();
-        if (grey) {
-            for (size_t x = 0; x < width; ++x)
-                row[x] = uint8_t(source[x]);
-        } else {
-            for (size_t x = 0; x < width; ++x) {
-                row[3 * x] = uint8_t(source[x] >> 16);
-                row[3 * x + 1] = uint8_t(source[x] >> 8);
-                row[3 * x + 2] = uint8_t(source[x]);
-            }
+        ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+             file.write(reinterpret_cast<const char *>(signature), 8) == 8 &&
+             writeChunk(file, "IHDR", header, sizeof header) &&
+             writeChunk(file, "pHYs", physical, sizeof physical);
+        for (size_t offset = 0; ok && offset < compressedSize; offset += maxChunkData) {
+            const size_t size = std::min<size_t>(maxChunkData, compressedSize - offset);
+            ok = writeChunk(file, "IDAT", compressed + offset, size);
         }
-        filterRow(row, y ? rows[(y - 1) & 1].data() : nullptr, rowBytes, bpp,
-                  filtered.data() + y * (rowBytes + 1));
+        ok = ok && writeChunk(file, "IEND", nullptr, 0) && file.flush();
     }
-
-    libdeflate_compressor *compressor = libdeflate_alloc_compressor(compressionLevel);
-    if (!compressor)
-        return false;
-    std::vector<uint8_t> compressed;
-    size_t compressedSize = 0;
-    try {
-        compressed.resize(libdeflate_zlib_compress_bound(compressor, filtered.size()));
-        compressedSize = libdeflate_zlib_compress(compressor, filtered.data(), filtered.size(),
-                                                  compressed.data(), compressed.size());
-    } catch (const std::bad_alloc &) {
-        compressedSize = 0;
-    }
-    libdeflate_free_compressor(compressor);
-    if (compressedSize == 0)
-        return false;
-    std::vector<uint8_t>().swap(filtered);
-
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    uint8_t header[13];
-    putU32(header, uint32_t(width));
-    putU32(header + 4, uint32_t(height));
-    header[8] = 8;                            // bits per sample
-    header[9] = grey ? 0 : 2;                 // colour type: grey or RGB
-    header[10] = header[11] = header[12] = 0; // deflate, adaptive filtering, no interlace
-    uint8_t physical[9];
-    putU32(physical, uint32_t(dotsPerMeter(dpi)));
-    putU32(physical + 4, uint32_t(dotsPerMeter(dpi)));
-    physical[8] = 1; // unit: metre
-
-    bool ok = file.write(reinterpret_cast<const char *>(signature), 8) == 8 &&
-              writeChunk(file, "IHDR", header, sizeof header) &&
-              writeChunk(file, "pHYs", physical, sizeof physical);
-    for (size_t offset = 0; ok && offset < compressedSize; offset += maxChunkData) {
-        const size_t size = std::min<size_t>(maxChunkData, compressedSize - offset);
-        ok = writeChunk(file, "IDAT", compressed.data() + offset, size);
-    }
-    ok = ok && writeChunk(file, "IEND", nullptr, 0);
-    return ok && file.flush();
+    scratch.release();
+    return ok;
 }
 
 } // namespace ventara::engine::detail
