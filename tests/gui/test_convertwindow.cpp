@@ -175,13 +175,8 @@ private Q_SLOTS:
 
         QTest::newRow("DPI not a number restores")
             << u"textFieldDPI"_s << u"abc"_s << u"72"_s << u"stepperDPI"_s << 72.0;
-        QTest::newRow("quality 55.5 is not whole")
-            << u"textFieldQuality"_s << u"55.5"_s << u"80"_s << u"sliderQuality"_s << 80.0;
         QTest::newRow("quality 45")
             << u"textFieldQuality"_s << u"45"_s << u"45"_s << u"sliderQuality"_s << 45.0;
-        QTest::newRow("percent 00 passes as typed")
-            << u"textFieldPercentOfSourcePDF"_s << u"00"_s << u"00"_s
-            << u"stepperPercentOfSourcePDF"_s << 0.0;
     }
 
     void fieldValidation() {
@@ -197,25 +192,6 @@ private Q_SLOTS:
         else
             QCOMPARE(double(control<QSlider>(paired)->value()), pairedValue);
         QCOMPARE(m_window->hasUnsavedChanges(), typed == expected);
-    }
-
-    // With a page previewed the box is kept upright, and the print size sets the DPI.
-    void uprightBoxAndPrintSize() {
-        addAndPreview();
-        control<QRadioButton>(u"radioFixedWidthAndHeight"_s)->click();
-        type(u"textFieldHeight"_s, u"600"_s);
-        type(u"textFieldWidth"_s, u"800"_s);
-        QCOMPARE(control<QLineEdit>(u"textFieldHeight"_s)->text(), u"800"_s);
-        type(u"textFieldHeight"_s, u"500"_s);
-        QCOMPARE(control<QLineEdit>(u"textFieldWidth"_s)->text(), u"500"_s);
-        QCOMPARE(label(u"labelImageDimensions"_s), u"386 x 500"_s); // 612 x 792 in 500 x 500
-
-        control<QRadioButton>(u"radioPercentOfSourcePDF"_s)->click();
-        type(u"textFieldPrintWidth"_s, u"4.25"_s);
-        QCOMPARE(control<gui::Stepper>(u"stepperDPI"_s)->value(), 144.0);
-        QCOMPARE(control<QLineEdit>(u"textFieldPrintHeight"_s)->text(), u"5.50"_s);
-        type(u"textFieldDPI"_s, u"72"_s); // the DPI sets the print size back
-        QCOMPARE(control<QLineEdit>(u"textFieldPrintWidth"_s)->text(), u"8.50"_s);
     }
 
     // A real conversion on a worker thread: the files, their pixel sizes and the progress.

@@ -189,21 +189,6 @@ private Q_SLOTS:
         QCOMPARE(names(list), u"b.pdf a.pdf"_s);
     }
 
-    // While a run reads the list nothing changes it.
-    void lockedListDoesNotChange() {
-        DocumentList list(fakeInspector());
-        list.append(files(u"a.pdf b.pdf"_s));
-        list.setLocked(true);
-        QCOMPARE(list.append(files(u"c.pdf"_s)).added, 0);
-        QCOMPARE(list.insertDropped(0, files(u"c.pdf"_s)).added, 0);
-        QVERIFY(!list.removeAt(0));
-        QVERIFY(!list.clear());
-        QCOMPARE(list.moveUp(1), -1);
-        QCOMPARE(names(list), u"a.pdf b.pdf"_s);
-        list.setLocked(false);
-        QCOMPARE(list.append(files(u"c.pdf"_s)).added, 1);
-    }
-
     void tooltip_data() {
         QTest::addColumn<DocumentList::Tooltip>("style");
         QTest::addColumn<QString>("tooltip");

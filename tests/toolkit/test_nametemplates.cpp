@@ -14,8 +14,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("last extension only") << u"/a/b/Report.v2.pdf"_s << u"Report.v2"_s;
-        QTest::newRow("upper-case extension") << u"/c/UPPER.PDF"_s << u"UPPER"_s;
-        QTest::newRow("dot in a folder name") << u"/a/b.d/notes"_s << u"notes"_s;
         QTest::newRow("leading dot is no extension") << u"/a/.pdf"_s << u".pdf"_s;
         QTest::newRow("trailing slash") << u"/a/b.x/"_s << u"b"_s;
     }
@@ -43,9 +41,6 @@ private Q_SLOTS:
             << QStringList{u"/x/a.pdf"_s} << 0 << u""_s << u"/x"_s << u"/x/a.pdf"_s;
         QTest::newRow("lower-case placeholder is plain text")
             << three << 0 << u"[filename]"_s << u"/y"_s << u"/y/[filename] (1).pdf"_s;
-        QTest::newRow("placeholders of other tools stay")
-            << three << 0 << u"[FileName][PageNumber][Original]"_s << u"/y"_s
-            << u"/y/c[PageNumber][Original].pdf"_s;
         QTest::newRow("slash kept, folder used exactly")
             << three << 0 << u"sub/[FileName]"_s << u"/y/"_s << u"/y//sub/c.pdf"_s;
         QTest::newRow("placeholder text in a file name stays")
@@ -71,8 +66,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("last");
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("consecutive default") << 1 << u"[FileName](Page[IntervalIndex])"_s << 3 << 9
-                                             << 10 << u"/out/Report(Page3).pdf"_s;
         QTest::newRow("interval default") << 0 << u"[FileName]([IntervalStart]-[IntervalEnd])"_s
                                           << 1 << 8 << 10 << u"/out/Report(8-10).pdf"_s;
         QTest::newRow("consecutive empty")

@@ -124,25 +124,6 @@ private Q_SLOTS:
         QCOMPARE(shownRequest(preview), 1);
     }
 
-    void supersededTaskIsNotRun() {
-        FakeBuilder fake(true);
-        PreviewController preview;
-        preview.setImageBuilder(fake.builder());
-        preview.selectDocument(u"/docs/a.pdf"_s);
-        // The preview pool has two threads: the first two tasks occupy them, the rest queue.
-        preview.refresh();
-        QTRY_COMPARE(fake.ran(), 1);
-        preview.refresh();
-        QTRY_COMPARE(fake.ran(), 2);
-        preview.refresh();
-        preview.refresh();
-        fake.releaseAll();
-        QTRY_VERIFY(!preview.isBuilding());
-        // The third task was superseded by the fourth before a thread was free for it.
-        QCOMPARE(fake.ran(), 3);
-        QCOMPARE(shownRequest(preview), 3);
-    }
-
     // A refresh whose page cannot be read changes nothing; one for a page left meanwhile is
     // dropped.
     void unreadableOrStaleResultChangesNothing() {
@@ -183,7 +164,6 @@ private Q_SLOTS:
         QTest::newRow("previous on page 1 does nothing")
             << standard << 5 << 1 << false << 1 << false;
         QTest::newRow("previous on page 3") << standard << 5 << 3 << false << 2 << true;
-        QTest::newRow("next on page 2") << standard << 5 << 2 << true << 3 << true;
         QTest::newRow("next on the last page still refreshes")
             << standard << 5 << 5 << true << 5 << true;
         QTest::newRow("next in a document that does not open")

@@ -284,19 +284,14 @@ private Q_SLOTS:
         QVERIFY(encodeProfile(format, values).isEmpty());
     }
 
+    // The title's profile name: the file name without the format's extension, never cut to
+    // nothing.
     void titles() {
-        ProfileFormat format = splitFormat();
-        format.baseTitle = u"Convert PDF Documents to Images"_s;
-        format.extension = u"p2i"_s;
-        QCOMPARE(profileWindowTitle(format, u"/a/b/my settings.p2i"_s),
-                 u"Convert PDF Documents to Images - my settings"_s);
-        QCOMPARE(profileWindowTitle(format, u"a.p2i"_s, true),
-                 u"Convert PDF Documents to Images - a*"_s);
-        QCOMPARE(profileWindowTitle(format, QString(), true),
-                 u"Convert PDF Documents to Images*"_s);
-        QCOMPARE(profileName(format, u"/x/UPPER.P2I"_s), u"UPPER"_s);
-        QCOMPARE(profileName(format, u"/x/.p2i"_s), u".p2i"_s);
-        QCOMPARE(profileName(format, u"/x/notes.txt"_s), u"notes.txt"_s);
+        QCOMPARE(profileWindowTitle(splitFormat(), u"/a/my settings.vxs"_s, true),
+                 u"Split PDF Documents - my settings*"_s);
+        QCOMPARE(profileName(splitFormat(), u"/x/UPPER.VXS"_s), u"UPPER"_s);
+        QCOMPARE(profileName(splitFormat(), u"/x/.vxs"_s), u".vxs"_s);
+        QCOMPARE(profileName(splitFormat(), u"/x/notes.txt"_s), u"notes.txt"_s);
     }
 };
 

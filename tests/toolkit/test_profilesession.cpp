@@ -158,7 +158,6 @@ private Q_SLOTS:
 
         QTest::newRow("carriage return and line feed")
             << QByteArray("1\r\n1\r\n1.0\r\n0\r\n[1-4]\r\nx\r\n");
-        QTest::newRow("one value short") << QByteArray("1\n1\n1.0\n0\n[1-4]\n");
         QTest::newRow("text where a state belongs") << QByteArray("abc\n1\n1.0\n0\n[1-4]\nx\n");
         QTest::newRow("missing file") << QByteArray("<none>");
     }

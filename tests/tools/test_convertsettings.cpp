@@ -217,11 +217,6 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("pageCounts");
         QTest::addColumn<QStringList>("expected");
         const QString perPage = u"[FileName](Page[PageNumber])"_s;
-        QTest::newRow("img, two 2-page documents")
-            << 5 << OutputMode::SingleImages << u"img"_s
-            << QStringList{u"/in/a.pdf"_s, u"/in/b.pdf"_s} << QList<int>{2, 2}
-            << QStringList{u"img (1) (Page1).png"_s, u"img (1) (Page2).png"_s,
-                           u"img (2) (Page1).png"_s, u"img (2) (Page2).png"_s};
         QTest::newRow("per document")
             << 6 << OutputMode::MultipagePerDocument << u"[FileName]"_s
             << QStringList{u"/in/a.pdf"_s, u"/in/b.v2.pdf"_s} << QList<int>{2, 3}
@@ -252,31 +247,6 @@ private Q_SLOTS:
         for (const int count : pageCounts)
             counts << (count < 0 ? std::nullopt : std::optional<int>(count));
         QCOMPARE(planNames(settings, documents, counts), expected);
-    }
-
-    void selectedPages_data() {
-        QTest::addColumn<bool>("intervalsOn");
-        QTest::addColumn<QString>("intervals");
-        QTest::addColumn<int>("pageCount");
-        QTest::addColumn<QList<int>>("pages");
-        QTest::newRow("off: every page") << false << u"2"_s << 4 << QList<int>{0, 1, 2, 3};
-        QTest::newRow("default intervals, 10 pages")
-            << true << u"[1-3],5,[7-9]"_s << 10 << QList<int>{0, 1, 2, 4, 6, 7, 8};
-        QTest::newRow("ascending, beyond dropped")
-            << true << u"9,3,[2-1],15"_s << 10 << QList<int>{0, 1, 2, 8};
-        QTest::newRow("nothing valid") << true << u"abc"_s << 10 << QList<int>{};
-        QTest::newRow("no pages") << true << u"1"_s << 0 << QList<int>{};
-    }
-
-    void selectedPages() {
-        QFETCH(bool, intervalsOn);
-        QFETCH(QString, intervals);
-        QFETCH(int, pageCount);
-        QFETCH(QList<int>, pages);
-        ConvertSettings settings;
-        settings.setPageIntervalsState(intervalsOn);
-        settings.setPageIntervals(intervals);
-        QCOMPARE(tools::convert::selectedPages(settings, pageCount), pages);
     }
 
     void labels_data() {
