@@ -1,0 +1,10 @@
+// The allocator settings of the `ventara` command, read by jemalloc when the process starts.
+//
+// Parsing and copying PDF objects with qpdf is a storm of small allocations. On huge pages
+// the memory a run touches costs a few hundred page faults instead of tens of thousands;
+// the commands are short-lived, so the little memory this keeps resident never matters.
+
+extern "C" {
+extern const char *malloc_conf; // jemalloc's name
+const char *malloc_conf = "thp:always,metadata_thp:always";
+}
