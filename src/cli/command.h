@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+
 namespace ventara::cli {
 
 // Exit codes of the `ventara` command.
@@ -28,7 +30,7 @@ struct Command {
     QString synopsis; // the arguments, for the usage line
     QString summary;  // one line for `ventara --help`
     int (*run)(const QStringList &arguments, CommandIo &io) = nullptr;
-    void (*help)(QTextStream &out) = nullptr; // full help; usage and summary when null
+    std::function<void(QTextStream &out)> help; // full help; usage and summary when empty
     // When set, the file name of the program, installed beside this one, that runs the
     // command (and prints its help): this process is replaced by it, with the same
     // arguments. `run` and `help` are then unused.

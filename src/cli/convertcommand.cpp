@@ -92,10 +92,6 @@ const ToolCommandSpec &convertSpec() {
     return spec;
 }
 
-void printConvertHelp(QTextStream &out) {
-    printToolHelp(convertSpec(), out);
-}
-
 // A whole number option within the limits of its field; sets `problem` otherwise.
 std::optional<QString> wholeNumberArgument(const QString &option, const QString &value, int minimum,
                                            int maximum, QString *problem) {
@@ -200,14 +196,10 @@ bool applyOptions(const ToolArguments &args, ConvertSettings &settings, QString 
 
 int runConvert(const QStringList &arguments, CommandIo &io) {
     const ToolCommandSpec &spec = convertSpec();
-    QString problem;
-    const std::optional<ToolArguments> args = ToolArguments::parse(spec, arguments, &problem);
+    int exitCode = ExitSuccess;
+    const std::optional<ToolArguments> args = parseToolCommand(spec, arguments, io, &exitCode);
     if (!args)
-        return toolUsageError(spec, io, problem);
-    if (args->helpRequested) {
-        printToolHelp(spec, io.out);
-        return ExitSuccess;
-    }
+        return exitCode;
 
     ConvertSettings settings;
     if (!args->profilePath.isEmpty()) {
@@ -215,6 +207,7 @@ int runConvert(const QStringList &arguments, CommandIo &io) {
             return ExitUsage;
         settings.afterProfileLoad();
     }
+    QString problem;
     if (!applyOptions(*args, settings, &problem))
         return toolUsageError(spec, io, problem);
 
@@ -244,7 +237,7 @@ int runConvert(const QStringList &arguments, CommandIo &io) {
 } // namespace
 
 Command convertCommand() {
-    return toolCommand(convertSpec(), runConvert, printConvertHelp);
+    return toolCommand(convertSpec(), runConvert);
 }
 
 } // namespace ventara::cli

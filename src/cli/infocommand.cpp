@@ -81,7 +81,7 @@ Command infoCommand() {
     return Command{QStringLiteral("info"), QStringLiteral("FILE..."),
                    QStringLiteral("Show the page count, page and file size, properties and "
                                   "encryption of PDF files"),
-                   runInfo};
+                   runInfo, {}};
 }
 
 } // namespace ventara::cli

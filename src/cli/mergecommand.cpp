@@ -29,22 +29,14 @@ const ToolCommandSpec &mergeSpec() {
     return spec;
 }
 
-void printMergeHelp(QTextStream &out) {
-    printToolHelp(mergeSpec(), out);
-}
-
 } // namespace
 
 int runMerge(const QStringList &arguments, CommandIo &io) {
     const ToolCommandSpec &spec = mergeSpec();
-    QString problem;
-    const std::optional<ToolArguments> args = ToolArguments::parse(spec, arguments, &problem);
+    int exitCode = ExitSuccess;
+    const std::optional<ToolArguments> args = parseToolCommand(spec, arguments, io, &exitCode);
     if (!args)
-        return toolUsageError(spec, io, problem);
-    if (args->helpRequested) {
-        printToolHelp(spec, io.out);
-        return ExitSuccess;
-    }
+        return exitCode;
     const QString output = args->value(QStringLiteral("output"));
     if (output.isEmpty())
         return toolUsageError(spec, io, QStringLiteral("no output file (-o OUT.pdf)"));
@@ -62,7 +54,7 @@ int runMerge(const QStringList &arguments, CommandIo &io) {
 }
 
 Command mergeCommand() {
-    return toolCommand(mergeSpec(), runMerge, printMergeHelp);
+    return toolCommand(mergeSpec(), runMerge);
 }
 
 } // namespace ventara::cli

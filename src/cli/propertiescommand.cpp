@@ -36,22 +36,14 @@ const ToolCommandSpec &propertiesSpec() {
     return spec;
 }
 
-void printPropertiesHelp(QTextStream &out) {
-    printToolHelp(propertiesSpec(), out);
-}
-
 } // namespace
 
 int runProperties(const QStringList &arguments, CommandIo &io) {
     const ToolCommandSpec &spec = propertiesSpec();
-    QString problem;
-    const std::optional<ToolArguments> args = ToolArguments::parse(spec, arguments, &problem);
+    int exitCode = ExitSuccess;
+    const std::optional<ToolArguments> args = parseToolCommand(spec, arguments, io, &exitCode);
     if (!args)
-        return toolUsageError(spec, io, problem);
-    if (args->helpRequested) {
-        printToolHelp(spec, io.out);
-        return ExitSuccess;
-    }
+        return exitCode;
     PropertiesSettings settings;
     if (!args->profilePath.isEmpty() && !loadProfile(spec, args->profilePath, settings.fields, io))
         return ExitUsage;
@@ -68,7 +60,7 @@ int runProperties(const QStringList &arguments, CommandIo &io) {
 }
 
 Command propertiesCommand() {
-    return toolCommand(propertiesSpec(), runProperties, printPropertiesHelp);
+    return toolCommand(propertiesSpec(), runProperties);
 }
 
 } // namespace ventara::cli

@@ -41,22 +41,14 @@ const ToolCommandSpec &splitSpec() {
     return spec;
 }
 
-void printSplitHelp(QTextStream &out) {
-    printToolHelp(splitSpec(), out);
-}
-
 } // namespace
 
 int runSplit(const QStringList &arguments, CommandIo &io) {
     const ToolCommandSpec &spec = splitSpec();
-    QString problem;
-    const std::optional<ToolArguments> args = ToolArguments::parse(spec, arguments, &problem);
+    int exitCode = ExitSuccess;
+    const std::optional<ToolArguments> args = parseToolCommand(spec, arguments, io, &exitCode);
     if (!args)
-        return toolUsageError(spec, io, problem);
-    if (args->helpRequested) {
-        printToolHelp(spec, io.out);
-        return ExitSuccess;
-    }
+        return exitCode;
 
     SplitSettings settings;
     if (!args->profilePath.isEmpty() && !loadProfile(spec, args->profilePath, settings.fields, io))
@@ -101,7 +93,7 @@ int runSplit(const QStringList &arguments, CommandIo &io) {
 }
 
 Command splitCommand() {
-    return toolCommand(splitSpec(), runSplit, printSplitHelp);
+    return toolCommand(splitSpec(), runSplit);
 }
 
 } // namespace ventara::cli

@@ -227,9 +227,27 @@ OverwritePolicy ToolArguments::overwritePolicy() const {
                                                          : OverwritePolicy::No;
 }
 
-Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &),
-                    void (*help)(QTextStream &)) {
-    return Command{spec.name, spec.synopsis, spec.summary, run, help};
+Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &)) {
+    return Command{spec.name, spec.synopsis, spec.summary, run, [&spec](QTextStream &out) {
+                       printToolHelp(spec, out);
+                   }};
+}
+
+std::optional<ToolArguments> parseToolCommand(const ToolCommandSpec &spec,
+                                              const QStringList &arguments, CommandIo &io,
+                                              int *exitCode) {
+    QString problem;
+    std::optional<ToolArguments> args = ToolArguments::parse(spec, arguments, &problem);
+    if (!args) {
+        *exitCode = toolUsageError(spec, io, problem);
+        return std::nullopt;
+    }
+    if (args->helpRequested) {
+        printToolHelp(spec, io.out);
+        *exitCode = ExitSuccess;
+        return std::nullopt;
+    }
+    return args;
 }
 
 void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {

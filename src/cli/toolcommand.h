@@ -69,9 +69,15 @@ private:
     QHash<QString, QString> m_values; // long option name -> value
 };
 
-// The entry of the command table for a tool command.
-Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &),
-                    void (*help)(QTextStream &));
+// The entry of the command table for a tool command; its help is printToolHelp's. `spec`
+// must outlive the command.
+Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &));
+
+// Parses a tool command's arguments. Returns them when the command is to run; otherwise the
+// help was printed or a usage error reported, `exitCode` says which, and nothing is returned.
+std::optional<ToolArguments> parseToolCommand(const ToolCommandSpec &spec,
+                                              const QStringList &arguments, CommandIo &io,
+                                              int *exitCode);
 
 // Writes the command's help: usage, summary, the tool's options and the common ones with
 // their descriptions and defaults (from the field table), the profile's fields in file
