@@ -1,6 +1,6 @@
 // How `ventara` starts: the libraries it loads (the commands that draw pages run in
-// `ventara-render`, so that `ventara` starts without Qt Gui and poppler), the command list,
-// and the hand-over to the helper program.
+// `ventara-render`, so that `ventara` starts without Qt Gui and poppler), and the hand-over
+// to the helper and the window programs installed beside it.
 
 #include "testsupport.h"
 #include "toolcommandrun.h"
@@ -21,10 +21,8 @@ class TestStartup : public QObject {
 private Q_SLOTS:
     void loadedLibraries_data();
     void loadedLibraries();
-    void helpListsEveryCommand();
-    void helperCommandHelp_data();
-    void helperCommandHelp();
     void missingHelper();
+    void withoutArgumentsStartsTheWindowProgram();
 };
 
 void TestStartup::loadedLibraries_data() {
@@ -56,51 +54,43 @@ void TestStartup::loadedLibraries() {
     QVERIFY2(libraries.contains(library) == loaded, qPrintable(libraries));
 }
 
-void TestStartup::helpListsEveryCommand() {
-    const test::CommandResult result = runVentara({u"--help"_s});
-    QCOMPARE(result.exitCode, 0);
-    for (const QString &command :
-         {u"info"_s, u"split"_s, u"merge"_s, u"properties"_s, u"convert"_s})
-        QVERIFY2(result.out.contains(u"\n  "_s + command + u' '), qPrintable(command));
-    QVERIFY(result.out.contains(u"Render the pages of PDF files to image files"_s));
-}
-
-void TestStartup::helperCommandHelp_data() {
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("help convert") << QStringList{u"help"_s, u"convert"_s};
-    QTest::newRow("convert --help") << QStringList{u"convert"_s, u"--help"_s};
-    QTest::newRow("convert -h after files") << QStringList{u"convert"_s, u"a.pdf"_s, u"-h"_s};
-}
-
-void TestStartup::helperCommandHelp() {
-    QFETCH(QStringList, arguments);
-    const test::CommandResult result = runVentara(arguments);
-    QCOMPARE(result.exitCode, 0);
-    // The full help, which only the helper has, under the name of `ventara`.
-    QVERIFY2(result.out.startsWith(u"Usage: ventara convert [--format"_s), qPrintable(result.out));
-    QVERIFY(result.out.contains(u"--multipage MODE"_s));
-    QVERIFY(result.err.isEmpty());
-}
-
 void TestStartup::missingHelper() {
     // `ventara` alone in a folder: its own commands run, convert names what is missing.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString program = dir.filePath(u"ventara"_s);
     QVERIFY(QFile::copy(test::binDir() + u"/ventara"_s, program));
-    QProcess process;
-    process.start(program, {u"convert"_s, u"-o"_s, dir.path(), u"x.pdf"_s});
-    QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitCode(), 2);
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(err.startsWith(u"ventara: the convert command is not installed ("_s +
-                            dir.filePath(u"ventara-render"_s)),
-             qPrintable(err));
+    test::CommandResult result =
+        runVentara({u"convert"_s, u"-o"_s, dir.path(), u"x.pdf"_s}, {}, program);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY2(result.err.startsWith(u"ventara: the convert command is not installed ("_s +
+                                   dir.filePath(u"ventara-render"_s)),
+             qPrintable(result.err));
+    result = runVentara({u"--help"_s}, {}, program);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.contains(u"convert"_s));
+}
 
-    process.start(program, {u"--help"_s});
-    QVERIFY(process.waitForFinished(30000));
-    QCOMPARE(process.exitCode(), 0);
-    QVERIFY(QString::fromLocal8Bit(process.readAllStandardOutput()).contains(u"convert"_s));
+void TestStartup::withoutArgumentsStartsTheWindowProgram() {
+    // A copy of `ventara` in a folder of its own, first alone, then beside a stand-in for the
+    // window program that leaves a mark.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString program = dir.filePath(u"ventara"_s);
+    QVERIFY(QFile::copy(test::binDir() + u"/ventara"_s, program));
+    test::CommandResult result = runVentara({}, {}, program);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(u"ventara-gui"_s));
+
+    const QString mark = dir.filePath(u"started"_s);
+    QVERIFY(test::writeBytes(dir.filePath(u"ventara-gui"_s),
+                             "#!/bin/sh\necho \"$0\" > '" + mark.toUtf8() + "'\n"));
+    QVERIFY(QFile::setPermissions(dir.filePath(u"ventara-gui"_s), QFileDevice::ReadOwner |
+                                                                      QFileDevice::WriteOwner |
+                                                                      QFileDevice::ExeOwner));
+    result = runVentara({}, {}, program);
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(QFile::exists(mark));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

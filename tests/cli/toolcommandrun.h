@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs the real `ventara` binary for the tool-command tests: arguments in, exit status and
+// Runs the real `ventara` binary for the command-line tests: arguments in, exit status and
 // both outputs back. The standard input is empty unless given, so the commands never find a
 // terminal.
 
@@ -20,9 +20,12 @@ struct CommandResult {
     QString err;
 };
 
-inline CommandResult runVentara(const QStringList &arguments, const QByteArray &input = {}) {
+// Runs `program` (the built `ventara` by default). A start failure, a crash or a hang fails
+// the current test and returns exit code -1.
+inline CommandResult runVentara(const QStringList &arguments, const QByteArray &input = {},
+                                const QString &program = {}) {
     QProcess process;
-    process.setProgram(binDir() + QStringLiteral("/ventara"));
+    process.setProgram(program.isEmpty() ? binDir() + QStringLiteral("/ventara") : program);
     process.setArguments(arguments);
     process.start();
     if (!process.waitForStarted(10000)) {

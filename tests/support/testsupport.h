@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTest>
+
+#include <initializer_list>
 
 namespace ventara::test {
 
@@ -21,6 +24,27 @@ QStringList corpusPdfFiles();
 
 // Folder of the built executables (ventara, ventara-gui).
 QString binDir();
+
+// The whole content of a file, empty when it cannot be read.
+inline QByteArray readBytes(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Replaces the content of a file. Returns false when it cannot be written.
+inline bool writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+// A list of UTF-8 texts, for compact test tables.
+inline QStringList strings(std::initializer_list<const char *> items) {
+    QStringList result;
+    for (const char *item : items)
+        result << QString::fromUtf8(item);
+    return result;
+}
 
 } // namespace ventara::test
 

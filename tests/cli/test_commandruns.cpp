@@ -1,0 +1,270 @@
+// One real run of each command of `ventara` on generated (and a few corpus) PDF files: what
+// it prints and what it writes.
+
+#include "engine/pdftools.h"
+
+#include "pdffixtures.h"
+#include "toolcommandrun.h"
+
+#include "toolkit/profilecodec.h"
+#include "tools/properties/propertiessettings.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ventara;
+using namespace Qt::StringLiterals;
+using test::runVentara;
+using test::strings;
+
+class TestCommandRuns : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void info();
+    void infoOfEncryptedFiles();
+    void dashDashEndsOptions();
+    void mergeInOrder();
+    void split_data();
+    void split();
+    void properties_data();
+    void properties();
+    void convert_data();
+    void convert();
+    void convertMultipage_data();
+    void convertMultipage();
+    void convertNamesFailedPages();
+
+private:
+    QStringList outputs() const { return QDir(m_out).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir m_dir;
+    QString m_out;
+    QString m_doc;   // doc.pdf, 3 Letter pages
+    QString m_other; // other.pdf, 2 Letter pages
+};
+
+void TestCommandRuns::initTestCase() {
+    QVERIFY(QFileInfo(test::binDir() + u"/ventara"_s).isExecutable());
+    m_doc = m_dir.filePath(u"doc.pdf"_s);
+    m_other = m_dir.filePath(u"other.pdf"_s);
+    QVERIFY(test::writeSimplePdf(m_other, 2, u"other"_s));
+}
+
+void TestCommandRuns::init() {
+    m_out = m_dir.filePath(u"out"_s);
+    QDir(m_out).removeRecursively();
+    QVERIFY(QDir().mkpath(m_out));
+    QVERIFY(test::writeSimplePdf(m_doc, 3, u"doc"_s));
+}
+
+void TestCommandRuns::info() {
+    test::FixtureSpec spec;
+    spec.pages = {test::FixturePage{QRectF(0, 0, 595.5, 842.2), {}, 90, {}}, {}};
+    spec.info = {{u"Title"_s, u"Rapport annuel"_s},
+                 {u"Author"_s, u"Zoë"_s},
+                 {u"Subject"_s, u"Zahlen"_s},
+                 {u"Keywords"_s, u"a;b, c"_s}};
+    const QString first = m_dir.filePath(u"first file.pdf"_s);
+    QVERIFY(test::writeFixturePdf(first, spec));
+    const test::CommandResult result = runVentara({u"info"_s, first, m_doc});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.err.isEmpty());
+    QCOMPARE(result.out, first + u"\nNumber of Pages: 2\nPage Size: 595 x 842\nFile Size: "_s +
+                             engine::PDFTools::GetSizeWithPath(first) +
+                             u"\nTitle: Rapport annuel\nAuthor: Zoë\nSubject: Zahlen\n"
+                             "Keywords: a, b, c\nEncrypted: no\n\n"_s +
+                             m_doc + u"\nNumber of Pages: 3\nPage Size: 612 x 792\nFile Size: "_s +
+                             engine::PDFTools::GetSizeWithPath(m_doc) +
+                             u"\nTitle: \nAuthor: \nSubject: \nKeywords: \nEncrypted: no\n"_s);
+}
+
+void TestCommandRuns::infoOfEncryptedFiles() {
+    VENTARA_REQUIRE_CORPUS();
+    const QString owner = test::corpusPdf(u"encrypted-owner-rc4-128-30p.pdf"_s);
+    const QString user = test::corpusPdf(u"encrypted-user-aes256-pw-user.pdf"_s);
+    const test::CommandResult result = runVentara({u"info"_s, owner, user});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.out.contains(u"Number of Pages: 30\n"_s));
+    QVERIFY(result.out.endsWith(u"Encrypted: yes\n"_s));
+    QVERIFY(result.err.startsWith(u"ventara: "_s + user + u": "_s));
+    QVERIFY(result.err.contains(u"password"_s));
+}
+
+void TestCommandRuns::dashDashEndsOptions() {
+    QVERIFY(test::writeSimplePdf(m_dir.filePath(u"-odd.pdf"_s), 1));
+    QDir::setCurrent(m_dir.path());
+    const test::CommandResult result = runVentara({u"info"_s, u"--"_s, u"-odd.pdf"_s});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.startsWith(u"-odd.pdf\n"_s));
+}
+
+void TestCommandRuns::mergeInOrder() {
+    const QString out = m_out + u"/ordered.pdf"_s;
+    const test::CommandResult result = runVentara({u"merge"_s, u"-o"_s, out, m_other, m_doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"PDF document(s) merged successfully."_s);
+    QStringList texts;
+    for (const test::PageFacts &page : test::readPageFacts(out))
+        texts << page.text.section(u'(', 1).section(u')', 0, 0);
+    QCOMPARE(texts, strings({"other 1", "other 2", "doc 1", "doc 2", "doc 3"}));
+}
+
+void TestCommandRuns::split_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QList<int>>("pages");
+    QTest::newRow("defaults: one page each")
+        << QStringList() << strings({"doc(Page1).pdf", "doc(Page2).pdf", "doc(Page3).pdf"})
+        << QList<int>{1, 1, 1};
+    QTest::newRow("every 2, own names")
+        << strings({"--every", "2", "--names", "[FileName]-part"})
+        << strings({"doc-part (Page1).pdf", "doc-part (Page2).pdf"}) << QList<int>{2, 1};
+    QTest::newRow("ranges") << strings({"--ranges=[3-9],1"})
+                            << strings({"doc(1-1).pdf", "doc(3-3).pdf"}) << QList<int>{1, 1};
+}
+
+void TestCommandRuns::split() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, files);
+    QFETCH(QList<int>, pages);
+    const test::CommandResult result =
+        runVentara(QStringList{u"split"_s} + options + QStringList{u"-o"_s, m_out, m_doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"PDF document(s) split successfully."_s);
+    QCOMPARE(outputs(), files);
+    for (int i = 0; i < files.size(); ++i)
+        QCOMPARE(test::readPageFacts(m_out + u'/' + files.at(i)).size(), pages.at(i));
+}
+
+void TestCommandRuns::properties_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("info"); // Title, Author, Subject, Keywords afterwards
+    QTest::newRow("defaults") << QStringList() << strings({"Minutes", "Ann", "", "a, b"});
+    QTest::newRow("all four") << strings({"--title", "[Original] v2", "--author", "", "--subject",
+                                          "About [FileName]",
+                                          "--keywords=[Original] new,[FileName]"})
+                              << strings({"Old v2", "", "About Minutes", "a, b, new, Minutes"});
+    QTest::newRow("profile, --author over it")
+        << strings({"--profile", "PROFILE", "--author", "Else"})
+        << strings({"T: Minutes", "Else", "", "a, b"});
+}
+
+void TestCommandRuns::properties() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, info);
+    const QString doc = m_dir.filePath(u"Minutes.pdf"_s);
+    test::FixtureSpec spec;
+    spec.pages = {test::FixturePage{}};
+    spec.info = {{u"Title"_s, u"Old"_s}, {u"Author"_s, u"Ann"_s}, {u"Keywords"_s, u"a, b"_s}};
+    QVERIFY(test::writeFixturePdf(doc, spec));
+    tools::properties::PropertiesSettings settings;
+    settings.setTitle(u"T: [FileName]"_s);
+    settings.setAuthor(u"Someone"_s);
+    const QString profile = m_dir.filePath(u"p.vxe"_s);
+    QVERIFY(test::writeBytes(
+        profile, toolkit::encodeProfile(tools::properties::profileFormat(), settings.fields)));
+    options.replaceInStrings(u"PROFILE"_s, profile);
+
+    const test::CommandResult result =
+        runVentara(QStringList{u"properties"_s} + options + QStringList{doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"Properties updated successfully."_s);
+    QVERIFY(!result.err.contains(u"Are you sure"_s)); // the window's warning is not asked
+    const QMap<QString, QString> stored = test::readInfo(doc);
+    QCOMPARE((QStringList{stored.value(u"Title"_s), stored.value(u"Author"_s),
+                          stored.value(u"Subject"_s), stored.value(u"Keywords"_s)}),
+             info);
+}
+
+void TestCommandRuns::convert_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("dpi"); // 0: not checked
+    QTest::newRow("defaults: jpg at 100 percent")
+        << QStringList() << strings({"doc(Page1).jpg", "doc(Page2).jpg", "doc(Page3).jpg"})
+        << QSize(612, 792) << 0;
+    QTest::newRow("png at 50 percent, 300 dpi, own names")
+        << strings({"--format", "png", "--percent", "50", "--dpi", "300", "--names", "img"})
+        << strings({"img (Page1).png", "img (Page2).png", "img (Page3).png"}) << QSize(306, 396)
+        << 300;
+    QTest::newRow("box, entered either way round")
+        << strings({"--format=bmp", "--box", "400x100", "--pages", "2"})
+        << strings({"doc(Page2).bmp"}) << QSize(100, 129) << 0;
+    // Qt reads no JPEG 2000 here: the files' signature is checked instead.
+    QTest::newRow("jp2 with quality and intervals")
+        << strings({"--format", "JP2", "--quality", "50", "--percent", "20", "--pages", "[2-9]"})
+        << strings({"doc(Page2).jp2", "doc(Page3).jp2"}) << QSize() << 0;
+}
+
+void TestCommandRuns::convert() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, files);
+    QFETCH(QSize, size);
+    QFETCH(int, dpi);
+    const test::CommandResult result =
+        runVentara(QStringList{u"convert"_s} + options + QStringList{u"-o"_s, m_out, m_doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"PDF(s) converted successfully."_s);
+    QCOMPARE(outputs(), files);
+    for (const QString &file : files) {
+        const QString path = m_out + u'/' + file;
+        if (!size.isValid())
+            QCOMPARE(test::readBytes(path).left(12), QByteArray("\0\0\0\x0cjP  \r\n\x87\n", 12));
+        else
+            QCOMPARE(QImageReader(path).size(), size);
+        if (dpi)
+            QCOMPARE(qRound(QImage(path).dotsPerMeterX() * 0.0254), dpi);
+    }
+}
+
+void TestCommandRuns::convertMultipage_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QList<int>>("frames");
+    QTest::newRow("tiff: one file per document by default")
+        << strings({"--format", "tiff"}) << strings({"doc.tiff", "other.tiff"}) << QList<int>{3, 2};
+    QTest::newRow("gif for all documents") << strings({"--format", "gif", "--multipage", "all"})
+                                           << strings({"Multipage.gif"}) << QList<int>{5};
+    QTest::newRow("tif, one file per page")
+        << strings({"--format", "tif", "--multipage", "none", "--pages", "1"})
+        << strings({"doc(Page1).tif", "other(Page1).tif"}) << QList<int>{1, 1};
+}
+
+void TestCommandRuns::convertMultipage() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, files);
+    QFETCH(QList<int>, frames);
+    const test::CommandResult result =
+        runVentara(QStringList{u"convert"_s, u"--percent"_s, u"10"_s} + options +
+                   QStringList{u"-o"_s, m_out, m_doc, m_other});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(outputs(), files);
+    for (int i = 0; i < files.size(); ++i)
+        QCOMPARE(QImageReader(m_out + u'/' + files.at(i)).imageCount(), frames.at(i));
+}
+
+void TestCommandRuns::convertNamesFailedPages() {
+    // At 1 percent the 20 x 20 point page 2 has no pixels: it fails, its neighbours do not.
+    const QString path = m_dir.filePath(u"tiny-middle.pdf"_s);
+    test::FixtureSpec spec;
+    spec.pages = {{}, test::FixturePage{QRectF(0, 0, 20, 20), {}, 0, {}}, {}};
+    QVERIFY(test::writeFixturePdf(path, spec));
+    const test::CommandResult result = runVentara(
+        {u"convert"_s, u"--format"_s, u"png"_s, u"--percent"_s, u"1"_s, u"-o"_s, m_out, path});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.err.contains(u"Some PDF pages could not be converted."_s));
+    QVERIFY2(result.err.contains(path + u": page 2 could not be converted"_s),
+             qPrintable(result.err));
+    QCOMPARE(outputs(), strings({"tiny-middle(Page1).png", "tiny-middle(Page3).png"}));
+}
+
+QTEST_GUILESS_MAIN(TestCommandRuns)
+#include "test_commandruns.moc"
