@@ -49,13 +49,11 @@ std::string destinationName(int page) {
     return "p" + std::to_string(page + 1);
 }
 
-std::unique_ptr<QPDF> openQuietly(const QString &path, const QString &password = {}) {
+std::unique_ptr<QPDF> openQuietly(const QString &path) {
     auto pdf = std::make_unique<QPDF>();
     pdf->setSuppressWarnings(true);
     try {
-        const QByteArray name = QFile::encodeName(path);
-        const QByteArray pw = password.toUtf8();
-        pdf->processFile(name.constData(), password.isEmpty() ? nullptr : pw.constData());
+        pdf->processFile(QFile::encodeName(path).constData());
     } catch (const std::exception &) {
         return nullptr;
     }
@@ -252,9 +250,9 @@ bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix) {
     return writeFixturePdf(path, spec);
 }
 
-QList<PageFacts> readPageFacts(const QString &path, const QString &password) {
+QList<PageFacts> readPageFacts(const QString &path) {
     QList<PageFacts> facts;
-    auto pdf = openQuietly(path, password);
+    auto pdf = openQuietly(path);
     if (!pdf)
         return facts;
     try {

@@ -23,8 +23,7 @@ struct FixtureSpec {
     // The first page's MediaBox and /Rotate are put on the /Pages node and left out of
     // every page whose values equal them (inherited attributes).
     bool inheritFromPagesNode = false;
-    QMap<QString, QString> info; // "Title" -> text (stored as PDF text strings)
-    bool infoKeywordsOnly = false;
+    QMap<QString, QString> info;    // "Title" -> text (stored as PDF text strings)
     QByteArray xmp;                 // a /Metadata stream when not empty
     bool outline = false;           // a bookmark "Page N" per page, nested under "All pages"
     bool links = false;             // a link on each page to the next page (the last to the first)
@@ -46,7 +45,7 @@ struct PageFacts {
 };
 
 // Facts about every page, or an empty list when the file cannot be opened.
-QList<PageFacts> readPageFacts(const QString &path, const QString &password = {});
+QList<PageFacts> readPageFacts(const QString &path);
 
 struct OutlineFact {
     QString title;
