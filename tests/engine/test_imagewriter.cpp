@@ -1,6 +1,8 @@
 #include "engine/imagetools.h"
 #include "engine/imagewriter.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -25,8 +27,6 @@ private Q_SLOTS:
     void initTestCase();
     void writesEachFormat_data();
     void writesEachFormat();
-    void resolutionReadBack_data();
-    void resolutionReadBack();
     void losslessFormatsKeepPixels_data();
     void losslessFormatsKeepPixels();
     void qualityChangesLossyFormats_data();
@@ -113,66 +113,45 @@ void TestImageWriter::initTestCase() {
             m_text.setPixel(x, y, qRgb(y, y, y));
 }
 
-static void addFormatRows() {
-    QTest::addColumn<int>("format");
-    for (int i = 0; i < imageFormatCount; ++i)
-        QTest::newRow(qPrintable(imageFormatTitle(*imageFormatFromIndex(i)))) << i;
-}
-
 void TestImageWriter::writesEachFormat_data() {
-    addFormatRows();
+    QTest::addColumn<int>("format");
+    // One format per encoder: the other names of a format differ only in their extension.
+    for (const ImageFormat format : {ImageFormat::Jpg, ImageFormat::Jp2, ImageFormat::Png,
+                                     ImageFormat::Tiff, ImageFormat::Gif, ImageFormat::Bmp})
+        QTest::newRow(qPrintable(imageFormatTitle(format))) << int(format);
 }
 
+// Pixel size and DPI stamp as independent readers see them. Grey pages take other encoder
+// paths (one component): both must carry the stamp.
 void TestImageWriter::writesEachFormat() {
     QFETCH(int, format);
     const ImageFormat f = *imageFormatFromIndex(format);
-    for (const QImage &image : {m_photo, m_text}) {
-        const QString file = path(QStringLiteral("each.") + imageFormatExtension(f));
-        QVERIFY(WriteImageToFile(image, file, f, 0.8, 150));
-        if (imageFormatEncoder(f) == ImageEncoder::Jpeg2000) {
-            if (!haveTool("identify"))
-                QSKIP("ImageMagick not installed");
+    const QString file = path(QStringLiteral("each.") + imageFormatExtension(f));
+    for (const int dpi : {300, 72, 1200}) {
+        const QImage &image = dpi == 72 ? m_text : m_photo;
+        QVERIFY(WriteImageToFile(image, file, f, 0.9, dpi));
+        if (imageFormatEncoder(f) != ImageEncoder::Jpeg2000) {
+            QImageReader reader(file);
+            QCOMPARE(reader.size(), image.size());
+            QVERIFY(!reader.read().isNull());
+        } else if (haveTool("identify")) {
             const QStringList sizes = identify(file);
             QCOMPARE(sizes.size(), 1);
             QCOMPARE(sizes.first().section(u' ', 0, 0),
                      QStringLiteral("%1x%2").arg(image.width()).arg(image.height()));
-        } else {
-            QImageReader reader(file);
-            QCOMPARE(reader.size(), image.size());
-            QVERIFY(!reader.read().isNull());
         }
-    }
-    // No temporary file is left beside the output.
-    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-    QVERIFY(QFile::remove(path(QStringLiteral("each.") + imageFormatExtension(f))));
-}
-
-void TestImageWriter::resolutionReadBack_data() {
-    addFormatRows();
-}
-
-// The DPI stamp as an independent reader sees it.
-void TestImageWriter::resolutionReadBack() {
-    QFETCH(int, format);
-    if (!haveTool("exiftool"))
-        QSKIP("exiftool not installed");
-    const ImageFormat f = *imageFormatFromIndex(format);
-    for (const int dpi : {300, 72, 1200}) {
-        const QString file = path(QStringLiteral("dpi.") + imageFormatExtension(f));
-        // Grey pages take other encoder paths (one component): both must carry the stamp.
-        QVERIFY(WriteImageToFile(dpi == 72 ? m_text : m_photo, file, f, 0.9, dpi));
+        if (!haveTool("exiftool"))
+            continue;
         const QJsonObject tags = exiftool(file);
         QVERIFY(!tags.isEmpty());
         double x = 0;
         double y = 0;
         switch (imageFormatEncoder(f)) {
         case ImageEncoder::Jpeg:
-            QCOMPARE(tags.value(u"ResolutionUnit").toInt(), 1); // inches
-            x = tags.value(u"XResolution").toDouble();
-            y = tags.value(u"YResolution").toDouble();
-            break;
         case ImageEncoder::Tiff:
-            QCOMPARE(tags.value(u"ResolutionUnit").toInt(), 2); // inches
+            // JFIF's unit 1 and TIFF's unit 2 are inches.
+            QCOMPARE(tags.value(u"ResolutionUnit").toInt(),
+                     imageFormatEncoder(f) == ImageEncoder::Jpeg ? 1 : 2);
             x = tags.value(u"XResolution").toDouble();
             y = tags.value(u"YResolution").toDouble();
             break;
@@ -193,12 +172,16 @@ void TestImageWriter::resolutionReadBack() {
                 std::pow(10.0, tags.value(u"CaptureYResolutionUnit").toInt()) * 0.0254;
             break;
         case ImageEncoder::Gif:
-            QVERIFY(!tags.contains(u"XResolution"));
-            return; // GIF stores no resolution
+            QVERIFY(!tags.contains(u"XResolution")); // GIF stores no resolution
+            x = y = dpi;
+            break;
         }
         QVERIFY2(std::abs(x - dpi) < 0.05 && std::abs(y - dpi) < 0.05,
                  QJsonDocument(tags).toJson().constData());
     }
+    // No temporary file is left beside the output.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    QVERIFY(QFile::remove(file));
 }
 
 void TestImageWriter::losslessFormatsKeepPixels_data() {
@@ -256,7 +239,7 @@ void TestImageWriter::qualityChangesLossyFormats() {
 void TestImageWriter::jpegAsQtWritesIt_data() {
     QTest::addColumn<bool>("grey");
     QTest::addColumn<int>("quality");
-    for (const int quality : {0, 35, 80, 100}) {
+    for (const int quality : {0, 80, 100}) {
         QTest::newRow(qPrintable(QStringLiteral("colour, quality %1").arg(quality)))
             << false << quality;
         QTest::newRow(qPrintable(QStringLiteral("grey, quality %1").arg(quality)))
@@ -290,16 +273,11 @@ void TestImageWriter::jpegAsQtWritesIt() {
     QCOMPARE(written, expected);
 }
 
-static QByteArray readFile(const QString &file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void TestImageWriter::jpxIsJp2WithJpxBaselineBrand() {
     QVERIFY(WriteImageToFile(m_photo, path(QStringLiteral("a.jp2")), ImageFormat::Jp2, 0.8, 72));
     QVERIFY(WriteImageToFile(m_photo, path(QStringLiteral("a.jpx")), ImageFormat::Jpx, 0.8, 72));
-    const QByteArray jp2 = readFile(path(QStringLiteral("a.jp2")));
-    const QByteArray jpx = readFile(path(QStringLiteral("a.jpx")));
+    const QByteArray jp2 = ventara::test::readBytes(path(QStringLiteral("a.jp2")));
+    const QByteArray jpx = ventara::test::readBytes(path(QStringLiteral("a.jpx")));
     // Signature box, then the file type box with brand "jp2 ".
     QVERIFY(jp2.startsWith(QByteArray::fromHex("0000000c6a5020200d0a870a")));
     QCOMPARE(jp2.mid(16, 8), QByteArray("ftypjp2 "));
@@ -396,11 +374,6 @@ void TestImageWriter::multipageGifCentresFramesOnCanvas() {
         QCOMPARE(qAlpha(second.pixel(5, 5)), 0);
         QCOMPARE(qAlpha(second.pixel(250, 150)), 0);
     }
-    if (haveTool("identify")) {
-        const QStringList frames = identify(file);
-        QCOMPARE(frames.size(), 2);
-        QCOMPARE(frames.at(1), QStringLiteral("300x200 300x200"));
-    }
     const QJsonObject tags = haveTool("exiftool") ? exiftool(file) : QJsonObject();
     if (!tags.isEmpty()) {
         QCOMPARE(tags.value(u"FrameCount").toInt(), 2);
@@ -432,12 +405,12 @@ void TestImageWriter::multipageFromFiles() {
 void TestImageWriter::failedWriteKeepsExistingFile() {
     const QString file = path(QStringLiteral("keep.png"));
     QVERIFY(WriteImageToFile(m_photo, file, ImageFormat::Png, 1, 72));
-    const QByteArray before = readFile(file);
+    const QByteArray before = ventara::test::readBytes(file);
     QVERIFY(!WriteImageToFile(QImage(), file, ImageFormat::Png, 1, 72));
     // A GIF cannot be 70000 pixels wide.
     QVERIFY(
         !WriteImageToFile(QImage(70000, 1, QImage::Format_RGB32), file, ImageFormat::Gif, 1, 72));
-    QCOMPARE(readFile(file), before);
+    QCOMPARE(ventara::test::readBytes(file), before);
     QVERIFY(
         !WriteImageToFile(m_photo, path(QStringLiteral("missing/x.png")), ImageFormat::Png, 1, 72));
     const QStringList left =
