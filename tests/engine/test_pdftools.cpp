@@ -23,17 +23,6 @@ using namespace ventara::test;
 Q_DECLARE_METATYPE(ventara::test::FixturePage)
 Q_DECLARE_METATYPE(ventara::engine::PDFTools::PdfStatus)
 
-namespace {
-
-QStringList strings(std::initializer_list<const char *> items) {
-    QStringList result;
-    for (const char *item : items)
-        result << QString::fromUtf8(item);
-    return result;
-}
-
-} // namespace
-
 class TestPdfTools : public QObject {
     Q_OBJECT
 
@@ -41,10 +30,8 @@ private:
     QTemporaryDir m_dir;
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QString writeText(const QString &name, const QByteArray &content) {
-        QFile file(path(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-        return file.fileName();
+        writeBytes(path(name), content);
+        return path(name);
     }
     // The texts drawn on the pages of a file, in page order.
     static QStringList pageTexts(const QString &file) {
@@ -55,6 +42,13 @@ private:
         }
         return texts;
     }
+    // The target pages of every link, page after page.
+    static QList<int> linkTargets(const QString &file) {
+        QList<int> links;
+        for (const PageFacts &page : readPageFacts(file))
+            links += page.linkTargets;
+        return links;
+    }
     // Files in the temporary folder that a write may have left behind.
     QStringList leftovers() const {
         return QDir(m_dir.path())
@@ -63,31 +57,28 @@ private:
 
 private Q_SLOTS:
     void sizeText_data() {
-        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("bytes"); // -1: no file
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << qint64(0) << QStringLiteral("0 B");
+        QTest::newRow("no file") << qint64(-1) << QStringLiteral("0 B");
         QTest::newRow("just below a kilobyte") << qint64(1023) << QStringLiteral("1023 B");
-        QTest::newRow("one kilobyte") << qint64(1024) << QStringLiteral("1.0 KB");
         QTest::newRow("one and a half kilobytes") << qint64(1536) << QStringLiteral("1.5 KB");
         QTest::newRow("rounds up to 1024.0 KB") << qint64(1048575) << QStringLiteral("1024.0 KB");
-        QTest::newRow("one megabyte") << qint64(1048576) << QStringLiteral("1.0 MB");
         QTest::newRow("2.4 megabytes") << qint64(2516582) << QStringLiteral("2.4 MB");
-        QTest::newRow("one gigabyte (sparse)") << (qint64(1) << 30) << QStringLiteral("1.0 GB");
         QTest::newRow("1.5 terabytes (sparse)") << (qint64(3) << 39) << QStringLiteral("1.5 TB");
     }
     void sizeText() {
         QFETCH(qint64, bytes);
         QFETCH(QString, expected);
         QFile file(path(QStringLiteral("size.bin")));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        if (!file.resize(bytes))
-            QSKIP("the file system cannot hold a sparse file this large");
-        file.close();
+        file.remove();
+        if (bytes >= 0) {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (!file.resize(bytes))
+                QSKIP("the file system cannot hold a sparse file this large");
+            file.close();
+        }
         QCOMPARE(PDFTools::GetSizeWithPath(file.fileName()), expected);
         file.remove();
-    }
-    void sizeTextOfMissingFile() {
-        QCOMPARE(PDFTools::GetSizeWithPath(path(QStringLiteral("none"))), QStringLiteral("0 B"));
     }
 
     void pageFacts_data() {
@@ -98,9 +89,7 @@ private Q_SLOTS:
         FixturePage a4r270;
         a4r270.mediaBox = QRectF(0, 0, 595, 842);
         a4r270.rotate = 270;
-        QTest::newRow("A4 rotated 270")
-            << a4r270 << false << QStringLiteral("595 x 842") << QSizeF(842, 595);
-        QTest::newRow("inherited box and rotation")
+        QTest::newRow("inherited box and rotation 270")
             << a4r270 << true << QStringLiteral("595 x 842") << QSizeF(842, 595);
         FixturePage offset;
         offset.mediaBox = QRectF(-10, -20, 652, 852);
@@ -143,8 +132,8 @@ private Q_SLOTS:
     }
     void creationDate() {
         const QString file = writeText(QStringLiteral("dated.txt"), "x");
-        const QDateTime date = PDFTools::DocumentCreationDateWithPath(file);
-        QVERIFY(qAbs(date.secsTo(QDateTime::currentDateTime())) < 60);
+        QVERIFY(qAbs(PDFTools::DocumentCreationDateWithPath(file).secsTo(
+                    QDateTime::currentDateTime())) < 60);
         QVERIFY(PDFTools::DocumentCreationDateWithPath(path(QStringLiteral("none"))).isValid());
     }
 
@@ -226,10 +215,7 @@ private Q_SLOTS:
         const QString out = path(QStringLiteral("linked.pdf"));
         QVERIFY(PDFTools::MergePdfs({three, two}, out));
 
-        QList<int> links;
-        for (const PageFacts &page : readPageFacts(out))
-            links += page.linkTargets;
-        QCOMPARE(links, QList<int>({1, 2, 0, 4, 3}));
+        QCOMPARE(linkTargets(out), QList<int>({1, 2, 0, 4, 3}));
         QStringList outline;
         for (const OutlineFact &item : readOutline(out))
             outline << QStringLiteral("%1%2>%3")
@@ -253,28 +239,23 @@ private Q_SLOTS:
         QCOMPARE(pageTexts(out), strings({"A 1", "A 2", "C 1"}));
     }
 
-    void mergeFailureKeepsExistingDestination() {
-        const QString a = path(QStringLiteral("keep-a.pdf"));
-        QVERIFY(writeSimplePdf(a, 40));
+    void mergeReplacesTheDestinationOnlyWhenComplete() {
+        const QString a = path(QStringLiteral("keep-a.pdf")),
+                      b = path(QStringLiteral("keep-b.pdf"));
+        QVERIFY(writeSimplePdf(a, 40, QStringLiteral("A")) &&
+                writeSimplePdf(b, 1, QStringLiteral("B")));
         const QString out = writeText(QStringLiteral("existing.pdf"), "old content");
         QVERIFY(!PDFTools::MergePdfs({writeText(QStringLiteral("bad.pdf"), "x")}, out));
         {
             WriteLimit limit(1000);
             QVERIFY(!PDFTools::MergePdfs({a}, out));
         }
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("old content"));
+        QCOMPARE(readBytes(out), QByteArray("old content"));
         QVERIFY(leftovers().isEmpty());
-    }
-
-    void mergeIntoOneOfItsInputs() {
-        const QString a = path(QStringLiteral("self-a.pdf")),
-                      b = path(QStringLiteral("self-b.pdf"));
-        QVERIFY(writeSimplePdf(a, 2, QStringLiteral("A")) &&
-                writeSimplePdf(b, 1, QStringLiteral("B")));
-        QVERIFY(PDFTools::MergePdfs({a, b}, a));
-        QCOMPARE(pageTexts(a), strings({"A 1", "A 2", "B 1"}));
+        // Into one of its inputs: the input is read whole first.
+        QVERIFY(PDFTools::MergePdfs({b, a}, b));
+        QCOMPARE(pageTexts(b).mid(0, 3), strings({"B 1", "A 1", "A 2"}));
+        QCOMPARE(pageTexts(b).size(), 41);
     }
 
     // A file checked while a parse cache lives and changed before it is used again must be
@@ -313,15 +294,12 @@ private Q_SLOTS:
                       b = path(QStringLiteral("cached-b.pdf"));
         QVERIFY(writeFixturePdf(a, spec) && writeFixturePdf(b, spec));
         const ventara::engine::PdfParseCache cache;
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 2; ++run) {
             QCOMPARE(PDFTools::CheckPdf(a), PDFTools::PdfStatus::Readable);
             QCOMPARE(PDFTools::GetPDFNumberOfPages(b), 2);
             const QString out = path(QStringLiteral("cached-%1.pdf").arg(run));
             QVERIFY(PDFTools::MergePdfs({a, b}, out));
-            QList<int> links;
-            for (const PageFacts &page : readPageFacts(out))
-                links += page.linkTargets;
-            QCOMPARE(links, QList<int>({1, 0, 3, 2}));
+            QCOMPARE(linkTargets(out), QList<int>({1, 0, 3, 2}));
             QCOMPARE(readOutline(out).size(), 6);
             const QList<bool> parts =
                 PDFTools::SplitPdfParts(a, {{path(QStringLiteral("cached-part1.pdf")), 1, 1},
@@ -334,28 +312,26 @@ private Q_SLOTS:
     void splitRanges_data() {
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("stop");
-        QTest::addColumn<QStringList>("texts");
-        QTest::newRow("one page") << 3 << 3 << strings({"Page 3"});
-        QTest::newRow("whole document")
-            << 1 << 10
-            << strings({"Page 1", "Page 2", "Page 3", "Page 4", "Page 5", "Page 6", "Page 7",
-                        "Page 8", "Page 9", "Page 10"});
-        QTest::newRow("beyond the end") << 9 << 12 << QStringList();
-        QTest::newRow("page zero") << 0 << 2 << QStringList();
-        QTest::newRow("reversed") << 5 << 4 << QStringList();
+        QTest::addColumn<int>("pages"); // 0: nothing written
+        QTest::newRow("one page") << 3 << 3 << 1;
+        QTest::newRow("whole document") << 1 << 10 << 10;
+        QTest::newRow("beyond the end") << 9 << 12 << 0;
+        QTest::newRow("page zero") << 0 << 2 << 0;
+        QTest::newRow("reversed") << 5 << 4 << 0;
     }
     void splitRanges() {
         QFETCH(int, start);
         QFETCH(int, stop);
-        QFETCH(QStringList, texts);
+        QFETCH(int, pages);
         const QString source = path(QStringLiteral("ten.pdf"));
         QVERIFY(writeSimplePdf(source, 10));
         const QString part = path(QStringLiteral("part.pdf"));
         QFile::remove(part);
-        QCOMPARE(PDFTools::SplitPdf(source, part, start, stop), !texts.isEmpty());
-        QCOMPARE(QFile::exists(part), !texts.isEmpty());
-        if (!texts.isEmpty())
-            QCOMPARE(pageTexts(part), texts);
+        QCOMPARE(PDFTools::SplitPdf(source, part, start, stop), pages > 0);
+        QStringList texts;
+        for (int page = start; page < start + pages; ++page)
+            texts << QStringLiteral("Page %1").arg(page);
+        QCOMPARE(pageTexts(part), texts);
         QVERIFY(leftovers().isEmpty());
     }
 
@@ -380,11 +356,8 @@ private Q_SLOTS:
         QVERIFY(writeFixturePdf(source, spec));
         const QString part = path(QStringLiteral("middle.pdf"));
         QVERIFY(PDFTools::SplitPdf(source, part, 2, 3));
-        QList<int> links;
-        for (const PageFacts &page : readPageFacts(part))
-            links += page.linkTargets;
         // Page 2 leads to page 3 (now the second page); page 3's link to page 4 leads nowhere.
-        QCOMPARE(links, QList<int>({1, -1}));
+        QCOMPARE(linkTargets(part), QList<int>({1, -1}));
         QStringList outline;
         for (const OutlineFact &item : readOutline(part))
             outline << QStringLiteral("%1>%2").arg(item.title).arg(item.page);
@@ -435,8 +408,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("file");
         for (const char *file :
              {"boxes-cropbox-offset-mediabox-rotations.pdf", "cropbox-inherited-mediabox-5p.pdf",
-              "inherited-mediabox-resources-rotate.pdf", "rotate-mixed-nested-pages-tree-20p.pdf",
-              "inherited-rotate-overridden.pdf", "rotate-indirect-ref-epson-scan.pdf"})
+              "rotate-mixed-nested-pages-tree-20p.pdf", "inherited-rotate-overridden.pdf",
+              "rotate-indirect-ref-epson-scan.pdf"})
             QTest::newRow(file) << QString::fromLatin1(file);
     }
     void corpusMergeAndSplitKeepBoxesAndRotation() {
@@ -489,9 +462,7 @@ private Q_SLOTS:
         }
         QVERIFY(merged.size() > 5);
         // pdflatex's section links use named destinations: they must still lead to pages.
-        QList<int> links;
-        for (const PageFacts &page : readPageFacts(out))
-            links += page.linkTargets;
+        const QList<int> links = linkTargets(out);
         QVERIFY(!links.isEmpty() && !links.contains(-1));
     }
 
