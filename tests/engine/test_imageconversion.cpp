@@ -61,9 +61,9 @@ void TestImageConversion::initTestCase() {
     QVERIFY(m_inputs.isValid());
     m_mixed = m_inputs.filePath(QStringLiteral("mixed.pdf"));
     m_second = m_inputs.filePath(QStringLiteral("second.pdf"));
-    QVERIFY(writeFixturePdf(m_mixed,
-                            {{200, 100, 0, true}, {300, 400, 90, false}, {120, 80, 0, false}}));
-    QVERIFY(writeFixturePdf(m_second, {{100, 150, 0, true}, {400, 100, 270, true}}));
+    QVERIFY(
+        writeDrawnPdf(m_mixed, {{200, 100, 0, true}, {300, 400, 90, false}, {120, 80, 0, false}}));
+    QVERIFY(writeDrawnPdf(m_second, {{100, 150, 0, true}, {400, 100, 270, true}}));
 }
 
 void TestImageConversion::init() {

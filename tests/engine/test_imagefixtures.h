@@ -1,6 +1,8 @@
 #pragma once
 
 // PDF files made for the rendering and conversion tests, so that they run without the corpus.
+// Named apart from pdffixtures.h's FixturePage: two classes of one name in one test program
+// would break the one-definition rule.
 
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
@@ -18,7 +20,7 @@
 
 namespace ventara::test {
 
-struct FixturePage {
+struct DrawnPage {
     double width = 200;
     double height = 100;
     int rotate = 0;
@@ -33,12 +35,12 @@ struct FixturePage {
 };
 
 // Writes a PDF with the given pages to `path`. Returns false when it cannot be written.
-inline bool writeFixturePdf(const QString &path, const QList<FixturePage> &pages) {
+inline bool writeDrawnPdf(const QString &path, const QList<DrawnPage> &pages) {
     try {
         QPDF pdf;
         pdf.emptyPDF();
         QPDFPageDocumentHelper helper(pdf);
-        for (const FixturePage &page : pages) {
+        for (const DrawnPage &page : pages) {
             const std::string w = std::to_string(page.width);
             const std::string h = std::to_string(page.height);
             std::string content = "0 0 0 rg 0 " + std::to_string(page.height * 0.75) + " " + w +
@@ -57,7 +59,7 @@ inline bool writeFixturePdf(const QString &path, const QList<FixturePage> &pages
                 resources.replaceKey("/Shading", QPDFObjectHandle::parse("<< >>"));
                 resources.getKey("/Shading").replaceKey("/Sh0", shading);
             }
-            if (page.picture != FixturePage::Picture::None) {
+            if (page.picture != DrawnPage::Picture::None) {
                 std::string pixels;
                 for (int i = 0; i < 64; ++i)
                     pixels +=
@@ -71,7 +73,7 @@ inline bool writeFixturePdf(const QString &path, const QList<FixturePage> &pages
                                           std::to_string(page.width / 2) + " " +
                                           std::to_string(page.height / 2) + " cm /Im0 Do Q\n";
                 QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
-                if (page.picture == FixturePage::Picture::Image) {
+                if (page.picture == DrawnPage::Picture::Image) {
                     xobjects.replaceKey("/Im0", image);
                     content += place;
                 } else {

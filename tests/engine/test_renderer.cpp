@@ -85,15 +85,15 @@ QImage renderWith(RendererBackend backend, const QString &file, int page, QSize 
 void TestRenderer::initTestCase() {
     QVERIFY(m_dir.isValid());
     m_fixture = m_dir.filePath(QStringLiteral("fixture.pdf"));
-    QVERIFY(writeFixturePdf(m_fixture, {{200, 100, 0, false},
-                                        {200, 100, 90, true},
-                                        {300, 400, 180, false},
-                                        {300, 400, 270, true}}));
+    QVERIFY(writeDrawnPdf(m_fixture, {{200, 100, 0, false},
+                                      {200, 100, 90, true},
+                                      {300, 400, 180, false},
+                                      {300, 400, 270, true}}));
     m_pictures = m_dir.filePath(QStringLiteral("pictures.pdf"));
-    using Picture = FixturePage::Picture;
-    QVERIFY(writeFixturePdf(m_pictures, {{200, 100, 0, true, Picture::None},
-                                         {200, 100, 0, false, Picture::Image},
-                                         {200, 100, 90, false, Picture::ImageInForm}}));
+    using Picture = DrawnPage::Picture;
+    QVERIFY(writeDrawnPdf(m_pictures, {{200, 100, 0, true, Picture::None},
+                                       {200, 100, 0, false, Picture::Image},
+                                       {200, 100, 90, false, Picture::ImageInForm}}));
 }
 
 void TestRenderer::displayedPageSize_data() {
@@ -330,7 +330,7 @@ void TestRenderer::previewImage() {
     // An A0 page turned by 90 degrees and a long strip: 4 pixels per point would be 128
     // megapixels; the preview is capped at 40, in the displayed orientation and aspect ratio.
     const QString path = m_dir.filePath(QStringLiteral("a0.pdf"));
-    QVERIFY(writeFixturePdf(path, {{2384, 3370, 90, false}, {14400, 400, 0, false}}));
+    QVERIFY(writeDrawnPdf(path, {{2384, 3370, 90, false}, {14400, 400, 0, false}}));
     for (const QSizeF points : {QSizeF(3370, 2384), QSizeF(14400, 400)}) {
         const QImage preview =
             ImageTools::PDFPageToImageWithPdfPath(path, points.width() == 3370 ? 0 : 1);
