@@ -124,15 +124,6 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("templates");
         QTest::addColumn<QStringList>("expected"); // title, author, subject
         QTest::addColumn<QStringList>("keywords");
-        const QStringList defaults =
-            strings({"[FileName]", "[Original]", "[Original]", "[Original]"});
-        QTest::newRow("defaults") << s("Minutes.pdf") << strings({"Old", "Ann", "Sub", "k1, k2"})
-                                  << defaults << strings({"Minutes", "Ann", "Sub"})
-                                  << strings({"k1", "k2"});
-        QTest::newRow("prefix and original")
-            << s("q.pdf") << strings({"T", "-", "Q3", "-"})
-            << strings({"[Original]", "", "Draft - [Original]", "[Original]"})
-            << strings({"T", "", "Draft - Q3"}) << QStringList();
         QTest::newRow("keywords original plus words")
             << s("k.pdf") << strings({"-", "-", "-", "a, b"})
             << strings({"", "", "", "[Original], extra words"}) << strings({"", "", ""})
