@@ -1,4 +1,5 @@
 #include "scriptedui.h"
+#include "testsupport.h"
 #include "toolkit/batchrunner.h"
 #include "toolkittesting.h"
 
@@ -11,9 +12,9 @@
 
 using namespace Qt::StringLiterals;
 using namespace ventara::toolkit;
-using ventara::test::readFile;
+using ventara::test::readBytes;
 using ventara::test::ScriptedUi;
-using ventara::test::writeFile;
+using ventara::test::writeBytes;
 
 namespace {
 
@@ -54,7 +55,7 @@ public:
             const QString path = context.outputs().at(k);
             const bool ok = !unwritable.contains(QFileInfo(path).fileName());
             if (ok)
-                writeFile(path, "run" + QByteArray::number(context.step()));
+                writeBytes(path, "run" + QByteArray::number(context.step()));
             context.reportOutput(k, ok);
         }
         if (planToGive.reportsOwnProgress)
@@ -124,7 +125,7 @@ private:
         QStringList paths;
         for (int i = 0; i < documents; ++i) {
             paths << path(u"in%1.pdf"_s.arg(i));
-            writeFile(paths.last(), "%PDF");
+            writeBytes(paths.last(), "%PDF");
         }
         m_list->append(paths);
     }
@@ -229,7 +230,7 @@ private Q_SLOTS:
         const RunSummary summary = m_runner->lastSummary();
         QCOMPARE(summary.steps, 4);
         QCOMPARE(summary.outputsWritten, 4);
-        QCOMPARE(readFile(path(u"out3.pdf"_s)), QByteArray("run3"));
+        QCOMPARE(readBytes(path(u"out3.pdf"_s)), QByteArray("run3"));
     }
 
     // The overwrite pass comes before anything is written, and the job honours its decisions.
@@ -261,7 +262,7 @@ private Q_SLOTS:
 
         fill(3);
         for (const QString &name : existing)
-            writeFile(path(name), "old");
+            writeBytes(path(name), "old");
         FakeTool tool;
         for (const QString &name : outputs)
             tool.job->planToGive.outputs << QStringList{path(name)};
@@ -274,7 +275,7 @@ private Q_SLOTS:
                                                        QStringList(answers.size(), u"question"_s) +
                                                        QStringList{u"progress:0"_s});
         for (int i = 0; i < outputs.size(); ++i)
-            QCOMPARE(readFile(path(outputs.at(i))), after.at(i).toUtf8());
+            QCOMPARE(readBytes(path(outputs.at(i))), after.at(i).toUtf8());
         // Declined outputs count neither way: the run succeeded.
         QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
     }
@@ -375,7 +376,7 @@ private Q_SLOTS:
         QVERIFY(m_runner->run(tool, *m_list));
         m_runner.reset();
         QCOMPARE(tool.job->processed.size(), 2);
-        QCOMPARE(readFile(path(u"out1.pdf"_s)), QByteArray("run1"));
+        QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));
         QCoreApplication::processEvents(); // posts to the destroyed runner are dropped
         QVERIFY(m_ui.alerts.isEmpty());
     }

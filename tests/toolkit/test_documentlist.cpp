@@ -31,7 +31,7 @@ private:
             } else {
                 paths << m_dir.filePath(name);
                 if (!QFile::exists(paths.last()))
-                    ventara::test::writeFile(paths.last(), "%PDF-1.4\n");
+                    ventara::test::writeBytes(paths.last(), "%PDF-1.4\n");
             }
         }
         return paths;

@@ -1,4 +1,5 @@
 #include "scriptedui.h"
+#include "testsupport.h"
 #include "toolkit/documentlistcontroller.h"
 #include "toolkittesting.h"
 
@@ -27,7 +28,7 @@ private:
 
     QString file(const QString &name) {
         const QString path = m_dir.filePath(name);
-        ventara::test::writeFile(path, "%PDF-1.4\n");
+        ventara::test::writeBytes(path, "%PDF-1.4\n");
         return path;
     }
 

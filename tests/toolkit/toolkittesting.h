@@ -1,13 +1,12 @@
 #pragma once
 
-// Helpers shared by the toolkit tests: a document inspector that needs no real PDF files, the
-// split tool's profile format as an example of a format, and small file helpers.
+// Helpers shared by the toolkit tests: a document inspector that needs no real PDF files and
+// the split tool's profile format as an example of a format.
 
 #include "toolkit/documentinspector.h"
 #include "toolkit/fieldtable.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 namespace ventara::test {
@@ -60,17 +59,5 @@ inline toolkit::ProfileFormat splitFormat() {
 // The split format's defaults as a profile file.
 inline const QByteArray kSplitDefaultsFile =
     "1\n1\n1.0\n0\n[1-4],5,[6-9]\n[FileName](Page[IntervalIndex])\n";
-
-inline bool writeFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-// The file's bytes, or "<missing>" when it cannot be read.
-inline QByteArray readFile(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 } // namespace ventara::test

@@ -54,7 +54,7 @@ private Q_SLOTS:
         QVERIFY(h.add({pdf(u"a2.pdf"_s, 2), pdf(u"b1.pdf"_s, 1)}));
         const QString folder = m_files.folder(u"chosen"_s);
         const QString out = folder + u"/merged.pdf"_s;
-        QVERIFY(test::writeTextFile(out, "old")); // the panel asked about it already
+        QVERIFY(test::writeBytes(out, "old")); // the panel asked about it already
         h.scripted.queueSaveFile(out);
         MergeTool tool;
         QVERIFY(h.runner.run(tool, h.list));
@@ -78,14 +78,14 @@ private Q_SLOTS:
         ToolHarness h;
         QVERIFY(h.add({pdf(u"a2.pdf"_s, 2)}));
         const QString out = m_files.path(u"fixed-%1.pdf"_s.arg(answer));
-        QVERIFY(test::writeTextFile(out, "old"));
+        QVERIFY(test::writeBytes(out, "old"));
         h.scripted.answerButton(answer, toolkit::OverwritePass::questionText(out));
         MergeTool tool;
         tool.setOutputPath(out);
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(h.scripted.questionButtons.value(0), (QStringList{u"Yes"_s, u"No"_s}));
         QVERIFY(h.scripted.saveRequests.isEmpty());
-        QCOMPARE(test::readFileBytes(out) == "old", !replaced);
+        QCOMPARE(test::readBytes(out) == "old", !replaced);
         // A declined output is no failure.
         QCOMPARE(h.runner.lastSummary().outcome, RunSummary::Outcome::Succeeded);
         QCOMPARE(h.runner.lastSummary().outputsSkipped, replaced ? 0 : 1);
@@ -98,13 +98,13 @@ private Q_SLOTS:
         QVERIFY(h.add({doomed}));
         QVERIFY(QFile::remove(doomed)); // gone after it was listed: nothing can be merged
         const QString out = m_files.path(u"kept.pdf"_s);
-        QVERIFY(test::writeTextFile(out, "old"));
+        QVERIFY(test::writeBytes(out, "old"));
         h.scripted.queueSaveFile(out);
         MergeTool tool;
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(h.scripted.alerts, QStringList{u"Could not merge PDF documents."_s});
         QCOMPARE(h.runner.lastSummary().outcome, RunSummary::Outcome::Failed);
-        QCOMPARE(test::readFileBytes(out), QByteArray("old"));
+        QCOMPARE(test::readBytes(out), QByteArray("old"));
     }
 
 private:

@@ -2,17 +2,17 @@
 
 // Helpers of the tool tests: a batch runner wired with scripted answers, an inline executor,
 // the real document list and records of progress and interface changes; generated PDF
-// documents and output folders in one temporary folder; small file helpers.
+// documents and output folders in one temporary folder.
 
 #include "pdffixtures.h"
 #include "scriptedui.h"
+#include "testsupport.h"
 
 #include "toolkit/batchrunner.h"
 #include "toolkit/documentlist.h"
 #include "toolkit/executor.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QObject>
@@ -69,17 +69,6 @@ public:
 private:
     QTemporaryDir m_dir;
 };
-
-inline bool writeTextFile(const QString &path, const QByteArray &bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readFileBytes(const QString &path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The number of pages of a PDF file, 0 when it cannot be read.
 inline int pageCountOf(const QString &path) {
