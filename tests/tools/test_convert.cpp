@@ -17,22 +17,15 @@ using toolkit::RunSummary;
 
 namespace {
 
-QString question(const QString &path) {
-    return u"The file "_s + path + u" already exists. Do you want to overwrite it?"_s;
-}
-
-QStringList fourButtons() {
-    return {u"Yes"_s, u"Yes to All"_s, u"No"_s, u"No to All"_s};
-}
+const QString kSuccess = u"PDF(s) converted successfully."_s;
+const QString kPagesFailed = u"Some PDF pages could not be converted."_s;
 
 QSize imageSize(const QString &path) {
-    QImageReader reader(path);
-    return reader.size();
+    return QImageReader(path).size();
 }
 
 int imageCount(const QString &path) {
-    QImageReader reader(path);
-    return reader.imageCount();
+    return QImageReader(path).imageCount();
 }
 
 // Small images keep the runs fast: a Letter page at 10 percent is 61 x 79 pixels.
@@ -50,31 +43,27 @@ class TestConvert : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The checks come before the interface is locked; nothing is written.
+    // The tool's own checks come before the interface is locked; nothing is written.
     void refusedBeforeAnythingIsLocked_data() {
         QTest::addColumn<bool>("listed");
-        QTest::addColumn<bool>("folder");
         QTest::addColumn<QString>("percent"); // empty: a box of 600 x 0
         QTest::addColumn<QString>("alert");
         const QString dimensions = u"The dimensions you entered are not valid."_s;
         QTest::newRow("empty list")
-            << false << true << u"10"_s << u"There are no PDF documents to convert."_s;
-        QTest::newRow("no folder")
-            << true << false << u"10"_s << u"Please select an output folder."_s;
-        QTest::newRow("percent 0") << true << true << u"0"_s << dimensions;
-        QTest::newRow("box height 0") << true << true << QString() << dimensions;
+            << false << u"10"_s << u"There are no PDF documents to convert."_s;
+        QTest::newRow("percent 0") << true << u"0"_s << dimensions;
+        QTest::newRow("box height 0") << true << QString() << dimensions;
     }
 
     void refusedBeforeAnythingIsLocked() {
         QFETCH(bool, listed);
-        QFETCH(bool, folder);
         QFETCH(QString, percent);
         QFETCH(QString, alert);
         ToolHarness h;
         if (listed)
             QVERIFY(h.add({pdf(u"one.pdf"_s, 1)}));
         const QString out = freshFolder(u"refused"_s);
-        ConvertSettings settings = smallImages(folder ? out : QString());
+        ConvertSettings settings = smallImages(out);
         if (percent.isEmpty()) {
             settings.selectFixedWidthAndHeight();
             settings.setWidthText(u"600"_s);
@@ -108,29 +97,9 @@ private Q_SLOTS:
         settings.setPercentText(u"00"_s);
         ConvertTool tool(settings);
         QVERIFY(h.runner.run(tool, h.list));
-        QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kPagesFailed});
         QCOMPARE(h.runner.lastSummary().outputsFailed, outputsFailed);
         QVERIFY(QDir(out).isEmpty());
-    }
-
-    void writesEveryPage() {
-        ToolHarness h;
-        QVERIFY(h.add({pdf(u"report.pdf"_s, 3)}));
-        const QString out = freshFolder(u"every"_s);
-        ConvertSettings settings = smallImages(out, 0);
-        settings.setPercentText(u"50"_s);
-        settings.setDpiText(u"150"_s);
-        ConvertTool tool(settings);
-        QVERIFY(h.runner.run(tool, h.list));
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
-        QCOMPARE(
-            QDir(out).entryList(QDir::Files),
-            QStringList({u"report(Page1).jpg"_s, u"report(Page2).jpg"_s, u"report(Page3).jpg"_s}));
-        QCOMPARE(imageSize(out + u"/report(Page2).jpg"_s), QSize(306, 396));
-        QImage image(out + u"/report(Page1).jpg"_s);
-        QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 150);
-        QCOMPARE(h.runner.lastSummary().outputsWritten, 3);
-        QCOMPARE(h.interfaceEnabled, QList<bool>({false, true}));
     }
 
     void intervalsWithProgressTotal() {
@@ -142,7 +111,7 @@ private Q_SLOTS:
         settings.setPageIntervals(u"4,2,[5-9]"_s);
         ConvertTool tool(settings);
         QVERIFY(h.runner.run(tool, h.list));
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kSuccess});
         QCOMPARE(QDir(out).entryList(QDir::Files),
                  QStringList({u"five(Page2).png"_s, u"five(Page4).png"_s, u"five(Page5).png"_s,
                               u"three(Page2).png"_s}));
@@ -150,74 +119,72 @@ private Q_SLOTS:
         QCOMPARE(h.progress, QList<double>({12.5, 25.0, 37.5, 50.0, 0.0}));
     }
 
-    void singleImagesAskAboutEveryPage() {
-        ToolHarness h;
-        const QString doc = pdf(u"three.pdf"_s, 3);
-        QVERIFY(h.add({doc}));
-        const QString out = freshFolder(u"ask"_s);
-        for (int page = 1; page <= 3; ++page)
-            touch(out + u"/three(Page%1).png"_s.arg(page));
-        ConvertSettings settings = smallImages(out);
-        // Page 1 only; the pass still asks about every page, in page order.
-        settings.setPageIntervalsState(true);
-        settings.setPageIntervals(u"1"_s);
-        ConvertTool tool(settings);
-        h.scripted.answerButton(u"No"_s, question(out + u"/three(Page1).png"_s));
-        h.scripted.answerButton(u"Yes"_s, question(out + u"/three(Page2).png"_s));
-        h.scripted.answerButton(u"No to All"_s, question(out + u"/three(Page3).png"_s));
-        QVERIFY(h.runner.run(tool, h.list));
-        QVERIFY(h.scripted.scriptDone());
-        QCOMPARE(h.scripted.questionButtons.first(), fourButtons());
-        // Page 1 was declined, pages 2 and 3 not converted: every file as it was.
-        for (int page = 1; page <= 3; ++page)
-            QCOMPARE(test::readFileBytes(out + u"/three(Page%1).png"_s.arg(page)),
-                     QByteArray("old"));
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
-        QCOMPARE(h.runner.lastSummary().outputsSkipped, 2);
+    // The overwrite pass of each output mode asks about every existing output in plan order
+    // (pages outside the intervals too) before anything is written. `after` is, per existing
+    // file, "old" when it was kept or the number of images written into it.
+    void overwritePass_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("allDocuments");
+        QTest::addColumn<QString>("intervals");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<bool>("fullBar"); // the bar reaches 100 before its final 0
+
+        QTest::newRow("one image per page: page 1 only, every page asked")
+            << 5 << false << u"1"_s
+            << QStringList{u"three(Page1).png"_s, u"three(Page2).png"_s, u"three(Page3).png"_s}
+            << QStringList{u"No"_s, u"Yes"_s, u"No to All"_s}
+            << QStringList{u"old"_s, u"old"_s, u"old"_s} << false;
+        QTest::newRow("one TIFF per document: the skipped one's pages move the bar too")
+            << 6 << false << QString() << QStringList{u"three.tiff"_s, u"five.tiff"_s}
+            << QStringList{u"Yes"_s, u"No"_s} << QStringList{u"3"_s, u"old"_s} << true;
+        QTest::newRow("all documents in one file, No")
+            << 8 << true << QString() << QStringList{u"Multipage.gif"_s} << QStringList{u"No"_s}
+            << QStringList{u"old"_s} << false;
+        QTest::newRow("all documents in one file, Yes")
+            << 8 << true << QString() << QStringList{u"Multipage.gif"_s} << QStringList{u"Yes"_s}
+            << QStringList{u"8"_s} << false;
     }
 
-    void perDocumentAsksPerDocument() {
+    void overwritePass() {
+        QFETCH(int, format);
+        QFETCH(bool, allDocuments);
+        QFETCH(QString, intervals);
+        QFETCH(QStringList, existing);
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, after);
+        QFETCH(bool, fullBar);
+
         ToolHarness h;
         QVERIFY(h.add({pdf(u"three.pdf"_s, 3), pdf(u"five.pdf"_s, 5)}));
-        const QString out = freshFolder(u"perdoc"_s);
-        touch(out + u"/three.tiff"_s);
-        touch(out + u"/five.tiff"_s);
-        ConvertSettings settings = smallImages(out, 6); // TIFF, one file per document
-        QCOMPARE(settings.names(), u"[FileName]"_s);
+        const QString out = freshFolder(u"overwrite"_s);
+        ConvertSettings settings = smallImages(out, format);
+        if (allDocuments)
+            settings.selectMultipageWithAllTheImages();
+        settings.setPageIntervalsState(!intervals.isEmpty());
+        settings.setPageIntervals(intervals);
+        for (int i = 0; i < existing.size(); ++i) {
+            touch(out + u'/' + existing.at(i));
+            h.scripted.answerButton(
+                answers.at(i), toolkit::OverwritePass::questionText(out + u'/' + existing.at(i)));
+        }
         ConvertTool tool(settings);
-        h.scripted.answerButton(u"Yes"_s, question(out + u"/three.tiff"_s));
-        h.scripted.answerButton(u"No"_s, question(out + u"/five.tiff"_s));
         QVERIFY(h.runner.run(tool, h.list));
         QVERIFY(h.scripted.scriptDone());
-        QCOMPARE(imageCount(out + u"/three.tiff"_s), 3);
-        QCOMPARE(test::readFileBytes(out + u"/five.tiff"_s), QByteArray("old"));
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
-        // The skipped document's pages count too: the bar moves over all 8 pages.
-        QCOMPARE(h.progress.size(), 9);
-        QCOMPARE(h.progress.at(7), 100.0);
-    }
-
-    void allDocumentsYesNo() {
-        const QString out = freshFolder(u"all"_s);
-        const QString target = out + u"/Multipage.gif"_s;
-        for (const bool yes : {false, true}) {
-            ToolHarness h;
-            QVERIFY(h.add({pdf(u"three.pdf"_s, 3), pdf(u"five.pdf"_s, 5)}));
-            touch(target);
-            ConvertSettings settings = smallImages(out, 8);
-            settings.selectMultipageWithAllTheImages();
-            ConvertTool tool(settings);
-            h.scripted.answerButton(yes ? u"Yes"_s : u"No"_s, question(target));
-            QVERIFY(h.runner.run(tool, h.list));
-            QCOMPARE(h.scripted.questionButtons,
-                     QList<QStringList>{(QStringList{u"Yes"_s, u"No"_s})});
-            if (yes) {
-                QCOMPARE(imageCount(target), 8);
-            } else {
-                QCOMPARE(test::readFileBytes(target), QByteArray("old"));
-            }
-            QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
+        QCOMPARE(h.scripted.questionButtons.first(),
+                 allDocuments ? QStringList({u"Yes"_s, u"No"_s})
+                              : QStringList({u"Yes"_s, u"Yes to All"_s, u"No"_s, u"No to All"_s}));
+        for (int i = 0; i < existing.size(); ++i) {
+            const QString path = out + u'/' + existing.at(i);
+            if (after.at(i) == u"old")
+                QCOMPARE(test::readBytes(path), QByteArray("old"));
+            else
+                QCOMPARE(imageCount(path), after.at(i).toInt());
         }
+        QCOMPARE(h.scripted.alerts, QStringList{kSuccess});
+        if (fullBar)
+            QCOMPARE(h.progress.at(h.progress.size() - 2), 100.0);
     }
 
     // One file per document holds the selected pages; a document without a selected page
@@ -234,7 +201,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList({u"five.gif"_s, u"three.gif"_s}));
         QCOMPARE(imageCount(out + u"/three.gif"_s), 2);
         QCOMPARE(imageCount(out + u"/five.gif"_s), 3);
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kSuccess});
     }
 
     void unreadableDocumentFailsTheRun() {
@@ -247,7 +214,7 @@ private Q_SLOTS:
         ConvertTool tool(smallImages(out));
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{u"one(Page1).png"_s});
-        QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kPagesFailed});
     }
 
     void dpiAfterAFailedPage() {
@@ -270,7 +237,7 @@ private Q_SLOTS:
         const QImage image(out + u"/tiny-first(Page2).png"_s);
         QCOMPARE(image.size(), QSize(6, 8));
         QCOMPARE(qRound(image.dotsPerMeterX() * 0.0254), 200);
-        QCOMPARE(h.scripted.alerts, QStringList{u"Some PDF pages could not be converted."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kPagesFailed});
     }
 
     void sameNamesLastDocumentWins() {
@@ -294,7 +261,7 @@ private Q_SLOTS:
         QCOMPARE(imageSize(out + u"/a(Page1).png"_s), QSize(30, 30));
         QCOMPARE(imageSize(out + u"/a(Page2).png"_s), QSize(30, 30));
         QCOMPARE(imageSize(out + u"/a(Page3).png"_s), QSize(61, 79));
-        QCOMPARE(h.scripted.alerts, QStringList{u"PDF(s) converted successfully."_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kSuccess});
         QCOMPARE(h.progress.at(h.progress.size() - 2), 100.0);
     }
 
@@ -303,7 +270,7 @@ private:
     QString pdf(const QString &name, int pages) { return m_files.pdf(name, pages); }
     QString freshFolder(const QString &name) { return m_files.folder(name); }
     static void touch(const QString &path, const QByteArray &bytes = "old") {
-        QVERIFY(test::writeTextFile(path, bytes));
+        QVERIFY(test::writeBytes(path, bytes));
     }
 };
 
