@@ -52,7 +52,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("opensPage");
 
         QTest::newRow("Yes, Rate Ventara") << 0 << u"No"_s << true;
-        QTest::newRow("Remind me later") << 1 << u"Yes"_s << false;
         QTest::newRow("No, Thanks") << 2 << u"No"_s << false;
         QTest::newRow("dismissed") << -1 << u"Yes"_s << false;
     }
