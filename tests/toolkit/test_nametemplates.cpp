@@ -33,8 +33,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         const QStringList three = {u"/x/c.pdf"_s, u"/x/b.pdf"_s, u"/x/a.pdf"_s};
-        QTest::newRow("crop default")
-            << three << 2 << u"[FileName]_Cropped"_s << u"/y"_s << u"/y/a_Cropped.pdf"_s;
         QTest::newRow("no [FileName] gets the index")
             << three << 2 << u"Out"_s << u"/y"_s << u"/y/Out (3).pdf"_s;
         QTest::newRow("empty template is the input itself")

@@ -256,21 +256,6 @@ private Q_SLOTS:
         if (changed)
             QCOMPARE(m_ui.questionButtons.first(), (QStringList{u"Yes"_s, u"No"_s}));
     }
-
-    void commandLineReadsWhatAWindowWrote() {
-        FieldValues values = FieldValues::defaults(m_format);
-        values.setState(u"radioIntervalSplit", 1);
-        values.setText(u"textFieldPagesIntervals", u"1,[3-4]"_s);
-        const QString file = path(u"cli.vxs"_s);
-        QVERIFY(ProfileSession::writeProfileFile(m_format, file, values));
-        QString error;
-        const auto read = ProfileSession::readProfileFile(m_format, file,
-                                                          FieldValues::defaults(m_format), &error);
-        QVERIFY2(read, qPrintable(error));
-        QVERIFY(*read == values);
-        QVERIFY(!ProfileSession::readProfileFile(m_format, path(u"absent.vxs"_s), values, &error));
-        QVERIFY(!error.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestProfileSession)
