@@ -13,7 +13,6 @@ using namespace Qt::StringLiterals;
 using namespace ventara;
 using namespace ventara::tools::convert;
 using test::ToolHarness;
-using toolkit::RunSummary;
 
 namespace {
 
