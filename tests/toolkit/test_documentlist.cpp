@@ -4,7 +4,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QMimeData>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -159,19 +158,6 @@ private Q_SLOTS:
         const QModelIndex parent = parentRow < 0 ? QModelIndex() : list.index(parentRow);
         QVERIFY(list.dropMimeData(drag(u"x.pdf"_s).get(), Qt::CopyAction, row, 0, parent));
         QCOMPARE(names(list), expected);
-    }
-
-    // The window shows its alert after the drop has returned, with the good files listed.
-    void dropSignalsRejectedFilesAfterInserting() {
-        DocumentList list(fakeInspector());
-        QString seen;
-        connect(&list, &DocumentList::dropRejectedDocuments, this, [&] { seen = names(list); });
-        QVERIFY(list.dropMimeData(drag(u"bad.pdf c.pdf"_s).get(), Qt::CopyAction, -1, -1, {}));
-        QCOMPARE(seen, u"c.pdf"_s);
-
-        QSignalSpy spy(&list, &DocumentList::dropRejectedDocuments);
-        QVERIFY(list.dropMimeData(drag(u"d.pdf"_s).get(), Qt::CopyAction, -1, -1, {}));
-        QCOMPARE(spy.count(), 0);
     }
 
     // The merge order: moving stops at the ends.

@@ -117,6 +117,8 @@ private Q_SLOTS:
         QVERIFY(ui.scriptDone());
     }
 
+    // The alert about refused files comes after the drop has returned, with the good files
+    // listed.
     void dropAlertComesAfterTheDrop() {
         ScriptedUi ui;
         DocumentList list(fakeInspector());
@@ -130,6 +132,12 @@ private Q_SLOTS:
         QCOMPARE(list.count(), 1);
         QVERIFY(ui.alerts.isEmpty()); // not from inside the drop
         QTRY_COMPARE(ui.alerts, QStringList{DocumentListController::corruptedDocumentsText()});
+
+        // A drop whose files are all accepted says nothing.
+        data.setUrls({QUrl::fromLocalFile(file(u"e.pdf"_s))});
+        QVERIFY(list.dropMimeData(&data, Qt::CopyAction, 1, 0, QModelIndex()));
+        QCoreApplication::processEvents();
+        QCOMPARE(ui.alerts.size(), 1);
     }
 };
 
