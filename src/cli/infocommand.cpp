@@ -78,10 +78,12 @@ int runInfo(const QStringList &arguments, CommandIo &io) {
 } // namespace
 
 Command infoCommand() {
-    return Command{QStringLiteral("info"), QStringLiteral("FILE..."),
+    return Command{QStringLiteral("info"),
+                   QStringLiteral("FILE..."),
                    QStringLiteral("Show the page count, page and file size, properties and "
                                   "encryption of PDF files"),
-                   runInfo, {}};
+                   runInfo,
+                   {}};
 }
 
 } // namespace ventara::cli
