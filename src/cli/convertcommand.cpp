@@ -5,9 +5,6 @@
 #include "tools/convert/convertsettings.h"
 #include "tools/convert/converttool.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <algorithm>
 
 namespace ventara::cli {
@@ -211,14 +208,9 @@ int runConvert(const QStringList &arguments, CommandIo &io) {
     if (!applyOptions(*args, settings, &problem))
         return toolUsageError(spec, io, problem);
 
-    const QString folder = args->value(outputOption);
-    if (folder.isEmpty())
-        return toolUsageError(spec, io, QStringLiteral("no output folder (-o FOLDER)"));
-    if (!QFileInfo(folder).isDir())
-        return toolUsageError(spec, io, folder + QStringLiteral(": no such folder"));
-    settings.folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    if (args->files.isEmpty())
-        return toolUsageError(spec, io, QStringLiteral("no PDF files given"));
+    settings.folder = outputFolderArgument(spec, *args, io, &exitCode);
+    if (settings.folder.isEmpty())
+        return exitCode;
 
     ConvertTool tool(settings);
     const int status = runToolCommand(spec, tool, args->files, args->overwritePolicy(), io);

@@ -3,9 +3,6 @@
 #include "cli/toolcommand.h"
 #include "tools/split/splittool.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 namespace ventara::cli {
 
 namespace {
@@ -79,14 +76,9 @@ int runSplit(const QStringList &arguments, CommandIo &io) {
     if (args->has(QStringLiteral("names")))
         settings.setNames(args->value(QStringLiteral("names")));
 
-    const QString folder = args->value(QStringLiteral("output"));
-    if (folder.isEmpty())
-        return toolUsageError(spec, io, QStringLiteral("no output folder (-o FOLDER)"));
-    if (!QFileInfo(folder).isDir())
-        return toolUsageError(spec, io, folder + QStringLiteral(": no such folder"));
-    settings.folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
-    if (args->files.isEmpty())
-        return toolUsageError(spec, io, QStringLiteral("no PDF files given"));
+    settings.folder = outputFolderArgument(spec, *args, io, &exitCode);
+    if (settings.folder.isEmpty())
+        return exitCode;
 
     SplitTool tool(settings);
     return runToolCommand(spec, tool, args->files, args->overwritePolicy(), io);

@@ -7,6 +7,7 @@
 #include "toolkit/executor.h"
 #include "toolkit/profilecodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -248,6 +249,20 @@ std::optional<ToolArguments> parseToolCommand(const ToolCommandSpec &spec,
         return std::nullopt;
     }
     return args;
+}
+
+QString outputFolderArgument(const ToolCommandSpec &spec, const ToolArguments &args, CommandIo &io,
+                             int *exitCode) {
+    const QString folder = args.value(QStringLiteral("output"));
+    if (folder.isEmpty())
+        *exitCode = toolUsageError(spec, io, QStringLiteral("no output folder (-o FOLDER)"));
+    else if (!QFileInfo(folder).isDir())
+        *exitCode = toolUsageError(spec, io, folder + QStringLiteral(": no such folder"));
+    else if (args.files.isEmpty())
+        *exitCode = toolUsageError(spec, io, QStringLiteral("no PDF files given"));
+    else
+        return QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    return QString();
 }
 
 void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {

@@ -88,6 +88,12 @@ void printToolHelp(const ToolCommandSpec &spec, QTextStream &out);
 // ExitUsage.
 int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem);
 
+// The folder named by -o/--output, absolute and clean. Reports a usage error, sets
+// `exitCode` and returns an empty text when it is missing or not a folder, or when no files
+// were given.
+QString outputFolderArgument(const ToolCommandSpec &spec, const ToolArguments &args, CommandIo &io,
+                             int *exitCode);
+
 // Reads the profile file at `path` into `values` (built from `format`), as a window loads
 // it. On failure reports "ventara: <command>: <path>: could not load profile (<reason>)"
 // and returns false, leaving `values` as it was.
