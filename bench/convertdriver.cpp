@@ -6,8 +6,8 @@
 //                         [--multipage none|per-document|all] [--threads N]
 //                         [--renderer automatic|splash|cairo] -o FOLDER FILE...
 
-#include "engine/imageconversion.h"
-#include "engine/renderer.h"
+#include "engine/drawing/imageconversion.h"
+#include "engine/drawing/renderer.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "cli/command.h"
 
-#include "engine/documentproperties.h"
-#include "engine/pdffile.h"
-#include "engine/pdftools.h"
+#include "engine/pdf/documentproperties.h"
+#include "engine/pdf/pdffile.h"
+#include "engine/pdf/pdftools.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 #include "cli/toolcommand.h"
 
-#include "engine/pdffile.h"
-#include "engine/pdftools.h"
+#include "engine/pdf/pdffile.h"
+#include "engine/pdf/pdftools.h"
 #include "toolkit/batchrunner.h"
 #include "toolkit/documentlist.h"
 #include "toolkit/executor.h"

@@ -1,6 +1,6 @@
 #include "helppages.h"
 
-#include "engine/atomicfile.h"
+#include "engine/pdf/atomicfile.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "previewpane.h"
 
 #include "themeicons.h"
-#include "toolkit/previewframe.h"
+#include "toolkit/preview/previewframe.h"
 
 #include <QAction>
 #include <QHBoxLayout>

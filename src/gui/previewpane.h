@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/previewcontroller.h"
+#include "toolkit/preview/previewcontroller.h"
 
 #include <QFrame>
 #include <QPointer>

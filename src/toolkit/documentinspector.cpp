@@ -1,6 +1,6 @@
 #include "documentinspector.h"
 
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
 namespace ventara::toolkit {
 

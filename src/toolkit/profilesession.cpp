@@ -1,6 +1,6 @@
 #include "profilesession.h"
 
-#include "engine/atomicfile.h"
+#include "engine/pdf/atomicfile.h"
 #include "toolkit/profilecodec.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 // One real run of each command of `ventara` on generated (and a few corpus) PDF files: what
 // it prints and what it writes.
 
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
 #include "pdffixtures.h"
 #include "toolcommandrun.h"

@@ -1,4 +1,4 @@
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
 #include "pdffixtures.h"
 #include "testsupport.h"

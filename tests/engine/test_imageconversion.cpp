@@ -1,5 +1,5 @@
-#include "engine/imageconversion.h"
-#include "engine/renderer.h"
+#include "engine/drawing/imageconversion.h"
+#include "engine/drawing/renderer.h"
 
 #include "test_imagefixtures.h"
 #include "testsupport.h"

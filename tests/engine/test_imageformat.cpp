@@ -1,4 +1,4 @@
-#include "engine/imageformat.h"
+#include "engine/drawing/imageformat.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "engine/imagetools.h"
-#include "engine/imagewriter.h"
+#include "engine/drawing/imagetools.h"
+#include "engine/drawing/imagewriter.h"
 
 #include "testsupport.h"
 

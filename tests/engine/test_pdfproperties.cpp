@@ -1,6 +1,6 @@
-#include "engine/documentproperties.h"
-#include "engine/pdftools.h"
-#include "engine/pdfxmp.h"
+#include "engine/pdf/documentproperties.h"
+#include "engine/pdf/pdftools.h"
+#include "engine/pdf/pdfxmp.h"
 
 #include "pdffixtures.h"
 #include "testsupport.h"

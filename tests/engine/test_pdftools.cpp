@@ -1,8 +1,8 @@
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
 #endif
-#include "engine/pdffile.h"
-#include "engine/pdftools.h"
+#include "engine/pdf/pdffile.h"
+#include "engine/pdf/pdftools.h"
 
 #include "pdffixtures.h"
 #include "testsupport.h"

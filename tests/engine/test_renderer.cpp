@@ -1,5 +1,5 @@
-#include "engine/imagetools.h"
-#include "engine/renderer.h"
+#include "engine/drawing/imagetools.h"
+#include "engine/drawing/renderer.h"
 
 #include "test_imagefixtures.h"
 #include "testsupport.h"

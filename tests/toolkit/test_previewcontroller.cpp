@@ -1,4 +1,4 @@
-#include "toolkit/previewcontroller.h"
+#include "toolkit/preview/previewcontroller.h"
 
 #include "pdffixtures.h"
 #include "testsupport.h"

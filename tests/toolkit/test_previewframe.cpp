@@ -1,5 +1,5 @@
-#include "toolkit/previewframe.h"
-#include "toolkit/previewimage.h"
+#include "toolkit/preview/previewframe.h"
+#include "toolkit/preview/previewimage.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "tools/convert/converttool.h"
 
-#include "engine/renderer.h"
+#include "engine/drawing/renderer.h"
 #include "toolkit/nametemplates.h"
 #include "toolkit/pageintervals.h"
 #include "tools/convert/convertfields.h"

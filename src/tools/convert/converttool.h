@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/imageconversion.h"
+#include "engine/drawing/imageconversion.h"
 #include "toolkit/batchjob.h"
 #include "tools/convert/convertsettings.h"
 

@@ -1,6 +1,6 @@
 #include "tools/merge/mergetool.h"
 
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
 namespace ventara::tools::merge {
 

@@ -1,6 +1,6 @@
 #include "tools/properties/propertiespreview.h"
 
-#include "engine/documentproperties.h"
+#include "engine/pdf/documentproperties.h"
 
 namespace ventara::tools::properties {
 

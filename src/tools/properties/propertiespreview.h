@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 #include "tools/properties/propertiessettings.h"
 
 #include <QString>

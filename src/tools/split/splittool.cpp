@@ -1,6 +1,6 @@
 #include "tools/split/splittool.h"
 
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
 namespace ventara::tools::split {
 

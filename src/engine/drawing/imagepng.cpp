@@ -1,7 +1,7 @@
 // PNG files: Qt's PNG writer runs libpng's zlib at a fixed speed that makes it the slowest step
 // of a conversion by far, so the pixel data is filtered here and compressed with libdeflate.
 
-#include "engine/imagecodecs.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QFile>
 

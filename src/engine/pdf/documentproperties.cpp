@@ -1,4 +1,4 @@
-#include "engine/documentproperties.h"
+#include "engine/pdf/documentproperties.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 // GIF files: one local palette per frame, every frame as large as the canvas.
 
-#include "engine/imagecodecs.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QFile>
 

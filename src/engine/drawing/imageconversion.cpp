@@ -1,8 +1,8 @@
-#include "engine/imageconversion.h"
+#include "engine/drawing/imageconversion.h"
 
-#include "engine/atomicfile.h"
-#include "engine/imagewriter.h"
-#include "engine/renderer.h"
+#include "engine/pdf/atomicfile.h"
+#include "engine/drawing/imagewriter.h"
+#include "engine/drawing/renderer.h"
 
 #include <QThread>
 

@@ -2,7 +2,7 @@
 
 // Internal to the engine: the per-format encoders behind imagewriter.h.
 
-#include "engine/imagewriter.h"
+#include "engine/drawing/imagewriter.h"
 
 #include <QImage>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "previewcontroller.h"
 
-#include "engine/imagetools.h"
-#include "engine/pdftools.h"
-#include "engine/renderer.h"
-#include "toolkit/previewframe.h"
+#include "engine/drawing/imagetools.h"
+#include "engine/pdf/pdftools.h"
+#include "engine/drawing/renderer.h"
+#include "toolkit/preview/previewframe.h"
 
 #include <QFutureWatcher>
 #include <QThreadPool>

@@ -1,4 +1,4 @@
-#include "engine/atomicfile.h"
+#include "engine/pdf/atomicfile.h"
 
 #include <QDir>
 #include <QFile>

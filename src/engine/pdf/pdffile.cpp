@@ -1,9 +1,9 @@
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
 #endif
-#include "engine/pdffile.h"
+#include "engine/pdf/pdffile.h"
 
-#include "engine/atomicfile.h"
+#include "engine/pdf/atomicfile.h"
 
 #include <QFile>
 

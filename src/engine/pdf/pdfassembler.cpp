@@ -1,6 +1,6 @@
-#include "engine/pdfassembler.h"
+#include "engine/pdf/pdfassembler.h"
 
-#include "engine/pdffile.h"
+#include "engine/pdf/pdffile.h"
 
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>

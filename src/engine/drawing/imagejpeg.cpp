@@ -2,7 +2,7 @@
 // 32-bit pixels as they are (and makes the grey channel of a grey page itself), where Qt's
 // writer copies every row into a buffer of its own first.
 
-#include "engine/imagecodecs.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QFile>
 

@@ -2,7 +2,7 @@
 // times faster than with Splash: cairo keeps rasterised glyphs where Splash's small glyph cache
 // rasterises large glyphs again for nearly every character.
 
-#include "engine/renderbackends.h"
+#include "engine/drawing/renderbackends.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // draws them: one output device for the whole document, so fonts are loaded and glyphs
 // rasterised once per document instead of once per page.
 
-#include "engine/renderbackends.h"
+#include "engine/drawing/renderbackends.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/imageformat.h"
-#include "engine/renderer.h"
+#include "engine/drawing/imageformat.h"
+#include "engine/drawing/renderer.h"
 
 #include <QList>
 #include <QString>

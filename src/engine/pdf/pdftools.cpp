@@ -1,9 +1,9 @@
-#include "engine/pdftools.h"
+#include "engine/pdf/pdftools.h"
 
-#include "engine/documentproperties.h"
-#include "engine/pdfassembler.h"
-#include "engine/pdffile.h"
-#include "engine/pdfxmp.h"
+#include "engine/pdf/documentproperties.h"
+#include "engine/pdf/pdfassembler.h"
+#include "engine/pdf/pdffile.h"
+#include "engine/pdf/pdfxmp.h"
 
 #include <QFileInfo>
 #include <QHash>

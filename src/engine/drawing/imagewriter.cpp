@@ -1,7 +1,7 @@
-#include "engine/imagewriter.h"
+#include "engine/drawing/imagewriter.h"
 
-#include "engine/atomicfile.h"
-#include "engine/imagecodecs.h"
+#include "engine/pdf/atomicfile.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QImageWriter>
 #include <QPainter>

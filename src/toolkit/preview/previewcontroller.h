@@ -1,6 +1,6 @@
 #pragma once
 
-#include "toolkit/previewimage.h"
+#include "toolkit/preview/previewimage.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "engine/renderer.h"
+#include "engine/drawing/renderer.h"
 
-#include "engine/renderbackends.h"
+#include "engine/drawing/renderbackends.h"
 
 #include <QLoggingCategory>
 

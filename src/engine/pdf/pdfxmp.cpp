@@ -1,6 +1,6 @@
-#include "engine/pdfxmp.h"
+#include "engine/pdf/pdfxmp.h"
 
-#include "engine/documentproperties.h"
+#include "engine/pdf/documentproperties.h"
 
 #include <QHash>
 #include <QList>

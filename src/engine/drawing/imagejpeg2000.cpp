@@ -1,7 +1,7 @@
 // JPEG 2000 files (JP2) with OpenJPEG. OpenJPEG writes no resolution box, so the JP2 header
 // box is amended after encoding.
 
-#include "engine/imagecodecs.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QByteArray>
 #include <QFile>

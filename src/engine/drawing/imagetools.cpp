@@ -1,8 +1,8 @@
-#include "engine/imagetools.h"
+#include "engine/drawing/imagetools.h"
 
-#include "engine/atomicfile.h"
-#include "engine/imagewriter.h"
-#include "engine/renderer.h"
+#include "engine/pdf/atomicfile.h"
+#include "engine/drawing/imagewriter.h"
+#include "engine/drawing/renderer.h"
 
 #include <QImageReader>
 

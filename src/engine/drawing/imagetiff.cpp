@@ -2,7 +2,7 @@
 // conversion) and written here as raw strips, so a multipage file costs its single writer
 // thread little more than the disk writes.
 
-#include "engine/imagecodecs.h"
+#include "engine/drawing/imagecodecs.h"
 
 #include <QFile>
 #include <QLoggingCategory>

@@ -2,7 +2,7 @@
 
 // Internal to the engine: the two poppler renderers behind renderer.h.
 
-#include "engine/renderer.h"
+#include "engine/drawing/renderer.h"
 
 #include <memory>
 

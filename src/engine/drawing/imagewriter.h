@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/imageformat.h"
+#include "engine/drawing/imageformat.h"
 
 #include <QByteArray>
 #include <QImage>
