@@ -213,17 +213,7 @@ int runConvert(const QStringList &arguments, CommandIo &io) {
         return exitCode;
 
     ConvertTool tool(settings);
-    const int status = runToolCommand(spec, tool, args->files, args->overwritePolicy(), io);
-    if (const std::shared_ptr<ConvertJob> job = tool.lastJob()) {
-        for (const ConvertJob::FailedPage &page : job->failedPages()) {
-            reportError(io,
-                        spec.name + QStringLiteral(": ") + page.path +
-                            (page.pageIndex < 0 ? QStringLiteral(": the document could not be read")
-                                                : QStringLiteral(": page %1 could not be converted")
-                                                      .arg(page.pageIndex + 1)));
-        }
-    }
-    return status;
+    return runToolCommand(spec, tool, args->files, args->overwritePolicy(), io);
 }
 
 } // namespace

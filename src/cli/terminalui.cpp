@@ -19,6 +19,12 @@ void TerminalUi::alert(const QString &text) {
         m_err << "ventara: " << m_command << ": " << text << Qt::endl;
 }
 
+void TerminalUi::alertWithDetails(const QString &text, const QStringList &details) {
+    for (const QString &line : details)
+        m_err << "ventara: " << m_command << ": " << line << Qt::endl;
+    alert(text);
+}
+
 bool TerminalUi::isOverwriteQuestion(const QStringList &buttons) {
     using toolkit::OverwriteButtons;
     using toolkit::OverwritePass;

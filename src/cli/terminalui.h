@@ -18,7 +18,9 @@ enum class OverwritePolicy {
 
 // The toolkit's user interfaces answered on a terminal, for the tool commands:
 // - alerts are printed: `successText` (the run's success alert) on the standard output,
-//   every other alert on the standard error as "ventara: <command>: <text>";
+//   every other alert on the standard error as "ventara: <command>: <text>"; an alert's
+//   details (the files that failed and why) come first, one "ventara: <command>: <line>"
+//   each;
 // - the overwrite question is answered from the policy: Yes and No answer every file alike
 //   (never "to All", so that each existing file is seen), Ask shows the question on the
 //   standard error and reads the answer from the input stream (a number, a button's text
@@ -45,6 +47,7 @@ public:
 
     // Prompts
     void alert(const QString &text) override;
+    void alertWithDetails(const QString &text, const QStringList &details) override;
     int question(const QString &text, const QStringList &buttons) override;
     SuppressibleAnswer questionWithSuppression(const QString &text,
                                                const QStringList &buttons) override;

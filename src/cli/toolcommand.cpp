@@ -86,16 +86,20 @@ void writeHelpLine(QTextStream &out, const QString &left, const QString &text) {
 }
 
 // Reports the outputs the overwrite pass declined, once each, by wrapping the tool's job.
+// When some given files were refused before the run, the run fails (its first step does),
+// so that its result is not told as a success: a merged file would lack them.
 class SkipRecordingJob : public toolkit::BatchJob {
 public:
-    SkipRecordingJob(std::shared_ptr<toolkit::BatchJob> job, QStringList *skipped)
+    SkipRecordingJob(std::shared_ptr<toolkit::BatchJob> job, QStringList *skipped,
+                     bool inputsRefused)
         : m_job(std::move(job))
-        , m_skipped(skipped) {}
+        , m_skipped(skipped)
+        , m_inputsRefused(inputsRefused) {}
 
     toolkit::RunPlan plan() override { return m_job->plan(); }
 
     bool processStep(toolkit::StepContext &context) override {
-        const bool ok = m_job->processStep(context);
+        const bool ok = m_job->processStep(context) && !(m_inputsRefused && context.step() == 0);
         for (int k = 0; k < context.outputs().size(); ++k) {
             if (!context.shouldWrite(k) && !m_skipped->contains(context.outputs().at(k)))
                 m_skipped->append(context.outputs().at(k));
@@ -108,6 +112,7 @@ public:
 private:
     std::shared_ptr<toolkit::BatchJob> m_job;
     QStringList *m_skipped;
+    bool m_inputsRefused;
 };
 
 class SkipRecordingTool : public toolkit::BatchTool {
@@ -122,10 +127,11 @@ public:
     }
     std::shared_ptr<toolkit::BatchJob> createJob(const QStringList &documents) override {
         std::shared_ptr<toolkit::BatchJob> job = m_tool.createJob(documents);
-        return job ? std::make_shared<SkipRecordingJob>(job, &skipped) : job;
+        return job ? std::make_shared<SkipRecordingJob>(job, &skipped, inputsRefused) : job;
     }
 
     QStringList skipped;
+    bool inputsRefused = false;
 
 private:
     toolkit::BatchTool &m_tool;
@@ -406,6 +412,7 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
     }
 
     SkipRecordingTool recording(tool);
+    recording.inputsRefused = inputsFailed;
     if (!runner.run(recording, list))
         return ExitFailure;
     for (const QString &path : std::as_const(recording.skipped))

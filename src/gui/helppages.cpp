@@ -36,7 +36,7 @@ bool extractResources(const QString &target) {
         QFile existing(destination);
         if (existing.open(QIODevice::ReadOnly) && existing.readAll() == content)
             continue;
-        ok = engine::writeFileAtomically(destination, content) && ok;
+        ok = engine::writeFileAtomically(destination, content).ok() && ok;
     }
     return ok;
 }

@@ -86,6 +86,13 @@ void QtPrompts::alert(const QString &text) {
     box->exec();
 }
 
+void QtPrompts::alertWithDetails(const QString &text, const QStringList &details) {
+    std::unique_ptr<QMessageBox> box(createBox(m_window, text, {QStringLiteral("OK")}));
+    box->setEscapeButton(box->buttons().constFirst());
+    box->setDetailedText(details.join(u'\n'));
+    box->exec();
+}
+
 int QtPrompts::question(const QString &text, const QStringList &buttons) {
     std::unique_ptr<QMessageBox> box(createBox(m_window, text, buttons));
     const QList<QAbstractButton *> created = box->buttons();

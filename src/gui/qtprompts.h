@@ -21,6 +21,8 @@ public:
     void setWindow(QWidget *window) { m_window = window; }
 
     void alert(const QString &text) override;
+    // The details go in the box's detailed text, behind its "Show Details..." button.
+    void alertWithDetails(const QString &text, const QStringList &details) override;
     int question(const QString &text, const QStringList &buttons) override;
     SuppressibleAnswer questionWithSuppression(const QString &text,
                                                const QStringList &buttons) override;

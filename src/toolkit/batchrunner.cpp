@@ -168,6 +168,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
         };
         RunSummary summary;
         summary.steps = steps;
+        engine::Result failures;
         for (int i = 0; i < steps; ++i) {
             StepContext context(i, steps, plan.outputs.at(i), decisions.value(i),
                                 plan.reportsOwnProgress ? post : std::function<void(double)>());
@@ -176,12 +177,16 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                 ok = job->processStep(context);
             } catch (const std::exception &error) {
                 qWarning("Error: %s", error.what());
+                context.reportFailure(QString(), QStringLiteral("unexpected error: ") +
+                                                     QString::fromLocal8Bit(error.what()));
             } catch (...) {
                 qWarning("Error: unknown exception in a run");
+                context.reportFailure(QString(), QStringLiteral("unexpected error"));
             }
             ++summary.stepsProcessed;
-            if (!ok)
+            if (!ok || !context.failures().ok())
                 ++summary.stepsFailed;
+            failures.add(context.failures());
             summary.outputsWritten += context.outputsWritten();
             summary.outputsFailed += context.outputsFailed();
             summary.outputsSkipped += context.outputsSkipped();
@@ -192,6 +197,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                 break;
             }
         }
+        summary.failures = failures.failures();
         summary.outcome = summary.stepsFailed == 0 && summary.outputsFailed == 0
                               ? RunSummary::Outcome::Succeeded
                               : RunSummary::Outcome::Failed;
@@ -217,7 +223,10 @@ void BatchRunner::complete(const RunSummary &summary) {
     QString text = summary.succeeded() ? m_texts.success : m_texts.failure;
     if (text.isEmpty() && !summary.succeeded())
         text = defaultFailureText();
-    m_ui.prompts->alert(text);
+    if (summary.failures.isEmpty())
+        m_ui.prompts->alert(text);
+    else
+        m_ui.prompts->alertWithDetails(text, summary.failureLines());
     if (summary.succeeded() && m_ratePromptEnabled)
         m_ratePrompt.afterSuccessfulRun(m_ui);
 

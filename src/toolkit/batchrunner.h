@@ -24,12 +24,14 @@ namespace ventara::toolkit {
 //  4. the overwrite pass over every planned output, before anything is written;
 //  5. runs the job through the executor, step after step, with progress;
 //  6. completion: progress 0, interface enabled, the job's finished() hook, the result alert
-//     (success or failure text), and after a success the rate prompt decision.
+//     (success or failure text, with the failed files and their reasons as its details), and
+//     after a success the rate prompt decision.
 //
 // Progress and completion are delivered on the thread that owns the runner, in the order the
 // job posted them, through its event loop (or at once when the job runs on that same thread,
-// as with inlineExecutor()). A run has failed when a step failed or an output that was to be
-// written was reported as not written; outputs the user declined count neither way.
+// as with inlineExecutor()). A run has failed when a step failed, an output that was to be
+// written was reported as not written, or a step reported a failure; outputs the user
+// declined count neither way.
 //
 // A QObject living on the GUI thread (or the command line's main thread); run(), state() and
 // waitForFinished() are called there. Destroying the runner waits for a job still working.

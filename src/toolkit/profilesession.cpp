@@ -200,7 +200,7 @@ bool ProfileSession::writeProfileFile(const ProfileFormat &format, const QString
     const QByteArray bytes = encodeProfile(format, values);
     if (bytes.isEmpty() && !values.fields().isEmpty())
         return false;
-    return engine::writeFileAtomically(path, bytes);
+    return engine::writeFileAtomically(path, bytes).ok();
 }
 
 } // namespace ventara::toolkit

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "engine/pdf/result.h"
+
+#include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
 namespace ventara::toolkit {
 
@@ -25,7 +29,14 @@ struct RunSummary {
     int outputsSkipped = 0; // outputs the user declined to overwrite
     bool endedEarly = false;
 
+    // Every file that failed and why, in the order reported, each once.
+    QList<engine::FileFailure> failures;
+
     bool succeeded() const { return outcome == Outcome::Succeeded; }
+
+    // The failures as lines for the result alert's details: "path: reason" (the reason alone
+    // for a failure that names no file).
+    QStringList failureLines() const;
 };
 
 } // namespace ventara::toolkit

@@ -20,8 +20,26 @@ OverwriteDecision StepContext::decision(int output) const {
 }
 
 void StepContext::reportOutput(int output, bool written) {
-    if (shouldWrite(output))
-        m_reports.insert(output, written);
+    if (!shouldWrite(output))
+        return;
+    m_reports.insert(output, written);
+    if (!written)
+        m_failures.addFailure(m_outputs.value(output), engine::reasonForError(0));
+}
+
+void StepContext::reportOutput(int output, const engine::Result &result) {
+    if (!shouldWrite(output))
+        return;
+    m_reports.insert(output, result.ok());
+    m_failures.add(result);
+}
+
+void StepContext::reportFailure(const engine::Result &result) {
+    m_failures.add(result);
+}
+
+void StepContext::reportFailure(const QString &path, const QString &reason) {
+    m_failures.addFailure(path, reason);
 }
 
 void StepContext::reportProgress(double percent) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pdf/result.h"
 #include "toolkit/overwritepass.h"
 
 #include <QHash>
@@ -36,8 +37,19 @@ public:
 
     // Reports whether output `output` was written. Reporting an output that was not to be
     // written (decision Skip) is ignored; a second report of an output replaces the first.
-    // An output reported as not written makes the run fail, whatever the step returns.
+    // An output reported as not written makes the run fail, whatever the step returns; the
+    // run's failures then name it with "could not be written".
     void reportOutput(int output, bool written);
+
+    // Reports output `output` with the engine's result: written when it succeeded, else not
+    // written, with the result's failures (the files and reasons the user is shown).
+    void reportOutput(int output, const engine::Result &result);
+
+    // Reports failures that belong to no planned output (a document that cannot be read,
+    // pages that could not be drawn). A failure makes the run fail, whatever the step
+    // returns. A successful result is ignored.
+    void reportFailure(const engine::Result &result);
+    void reportFailure(const QString &path, const QString &reason);
 
     // Reports the run's progress in percent (0 to 100), for jobs whose plan says they report
     // their own progress (for example page by page). Thread-safe.
@@ -51,6 +63,8 @@ public:
     int outputsFailed() const;
     // Outputs of this step that were declined in the overwrite pass.
     int outputsSkipped() const;
+    // Everything this step reported as failed, with reasons, each once.
+    const engine::Result &failures() const { return m_failures; }
 
 private:
     int m_step;
@@ -59,6 +73,7 @@ private:
     QList<OverwriteDecision> m_decisions;
     std::function<void(double)> m_progress;
     QHash<int, bool> m_reports; // output -> written
+    engine::Result m_failures;
     bool m_endRun = false;
 };
 

@@ -25,6 +25,10 @@ public:
     // Shows `text` with one button "OK" and returns when the user has dismissed it.
     virtual void alert(const QString &text) = 0;
 
+    // alert() with details the user may unfold: one line each, such as the files that failed
+    // and why ("/path/doc.pdf: disk full").
+    virtual void alertWithDetails(const QString &text, const QStringList &details) = 0;
+
     // Asks `text` with `buttons`, shown in the given order (the first one is the default
     // button). Returns the 0-based index of the button pressed, or -1 when the prompt was
     // dismissed without a button (callers then take the most cautious answer).

@@ -5,6 +5,7 @@
 
 #include "pdffixtures.h"
 #include "toolcommandrun.h"
+#include "writelimit.h"
 
 #include "toolkit/profilecodec.h"
 #include "tools/properties/propertiessettings.h"
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void convertMultipage_data();
     void convertMultipage();
     void convertNamesFailedPages();
+    void failuresNameTheFileAndTheReason_data();
+    void failuresNameTheFileAndTheReason();
 
 private:
     QStringList outputs() const { return QDir(m_out).entryList(QDir::Files, QDir::Name); }
@@ -261,10 +264,48 @@ void TestCommandRuns::convertNamesFailedPages() {
         {u"convert"_s, u"--format"_s, u"png"_s, u"--percent"_s, u"1"_s, u"-o"_s, m_out, path});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.contains(u"Some PDF pages could not be converted."_s));
-    QVERIFY2(result.err.contains(path + u": page 2 could not be converted"_s),
+    QVERIFY2(result.err.contains(path + u": page 2 is smaller than a pixel at this size"_s),
              qPrintable(result.err));
     QCOMPARE(outputs(), strings({"tiny-middle(Page1).png", "tiny-middle(Page3).png"}));
 }
 
 QTEST_GUILESS_MAIN(TestCommandRuns)
 #include "test_commandruns.moc"
+
+void TestCommandRuns::failuresNameTheFileAndTheReason_data() {
+    QTest::addColumn<QStringList>("arguments"); // {out}, {doc}
+    QTest::addColumn<QStringList>("failed");    // in {out}, one line each on stderr
+    QTest::addColumn<QString>("alert");
+    QTest::newRow("split") << strings({"split", "-o", "{out}", "{doc}"})
+                           << strings({"doc(Page1).pdf", "doc(Page2).pdf", "doc(Page3).pdf"})
+                           << u"Could not split PDF document(s)."_s;
+    QTest::newRow("merge") << strings({"merge", "-o", "{out}/m.pdf", "{doc}"}) << strings({"m.pdf"})
+                           << u"Could not merge PDF documents."_s;
+    QTest::newRow("convert") << strings({"convert", "--format", "png", "--pages", "2", "-o",
+                                         "{out}", "{doc}"})
+                             << strings({"doc(Page2).png"})
+                             << u"Some PDF pages could not be converted."_s;
+}
+
+// Every file that could not be written gets one line with its reason (here: the file size
+// limit of the process); the alert stays the tool's own; nothing is left behind.
+void TestCommandRuns::failuresNameTheFileAndTheReason() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, failed);
+    QFETCH(QString, alert);
+    arguments.replaceInStrings(u"{out}"_s, m_out).replaceInStrings(u"{doc}"_s, m_doc);
+    test::CommandResult result;
+    {
+        const test::WriteLimit limit(200); // inherited by the command
+        result = runVentara(arguments);
+    }
+    QCOMPARE(result.exitCode, 1);
+    QStringList expected;
+    for (const QString &name : failed)
+        expected << u"ventara: "_s + arguments.first() + u": "_s + m_out + u'/' + name +
+                        u": file too large"_s;
+    expected << u"ventara: "_s + arguments.first() + u": "_s + alert;
+    QCOMPARE(result.err.trimmed().split(u'\n'), expected);
+    QVERIFY(result.out.isEmpty());
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}

@@ -234,6 +234,8 @@ void TestCommands::badInputsFailButOthersRun() {
     QVERIFY2(result.err.contains(m_dir.filePath(u"missing.pdf: no such file"_s)),
              qPrintable(result.err));
     QVERIFY2(result.err.contains(m_text + u": not a PDF"_s), qPrintable(result.err));
+    // The files given and left out make the run a failure, never told as a success.
+    QVERIFY2(!result.out.contains(u"successfully"_s), qPrintable(result.out));
     QCOMPARE(outputs(), written);
     if (arguments.first() == u"merge")
         QCOMPARE(test::readPageFacts(m_out + u"/m.pdf"_s).size(), 7);

@@ -101,16 +101,17 @@ private Q_SLOTS:
         const auto properties = PDFTools::ReadDocumentProperties(file);
         const QString part = m_dir.filePath(QStringLiteral("part.pdf"));
         QFile::remove(part);
-        const bool split = PDFTools::SplitPdf(file, part, 1, 1);
+        const bool split = PDFTools::SplitPdf(file, part, 1, 1).ok();
         const QString merged = m_dir.filePath(QStringLiteral("merged.pdf"));
         QFile::remove(merged);
-        const bool merge = PDFTools::MergePdfs({m_good, file}, merged);
+        const bool merge = PDFTools::MergePdfs({m_good, file}, merged).ok();
         const QString copy = m_dir.filePath(QStringLiteral("copy.pdf"));
         QFile::remove(copy);
         QVERIFY(QFile::copy(file, copy));
         const bool written = PDFTools::ChangedDocumentsPropertiesWithPdfPath(
-            copy, QStringLiteral("[FileName]"), QStringLiteral("[Original]"),
-            QStringLiteral("[Original]"), QStringLiteral("[Original] swept"));
+                                 copy, QStringLiteral("[FileName]"), QStringLiteral("[Original]"),
+                                 QStringLiteral("[Original]"), QStringLiteral("[Original] swept"))
+                                 .ok();
 
         if (!usable) {
             QCOMPARE(count, 0);

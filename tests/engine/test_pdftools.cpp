@@ -49,6 +49,12 @@ private:
             links += page.linkTargets;
         return links;
     }
+    static QList<bool> succeeded(const QList<ventara::engine::Result> &results) {
+        QList<bool> oks;
+        for (const ventara::engine::Result &result : results)
+            oks << result.ok();
+        return oks;
+    }
     // Files in the temporary folder that a write may have left behind.
     QStringList leftovers() const {
         return QDir(m_dir.path())
@@ -258,6 +264,43 @@ private Q_SLOTS:
         QCOMPARE(pageTexts(b).size(), 41);
     }
 
+    // Failures name the file that failed and say why, in words for the user.
+    void failuresNameTheFileAndTheReason() {
+        const auto lines = [](const ventara::engine::Result &result) {
+            QStringList texts;
+            for (const ventara::engine::FileFailure &failure : result.failures())
+                texts << failure.path + QStringLiteral(": ") + failure.reason;
+            return texts;
+        };
+        const QString a = path(QStringLiteral("reasons.pdf"));
+        QVERIFY(writeSimplePdf(a, 2));
+        const QString text = writeText(QStringLiteral("notes.pdf"), "plain text");
+        const QString damaged = writeText(QStringLiteral("damaged.pdf"), "%PDF-1.7\ngarbage");
+        const QString part = path(QStringLiteral("part.pdf"));
+        const QString lost = path(QStringLiteral("missing/m.pdf"));
+
+        QCOMPARE(lines(PDFTools::MergePdfs({a, text}, path(QStringLiteral("m.pdf")))),
+                 QStringList{text + QStringLiteral(": not a PDF file")});
+        QCOMPARE(lines(PDFTools::MergePdfs({a}, lost)),
+                 QStringList{lost + QStringLiteral(": no such folder")});
+        QCOMPARE(lines(PDFTools::MergePdfs({a}, m_dir.path())),
+                 QStringList{m_dir.path() + QStringLiteral(": is a folder")});
+        QCOMPARE(lines(PDFTools::SplitPdf(a, part, 2, 4)),
+                 QStringList{a + QStringLiteral(": no pages 2 to 4 (the document has 2)")});
+        {
+            WriteLimit limit(200);
+            QCOMPARE(lines(PDFTools::SplitPdf(a, part, 1, 1)),
+                     QStringList{part + QStringLiteral(": file too large")});
+        }
+        const ventara::engine::Result properties = PDFTools::ChangedDocumentsPropertiesWithPdfPath(
+            damaged, QString(), QString(), QString(), QString());
+        QCOMPARE(properties.failures().size(), 1);
+        QCOMPARE(properties.failures().first().path, damaged);
+        QVERIFY2(properties.reason().startsWith(QStringLiteral("damaged file: ")),
+                 qPrintable(properties.reason()));
+        QVERIFY(leftovers().isEmpty());
+    }
+
     // A file checked while a parse cache lives and changed before it is used again must be
     // read again, however it was changed.
     void parseCacheReadsChangedFilesAgain_data() {
@@ -301,9 +344,9 @@ private Q_SLOTS:
             QVERIFY(PDFTools::MergePdfs({a, b}, out));
             QCOMPARE(linkTargets(out), QList<int>({1, 0, 3, 2}));
             QCOMPARE(readOutline(out).size(), 6);
-            const QList<bool> parts =
+            const QList<bool> parts = succeeded(
                 PDFTools::SplitPdfParts(a, {{path(QStringLiteral("cached-part1.pdf")), 1, 1},
-                                            {path(QStringLiteral("cached-part2.pdf")), 2, 2}});
+                                            {path(QStringLiteral("cached-part2.pdf")), 2, 2}}));
             QCOMPARE(parts, QList<bool>({true, true}));
             QCOMPARE(readOutline(path(QStringLiteral("cached-part2.pdf"))).size(), 2);
         }
@@ -327,7 +370,7 @@ private Q_SLOTS:
         QVERIFY(writeSimplePdf(source, 10));
         const QString part = path(QStringLiteral("part.pdf"));
         QFile::remove(part);
-        QCOMPARE(PDFTools::SplitPdf(source, part, start, stop), pages > 0);
+        QCOMPARE(PDFTools::SplitPdf(source, part, start, stop).ok(), pages > 0);
         QStringList texts;
         for (int page = start; page < start + pages; ++page)
             texts << QStringLiteral("Page %1").arg(page);
@@ -339,9 +382,9 @@ private Q_SLOTS:
         const QString source = path(QStringLiteral("parts.pdf"));
         QVERIFY(writeSimplePdf(source, 6));
         const QString twice = path(QStringLiteral("twice.pdf"));
-        const QList<bool> results = PDFTools::SplitPdfParts(
+        const QList<bool> results = succeeded(PDFTools::SplitPdfParts(
             source,
-            {{twice, 1, 2}, {twice, 3, 4}, {source, 5, 6}, {path(QStringLiteral("x.pdf")), 7, 8}});
+            {{twice, 1, 2}, {twice, 3, 4}, {source, 5, 6}, {path(QStringLiteral("x.pdf")), 7, 8}}));
         QCOMPARE(results, QList<bool>({true, true, true, false}));
         QCOMPARE(pageTexts(twice), strings({"Page 3", "Page 4"}));
         QCOMPARE(pageTexts(source), strings({"Page 5", "Page 6"}));

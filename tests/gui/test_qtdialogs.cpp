@@ -69,6 +69,22 @@ private Q_SLOTS:
         QCOMPARE(prompts.question(u"Sure?"_s, {u"Yes"_s, u"No"_s}), -1);
     }
 
+    // An alert's details (the files that failed) go behind its "Show Details..." button.
+    void alertDetails() {
+        gui::QtPrompts prompts;
+        QString shown;
+        QTimer::singleShot(0, this, [&shown] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->informativeText() + u'|' + box->detailedText();
+            box->buttons().constFirst()->click();
+        });
+        prompts.alertWithDetails(u"Could not split PDF document(s)."_s,
+                                 {u"/a/x.pdf: disk full"_s, u"/b/y.pdf: damaged file"_s});
+        QCOMPARE(shown,
+                 u"Could not split PDF document(s).|/a/x.pdf: disk full\n/b/y.pdf: damaged file"_s);
+    }
+
     // The open panel takes several PDF files from the remembered folder; the save panel asks
     // before replacing a file (merge relies on it) and adds the extension.
     void filePanels() {

@@ -75,6 +75,7 @@ public:
     // --- What happened --------------------------------------------------------------------
 
     QStringList alerts;
+    QList<QStringList> alertDetails; // one per alert, empty for alerts without details
     QStringList questions;
     QList<QStringList> questionButtons;
     QList<OpenFilesRequest> openRequests;
@@ -84,7 +85,15 @@ public:
 
     // --- The interfaces -------------------------------------------------------------------
 
-    void alert(const QString &text) override { alerts << text; }
+    void alert(const QString &text) override {
+        alerts << text;
+        alertDetails << QStringList();
+    }
+
+    void alertWithDetails(const QString &text, const QStringList &details) override {
+        alerts << text;
+        alertDetails << details;
+    }
 
     int question(const QString &text, const QStringList &buttons) override {
         return ask(text, buttons).button;

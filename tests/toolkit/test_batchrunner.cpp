@@ -29,6 +29,7 @@ public:
     QSet<int> failingSteps;     // processStep() returns false
     QSet<int> throwingSteps;    // processStep() throws
     QSet<QString> unwritable;   // outputs reported as not written (file names)
+    QSet<int> unreadableSteps;  // steps reporting a failure of their document
     int endRunAtStep = -1;      // StepContext::endRun() in that step
     QSemaphore *gate = nullptr; // acquired before each step
     int sleepMs = 0;
@@ -56,8 +57,12 @@ public:
             const bool ok = !unwritable.contains(QFileInfo(path).fileName());
             if (ok)
                 writeBytes(path, "run" + QByteArray::number(context.step()));
-            context.reportOutput(k, ok);
+            context.reportOutput(k, ok ? ventara::engine::Result()
+                                       : ventara::engine::Result::failure(path, u"disk full"_s));
         }
+        // Reported twice: the run's failures hold it once.
+        for (int i = 0; i < 2 && unreadableSteps.contains(context.step()); ++i)
+            context.reportFailure(u"in%1.pdf"_s.arg(context.step()), u"damaged file"_s);
         if (planToGive.reportsOwnProgress)
             context.reportProgress(10.0 * (context.step() + 1));
         if (context.step() == endRunAtStep)
@@ -98,6 +103,10 @@ public:
 
     void alert(const QString &text) override {
         ScriptedUi::alert(text);
+        *log << u"alert:"_s + text;
+    }
+    void alertWithDetails(const QString &text, const QStringList &details) override {
+        ScriptedUi::alertWithDetails(text, details);
         *log << u"alert:"_s + text;
     }
     int question(const QString &text, const QStringList &buttons) override {
@@ -278,29 +287,42 @@ private Q_SLOTS:
         QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
     }
 
-    // A failed step does not stop the run, which ends with the failure text and no rate
-    // prompt; a step may end the run early, which then reports what was processed.
+    // A failed step does not stop the run, which ends with the failure text (the files that
+    // failed and why in its details) and no rate prompt; a step may end the run early, which
+    // then reports what was processed.
     void stepResults_data() {
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<int>("throwingStep");
         QTest::addColumn<QString>("unwritable");
+        QTest::addColumn<int>("unreadable");
         QTest::addColumn<int>("endRunAt");
         QTest::addColumn<int>("processed");
         QTest::addColumn<bool>("success");
+        QTest::addColumn<QStringList>("details"); // {dir}: the outputs' folder
 
-        QTest::newRow("a step fails") << 1 << -1 << QString() << -1 << 3 << false;
-        QTest::newRow("a step throws") << -1 << 0 << QString() << -1 << 3 << false;
-        QTest::newRow("an output was not written") << -1 << -1 << u"out2.pdf"_s << -1 << 3 << false;
-        QTest::newRow("a step ends the run") << -1 << -1 << QString() << 1 << 2 << true;
+        QTest::newRow("a step fails")
+            << 1 << -1 << QString() << -1 << -1 << 3 << false << QStringList();
+        QTest::newRow("a step throws") << -1 << 0 << QString() << -1 << -1 << 3 << false
+                                       << QStringList{u"unexpected error: step failed"_s};
+        QTest::newRow("an output was not written")
+            << -1 << -1 << u"out2.pdf"_s << -1 << -1 << 3 << false
+            << QStringList{u"{dir}/out2.pdf: disk full"_s};
+        QTest::newRow("a document failed") << -1 << -1 << QString() << 1 << -1 << 3 << false
+                                           << QStringList{u"in1.pdf: damaged file"_s};
+        QTest::newRow("a step ends the run")
+            << -1 << -1 << QString() << -1 << 1 << 2 << true << QStringList();
     }
 
     void stepResults() {
         QFETCH(int, failingStep);
         QFETCH(int, throwingStep);
         QFETCH(QString, unwritable);
+        QFETCH(int, unreadable);
         QFETCH(int, endRunAt);
         QFETCH(int, processed);
         QFETCH(bool, success);
+        QFETCH(QStringList, details);
+        details.replaceInStrings(u"{dir}"_s, m_dir.path());
 
         m_ui.defaults.values.clear(); // a failure must not write ShowRateMessage
         m_runner->setRatePromptEnabled(true);
@@ -310,12 +332,15 @@ private Q_SLOTS:
         tool.job->failingSteps = {failingStep};
         tool.job->throwingSteps = {throwingStep};
         tool.job->unwritable = {unwritable};
+        tool.job->unreadableSteps = {unreadable};
         tool.job->endRunAtStep = endRunAt;
 
         QVERIFY(m_runner->run(tool, *m_list));
         QCOMPARE(tool.job->processed.size(), processed);
         QCOMPARE(m_runner->lastSummary().stepsProcessed, processed);
         QCOMPARE(m_ui.alerts, QStringList{success ? kTexts.success : kTexts.failure});
+        QCOMPARE(m_ui.alertDetails.value(0), details);
+        QCOMPARE(m_runner->lastSummary().failureLines(), details);
         QCOMPARE(m_ui.defaults.value(RatePrompt::key()).has_value(), success);
         QVERIFY(m_ui.questions.isEmpty());
         QVERIFY(!m_list->isLocked());

@@ -1,12 +1,14 @@
 #include "engine/drawing/imageconversion.h"
 
-#include "engine/pdf/atomicfile.h"
 #include "engine/drawing/imagewriter.h"
 #include "engine/drawing/renderer.h"
+#include "engine/pdf/atomicfile.h"
+#include "engine/pdf/pdftools.h"
 
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -39,13 +41,25 @@ struct Task {
     PixelSize size;
     // Decided while planning: the page is skipped or has already failed; no work is done.
     std::optional<PageOutcome> planned;
+    Result plannedFailure;
 };
 
 // What a worker hands back for a task.
 struct TaskResult {
     PageOutcome outcome = PageOutcome::Failed;
     MultipageFrame frame; // multipage outputs only
+    Result failure;       // when Failed
 };
+
+QString pageText(int pageIndex) {
+    return QStringLiteral("page %1").arg(pageIndex + 1);
+}
+
+// Why a document the renderer could not open cannot be converted.
+QString unreadableReason(const QString &path) {
+    const Result check = PDFTools::CheckPdfPages(path);
+    return check ? QStringLiteral("could not be read by the renderer") : check.reason();
+}
 
 struct Output {
     ConversionOutput target;
@@ -133,6 +147,8 @@ private:
                                            {},
                                            0});
             const bool opened = !document.pages.isEmpty() && renderer->open(document.path);
+            const QString unreadable =
+                opened || document.pages.isEmpty() ? QString() : unreadableReason(document.path);
             for (const ConversionPage &page : document.pages) {
                 if (m_multipage == MultipageMode::None)
                     m_outputs.push_back(Output{page.output, int(m_tasks.size()), 0, {}, 0});
@@ -147,11 +163,13 @@ private:
                     if (opened)
                         task.size = CalculateConvertedImageSize(renderer->pageSize(page.pageIndex),
                                                                 m_job.sizeRule);
-                    if (task.size.isEmpty() || task.size.width > maxRenderSide ||
-                        task.size.height > maxRenderSide ||
-                        task.size.width * task.size.height > maxRenderPixels)
+                    const QString failure =
+                        !opened ? unreadable
+                                : sizeProblem(task.size, page.pageIndex, renderer->pageCount());
+                    if (!failure.isEmpty()) {
                         task.planned = PageOutcome::Failed;
-                    else {
+                        task.plannedFailure = Result::failure(document.path, failure);
+                    } else {
                         output.canvas = output.canvas.expandedTo(
                             QSize(int(task.size.width), int(task.size.height)));
                         output.totalPixels += task.size.width * task.size.height;
@@ -163,6 +181,23 @@ private:
         }
         if (m_multipage == MultipageMode::AllDocuments && m_outputs.empty())
             m_outputs.push_back(Output{m_job.combinedOutput, 0, 0, {}, 0});
+    }
+
+    // Why a page of `size` pixels cannot be converted, or an empty text.
+    static QString sizeProblem(PixelSize size, int pageIndex, int pageCount) {
+        if (pageIndex < 0 || pageIndex >= pageCount)
+            return QStringLiteral("no %1 (the document has %2)")
+                .arg(pageText(pageIndex))
+                .arg(pageCount);
+        if (size.isEmpty())
+            return pageText(pageIndex) + QStringLiteral(" is smaller than a pixel at this size");
+        if (size.width > maxRenderSide || size.height > maxRenderSide ||
+            size.width * size.height > maxRenderPixels)
+            return QStringLiteral("%1 would be %2 x %3 pixels, more than can be drawn")
+                .arg(pageText(pageIndex))
+                .arg(size.width)
+                .arg(size.height);
+        return {};
     }
 
     // Worker thread: renders and encodes tasks in order of claim, within the window.
@@ -183,8 +218,10 @@ private:
             TaskResult result;
             try {
                 result = perform(m_tasks[index], renderer);
+            } catch (const std::bad_alloc &) {
+                result = failed(m_tasks[index], reasonForError(ENOMEM));
             } catch (...) {
-                result = TaskResult{};
+                result = failed(m_tasks[index], QStringLiteral("could not be drawn"));
             }
             {
                 const std::lock_guard lock(m_mutex);
@@ -194,18 +231,29 @@ private:
         }
     }
 
+    // A failed task: page `task` of its document, for `reason`.
+    TaskResult failed(const Task &task, const QString &reason) const {
+        TaskResult result;
+        result.failure = Result::failure(m_job.documents[task.documentIndex].path,
+                                         pageText(task.pageIndex) + QStringLiteral(": ") + reason);
+        return result;
+    }
+
     TaskResult perform(const Task &task, std::unique_ptr<PageRenderer> &renderer) {
         if (task.planned)
-            return TaskResult{*task.planned, {}};
+            return TaskResult{*task.planned, {}, task.plannedFailure};
         const QString &path = m_job.documents[task.documentIndex].path;
         if (!renderer)
             renderer = createPageRenderer(m_job.renderer);
-        if (renderer->documentPath() != path && !renderer->open(path))
-            return {};
+        if (renderer->documentPath() != path && !renderer->open(path)) {
+            TaskResult result;
+            result.failure = Result::failure(path, unreadableReason(path));
+            return result;
+        }
         QImage image =
             renderer->render(task.pageIndex, QSize(int(task.size.width), int(task.size.height)));
         if (image.isNull())
-            return {};
+            return failed(task, QStringLiteral("could not be drawn"));
         // Stamped while this is the only reference to the page, so that the writers need not
         // copy it to set its resolution.
         const int dotsPerMeter = int(m_dpi / 0.0254 + 0.5);
@@ -213,14 +261,15 @@ private:
         image.setDotsPerMeterY(dotsPerMeter);
         const Output &output = m_outputs[size_t(task.outputIndex)];
         if (m_multipage == MultipageMode::None) {
-            const bool written =
+            Result written =
                 WriteImageToFile(image, output.target.path, m_job.format, m_compression, m_dpi);
-            return TaskResult{written ? PageOutcome::Written : PageOutcome::Failed, {}};
+            return TaskResult{
+                written ? PageOutcome::Written : PageOutcome::Failed, {}, std::move(written)};
         }
         MultipageFrame frame = prepareMultipageFrame(image, m_encoder, output.canvas, m_dpi);
         if (frame.isNull())
-            return {};
-        return TaskResult{PageOutcome::Written, std::move(frame)};
+            return failed(task, QStringLiteral("could not be encoded"));
+        return TaskResult{PageOutcome::Written, std::move(frame), {}};
     }
 
     // Waits for the result of the next task in order and takes it out of the window.
@@ -235,9 +284,16 @@ private:
         return result;
     }
 
-    void report(ConversionResult &result, size_t index, PageOutcome outcome) {
+    void report(ConversionResult &result, size_t index, PageOutcome outcome,
+                const Result &failure = {}) {
         const Task &task = m_tasks[index];
-        const ConversionPageResult page{task.documentIndex, task.pageIndex, outcome, task.size};
+        ConversionPageResult page{task.documentIndex, task.pageIndex, outcome, task.size, {}};
+        if (outcome == PageOutcome::Failed)
+            page.failure =
+                failure.ok()
+                    ? Result::failure(m_job.documents[task.documentIndex].path,
+                                      pageText(task.pageIndex) + QStringLiteral(": not converted"))
+                    : failure;
         result.pages.push_back(page);
         if (m_progress)
             m_progress(page, int(result.pages.size()));
@@ -245,18 +301,20 @@ private:
 
     void consume(ConversionResult &result) {
         for (const Output &output : m_outputs) {
-            ConversionOutputResult outputResult{output.target.path, OutputOutcome::Failed, 0};
+            ConversionOutputResult outputResult{output.target.path, OutputOutcome::Failed, 0, {}};
             const size_t first = size_t(output.firstTask);
             const size_t end = first + size_t(output.taskCount);
             if (m_multipage == MultipageMode::None) {
                 for (size_t i = first; i < end; ++i) {
-                    const PageOutcome outcome = take(i).outcome;
-                    report(result, i, outcome);
+                    const TaskResult page = take(i);
+                    const PageOutcome outcome = page.outcome;
+                    report(result, i, outcome, page.failure);
                     outputResult.outcome = outcome == PageOutcome::Written ? OutputOutcome::Written
                                            : outcome == PageOutcome::Skipped
                                                ? OutputOutcome::Skipped
                                                : OutputOutcome::Failed;
                     outputResult.pageCount = outcome == PageOutcome::Written ? 1 : 0;
+                    outputResult.failure = result.pages.back().failure;
                 }
             } else if (output.target.action == OverwriteAction::Skip) {
                 for (size_t i = first; i < end; ++i)
@@ -265,34 +323,55 @@ private:
             } else {
                 const qsizetype firstPage = result.pages.size();
                 size_t next = first;
-                const bool written =
-                    writeAtomically(output.target.path, [&](const QString &temporary) {
-                        const auto writer =
-                            output.canvas.isEmpty()
-                                ? nullptr
-                                : MultipageImageWriter::create(m_encoder, temporary, output.canvas,
-                                                               output.totalPixels);
-                        for (; next < end; ++next) {
-                            TaskResult page = take(next);
-                            if (page.outcome == PageOutcome::Written &&
-                                (!writer || !writer->append(page.frame)))
-                                page.outcome = PageOutcome::Failed;
-                            report(result, next, page.outcome);
+                const QString &target = output.target.path;
+                const Result written = writeAtomically(target, [&](const QString &temporary) {
+                    errno = 0;
+                    const auto writer =
+                        output.canvas.isEmpty()
+                            ? nullptr
+                            : MultipageImageWriter::create(m_encoder, temporary, output.canvas,
+                                                           output.totalPixels);
+                    if (!writer && !output.canvas.isEmpty())
+                        return Result::failure(target, reasonForError(errno));
+                    Result appended;
+                    for (; next < end; ++next) {
+                        TaskResult page = take(next);
+                        errno = 0;
+                        if (page.outcome == PageOutcome::Written && appended &&
+                            !writer->append(page.frame))
+                            appended = Result::failure(target, writeFailureReason(errno, target));
+                        if (page.outcome == PageOutcome::Written && !appended) {
+                            page.outcome = PageOutcome::Failed;
+                            page.failure = appended;
                         }
-                        return writer && writer->frameCount() > 0 && writer->finish();
-                    });
+                        report(result, next, page.outcome, page.failure);
+                    }
+                    if (!appended)
+                        return appended;
+                    if (!writer || writer->frameCount() == 0)
+                        return Result::failure(target,
+                                               QStringLiteral("no page could be converted"));
+                    errno = 0;
+                    return writer->finish()
+                               ? Result()
+                               : Result::failure(target, writeFailureReason(errno, target));
+                });
                 // Pages the writer never reached (it could not start) fail.
                 for (; next < end; ++next) {
                     take(next);
-                    report(result, next, PageOutcome::Failed);
+                    report(result, next, PageOutcome::Failed, written);
                 }
                 if (written) {
                     outputResult.outcome = OutputOutcome::Written;
                     for (qsizetype p = firstPage; p < result.pages.size(); ++p)
                         outputResult.pageCount += result.pages[p].outcome == PageOutcome::Written;
                 } else {
-                    for (qsizetype p = firstPage; p < result.pages.size(); ++p)
+                    outputResult.failure = written;
+                    for (qsizetype p = firstPage; p < result.pages.size(); ++p) {
+                        if (result.pages[p].outcome != PageOutcome::Failed)
+                            result.pages[p].failure = written;
                         result.pages[p].outcome = PageOutcome::Failed;
+                    }
                 }
             }
             result.outputs.push_back(outputResult);

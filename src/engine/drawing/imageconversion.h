@@ -2,6 +2,7 @@
 
 #include "engine/drawing/imageformat.h"
 #include "engine/drawing/renderer.h"
+#include "engine/pdf/result.h"
 
 #include <QList>
 #include <QString>
@@ -69,6 +70,9 @@ struct ConversionPageResult {
     int pageIndex = 0;
     PageOutcome outcome = PageOutcome::Failed;
     PixelSize size; // the output size the size rule gave the page
+    // Failed: the document (could not be read, page not drawn) or the page's own file (could
+    // not be written) and the reason.
+    Result failure;
 };
 
 enum class OutputOutcome {
@@ -81,6 +85,7 @@ struct ConversionOutputResult {
     QString path;
     OutputOutcome outcome = OutputOutcome::Failed;
     int pageCount = 0; // pages in the file
+    Result failure;    // Failed: why (for a file of one page, the page's failure)
 };
 
 struct ConversionResult {

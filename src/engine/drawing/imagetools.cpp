@@ -1,8 +1,8 @@
 #include "engine/drawing/imagetools.h"
 
-#include "engine/pdf/atomicfile.h"
 #include "engine/drawing/imagewriter.h"
 #include "engine/drawing/renderer.h"
+#include "engine/pdf/atomicfile.h"
 
 #include <QImageReader>
 
@@ -38,22 +38,25 @@ bool writeMultipage(const QStringList &paths, const QString &destination, ImageE
     }
     if (encoder == ImageEncoder::Gif && canvas.isEmpty())
         return false;
-    return writeAtomically(destination, [&](const QString &temporary) {
-        const auto writer = MultipageImageWriter::create(encoder, temporary, canvas, totalPixels);
-        if (!writer)
-            return false;
-        for (const QString &path : paths) {
-            const QImage image = readImage(path);
-            if (image.isNull() || image.width() > canvas.width() ||
-                image.height() > canvas.height())
-                continue;
-            const MultipageFrame frame =
-                prepareMultipageFrame(image, encoder, canvas, dpiOf(image));
-            if (frame.isNull() || !writer->append(frame))
-                return false;
-        }
-        return writer->frameCount() > 0 && writer->finish();
-    });
+    return writeAtomically(destination,
+                           [&](const QString &temporary) {
+                               const auto writer = MultipageImageWriter::create(
+                                   encoder, temporary, canvas, totalPixels);
+                               if (!writer)
+                                   return false;
+                               for (const QString &path : paths) {
+                                   const QImage image = readImage(path);
+                                   if (image.isNull() || image.width() > canvas.width() ||
+                                       image.height() > canvas.height())
+                                       continue;
+                                   const MultipageFrame frame =
+                                       prepareMultipageFrame(image, encoder, canvas, dpiOf(image));
+                                   if (frame.isNull() || !writer->append(frame))
+                                       return false;
+                               }
+                               return writer->frameCount() > 0 && writer->finish();
+                           })
+        .ok();
 }
 
 } // namespace

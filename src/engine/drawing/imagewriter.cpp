@@ -1,12 +1,14 @@
 #include "engine/drawing/imagewriter.h"
 
-#include "engine/pdf/atomicfile.h"
 #include "engine/drawing/imagecodecs.h"
+#include "engine/pdf/atomicfile.h"
 
 #include <QImageWriter>
 #include <QPainter>
 
 #include <algorithm>
+#include <cerrno>
+#include <limits>
 
 namespace ventara::engine {
 
@@ -63,13 +65,23 @@ bool writeBmpFile(const QImage &rgb32, const QString &path, int dpi) {
 
 } // namespace detail
 
-bool WriteImageToFile(const QImage &image, const QString &path, ImageFormat format,
-                      double compressionFactor, int dpi) {
+Result WriteImageToFile(const QImage &image, const QString &path, ImageFormat format,
+                        double compressionFactor, int dpi) {
+    if (image.isNull())
+        return Result::failure(path, QStringLiteral("no image to write"));
+    const ImageEncoder encoder = imageFormatEncoder(format);
+    const int largest = maxImageSide(encoder);
+    if (image.width() > largest || image.height() > largest)
+        return Result::failure(path, QStringLiteral("%1 x %2 pixels is too large for %3 (at most "
+                                                    "%4 pixels a side)")
+                                         .arg(image.width())
+                                         .arg(image.height())
+                                         .arg(imageFormatTitle(format))
+                                         .arg(largest));
     const QImage rgb32 = detail::opaqueRgb32(image);
     if (rgb32.isNull())
-        return false;
+        return Result::failure(path, reasonForError(ENOMEM));
     dpi = std::max(dpi, 1);
-    const ImageEncoder encoder = imageFormatEncoder(format);
     return writeAtomically(path, [&](const QString &temporary) {
         switch (encoder) {
         case ImageEncoder::Jpeg:
@@ -93,6 +105,21 @@ bool WriteImageToFile(const QImage &image, const QString &path, ImageFormat form
         }
         return false;
     });
+}
+
+int maxImageSide(ImageEncoder encoder) {
+    switch (encoder) {
+    case ImageEncoder::Jpeg:
+        return 65500; // libjpeg's JPEG_MAX_DIMENSION
+    case ImageEncoder::Gif:
+        return 65535; // 16-bit sizes
+    case ImageEncoder::Png:
+    case ImageEncoder::Tiff:
+    case ImageEncoder::Jpeg2000:
+    case ImageEncoder::Bmp:
+        break;
+    }
+    return std::numeric_limits<int>::max();
 }
 
 MultipageFrame prepareMultipageFrame(const QImage &image, ImageEncoder encoder, QSize canvas,

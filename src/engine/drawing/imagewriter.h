@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/drawing/imageformat.h"
+#include "engine/pdf/result.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -35,11 +36,15 @@ namespace ventara::engine {
 
 // Encodes `image` and writes it to `path` atomically (temporary file beside it, then rename).
 // `compressionFactor` (0 to 1) is used by JPEG and JPEG 2000 only. `dpi` (from 1) is stored as
-// the file's resolution where the format has one. Returns false, leaving any existing file at
-// `path` unchanged, when the image is null, too large for the format or cannot be encoded, or
-// the file cannot be written.
-bool WriteImageToFile(const QImage &image, const QString &path, ImageFormat format,
-                      double compressionFactor, int dpi);
+// the file's resolution where the format has one. Fails, naming `path` with the reason and
+// leaving any existing file there unchanged, when the image is null, too large for the format
+// or cannot be encoded, or the file cannot be written.
+Result WriteImageToFile(const QImage &image, const QString &path, ImageFormat format,
+                        double compressionFactor, int dpi);
+
+// The longest side, in pixels, an image of `encoder` may have: 65500 for JPEG, 65535 for GIF,
+// no limit of its own for the others.
+int maxImageSide(ImageEncoder encoder);
 
 // One page of a multipage TIFF or GIF file, encoded and ready to append. Made by
 // prepareMultipageFrame() on any thread; appended in page order by a MultipageImageWriter.

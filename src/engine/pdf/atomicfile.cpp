@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <new>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace ventara::engine {
 
@@ -30,45 +33,80 @@ mode_t currentUmask() {
 
 } // namespace
 
-bool writeAtomically(const QString &target, const std::function<bool(const QString &)> &write) {
+Result writeAtomically(const QString &target, const std::function<Result(const QString &)> &write) {
     const QFileInfo info(target);
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
-        return false;
+        return Result::failure(target, QStringLiteral("no such folder"));
 
     QString temporaryPath;
     {
         QTemporaryFile temporary(folder + QStringLiteral("/.") + info.fileName() +
                                  QStringLiteral(".XXXXXX.part"));
         temporary.setAutoRemove(false);
+        errno = 0;
         if (!temporary.open())
-            return false;
+            return Result::failure(target, reasonForError(errno));
         temporaryPath = temporary.fileName();
     }
     const QByteArray temporaryName = QFile::encodeName(temporaryPath);
     const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
 
-    bool written = false;
+    Result result;
     try {
-        written = write(temporaryPath);
+        result = write(temporaryPath);
+    } catch (const std::bad_alloc &) {
+        result = Result::failure(target, reasonForError(ENOMEM));
+    } catch (const std::exception &e) {
+        result = Result::failure(target, QString::fromUtf8(e.what()));
     } catch (...) {
-        written = false;
+        result = Result::failure(target, reasonForError(0));
     }
 
-    if (written) {
+    if (result) {
         struct stat existing {};
         const mode_t mode = ::stat(targetName.constData(), &existing) == 0
                                 ? existing.st_mode & 07777
                                 : 0666 & ~currentUmask();
         ::chmod(temporaryName.constData(), mode);
-        written = std::rename(temporaryName.constData(), targetName.constData()) == 0;
+        if (std::rename(temporaryName.constData(), targetName.constData()) != 0)
+            result = Result::failure(target, reasonForError(errno));
     }
-    if (!written)
+    if (!result)
         std::remove(temporaryName.constData());
-    return written;
+    return result;
 }
 
-bool writeFileAtomically(const QString &target, const QByteArray &content) {
+Result writeAtomically(const QString &target, const std::function<bool(const QString &)> &write) {
+    return writeAtomically(target, [&](const QString &temporaryPath) {
+        errno = 0;
+        if (write(temporaryPath))
+            return Result();
+        return Result::failure(target, writeFailureReason(errno, target));
+    });
+}
+
+QString writeFailureReason(int errnum, const QString &target) {
+    const QString folder = QFileInfo(target).absolutePath();
+    switch (errnum) {
+    case ENOSPC:
+    case EDQUOT:
+    case EIO:
+    case EFBIG:
+    case EROFS:
+    case ENOMEM:
+        return reasonForError(errnum);
+    default:
+        break;
+    }
+    struct statvfs space {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &space) == 0 && space.f_bavail == 0 &&
+        space.f_blocks > 0)
+        return reasonForError(ENOSPC);
+    return reasonForError(0);
+}
+
+Result writeFileAtomically(const QString &target, const QByteArray &content) {
     return writeAtomically(target, [&content](const QString &path) {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

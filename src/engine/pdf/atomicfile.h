@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/pdf/result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,13 +13,24 @@ namespace ventara::engine {
 //
 // `write` is called with the path of a new, empty temporary file in the target's folder
 // (unique even for calls within the same millisecond) and must write the whole content
-// there, returning true on success. Only then is the temporary file renamed over `target`.
-// An existing target keeps its permissions; a new one gets the usual 0666 minus the umask.
-// The temporary file is removed whatever happens. Returns true when `target` now holds
-// the new content. Thread-safe; never throws (exceptions from `write` count as failure).
-bool writeAtomically(const QString &target, const std::function<bool(const QString &)> &write);
+// there. Only then is the temporary file renamed over `target`. An existing target keeps its
+// permissions; a new one gets the usual 0666 minus the umask. The temporary file is removed
+// whatever happens. Thread-safe; never throws (exceptions from `write` count as failure).
+//
+// The result is a success when `target` now holds the new content, else a failure naming
+// `target` with the reason: "read-only folder", "disk full", ... A `write` that returns false
+// gets its reason from the system error it left (disk full, quota, input/output error), else
+// "could not be written"; one that returns a Result gives its own.
+Result writeAtomically(const QString &target, const std::function<bool(const QString &)> &write);
+Result writeAtomically(const QString &target, const std::function<Result(const QString &)> &write);
+
+// The reason a write to `target` failed, from the system error `errnum` it left (errno): only
+// errors that writing gives count ("disk full", "disk quota exceeded", "input/output error",
+// ...; a library may leave other values behind on its way), and a full disk is also recognised
+// by the folder's free space; otherwise "could not be written". Thread-safe.
+QString writeFailureReason(int errnum, const QString &target);
 
 // writeAtomically() for content already in memory.
-bool writeFileAtomically(const QString &target, const QByteArray &content);
+Result writeFileAtomically(const QString &target, const QByteArray &content);
 
 } // namespace ventara::engine

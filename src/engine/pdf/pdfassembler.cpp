@@ -6,6 +6,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace ventara::engine {
@@ -395,16 +396,18 @@ void PdfAssembler::finish() {
     }
 }
 
-bool PdfAssembler::write(const QString &target) {
+Result PdfAssembler::write(const QString &target) {
     try {
         finish();
         std::string version;
         int extensionLevel = 0;
         m_version.getVersion(version, extensionLevel);
         return writePdf(m_target, target, PdfWriteMode::NewDocument, version, extensionLevel);
+    } catch (const std::bad_alloc &) {
+        return Result::failure(target, reasonForError(ENOMEM));
     } catch (const std::exception &e) {
-        logPdfProblem(target + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-        return false;
+        return Result::failure(target, QStringLiteral("could not be assembled: ") +
+                                           QString::fromUtf8(e.what()));
     }
 }
 

@@ -4,6 +4,8 @@
 #define POINTERHOLDER_TRANSITION 4
 #endif
 
+#include "engine/pdf/result.h"
+
 #include <QHash>
 #include <QString>
 
@@ -108,8 +110,8 @@ public:
     int pageCount() const { return m_pageCount; }
 
     // Completes destinations, bookmarks and labels and writes the document atomically to
-    // `target`. Returns false on failure (the target is then untouched). Never throws.
-    bool write(const QString &target);
+    // `target`. On failure the target is untouched and the result says why. Never throws.
+    Result write(const QString &target);
 
 private:
     // Points a marked destination at the copied page, or drops it when that page was not

@@ -12,10 +12,12 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFLogger.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -66,6 +68,15 @@ void report(PdfFile::Status *status, QString *error, PdfFile::Status value, cons
         *error = text;
 }
 
+// Why qpdf could not use `bytes`: not a PDF at all, or a damaged one (with qpdf's words).
+QString damagedReason(const QByteArray &bytes, const QString &detail) {
+    // Readers accept the header anywhere in the first kilobyte.
+    if (bytes.left(1024).indexOf("%PDF-") < 0)
+        return bytes.isEmpty() ? QStringLiteral("empty file") : QStringLiteral("not a PDF file");
+    return detail.isEmpty() ? QStringLiteral("damaged file")
+                            : QStringLiteral("damaged file: ") + detail;
+}
+
 // The living cache's documents, if any.
 std::atomic<PdfParseCache::Documents *> g_parseCache = nullptr;
 
@@ -107,8 +118,9 @@ std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QStr
     }
 
     QFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        report(status, error, Status::Unreadable, file.errorString());
+        report(status, error, Status::Unreadable, reasonForError(errno, true));
         return nullptr;
     }
     const std::optional<FileIdentity> identity = identityOfFile(path, file.handle());
@@ -123,7 +135,8 @@ std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QStr
     if (file.error() == QFileDevice::NoError)
         bytes += file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        report(status, error, Status::Unreadable, file.errorString());
+        report(status, error, Status::Unreadable,
+               QStringLiteral("could not be read: ") + file.errorString());
         return nullptr;
     }
     std::unique_ptr<PdfFile> result = openBytes(bytes, path, status, error);
@@ -170,12 +183,18 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
         // A document whose catalog or page tree is missing parses, but is of no use.
         result->m_qpdf->getAllPages();
     } catch (const QPDFExc &e) {
-        report(status, error,
-               e.getErrorCode() == qpdf_e_password ? Status::NeedsPassword : Status::Unreadable,
-               QString::fromStdString(e.getMessageDetail()));
+        if (e.getErrorCode() == qpdf_e_password)
+            report(status, error, Status::NeedsPassword, QStringLiteral("protected by a password"));
+        else
+            report(status, error, Status::Unreadable,
+                   damagedReason(bytes, QString::fromStdString(e.getMessageDetail())));
+        return nullptr;
+    } catch (const std::bad_alloc &) {
+        report(status, error, Status::Unreadable, reasonForError(ENOMEM));
         return nullptr;
     } catch (const std::exception &e) {
-        report(status, error, Status::Unreadable, QString::fromUtf8(e.what()));
+        report(status, error, Status::Unreadable,
+               damagedReason(bytes, QString::fromUtf8(e.what())));
         return nullptr;
     }
     t_heldWarnings = nullptr;
@@ -191,15 +210,16 @@ bool PdfFile::isEncrypted() const {
     return m_qpdf->isEncrypted();
 }
 
-bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
-              const std::string &minimumVersion, int extensionLevel) {
-    return writeAtomically(target, [&](const QString &temporaryPath) {
+Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
+                const std::string &minimumVersion, int extensionLevel) {
+    return writeAtomically(target, [&](const QString &temporaryPath) -> Result {
         const QByteArray fileName = QFile::encodeName(temporaryPath);
         // Our own stream, so that a failure to flush the last buffered bytes is noticed.
         FILE *file = std::fopen(fileName.constData(), "wb");
         if (!file)
-            return false;
+            return Result::failure(target, reasonForError(errno));
         bool written = false;
+        QString reason;
         try {
             QPDFWriter writer(pdf);
             writer.setOutputFile(fileName.constData(), file, false);
@@ -216,16 +236,32 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
                 writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
             writer.write();
             written = true;
+        } catch (const QPDFSystemError &e) {
+            // A failed write of the output (disk full...).
+            reason = reasonForError(e.getErrno());
+        } catch (const std::bad_alloc &) {
+            reason = reasonForError(ENOMEM);
         } catch (const std::exception &e) {
-            logPdfProblem(target + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+            reason = QStringLiteral("could not be written: ") + QString::fromUtf8(e.what());
         }
-        if (std::fflush(file) != 0 || std::ferror(file))
+        // qpdf flushes the stream itself and ignores a failure: its error is still in errno
+        // (or comes again from this flush) and in the stream's error flag.
+        int lastError = errno;
+        if (std::fflush(file) != 0)
+            lastError = errno;
+        if (std::ferror(file)) {
             written = false;
-        if (std::fclose(file) != 0)
+            if (reason.isEmpty())
+                reason = writeFailureReason(lastError, target);
+        }
+        errno = 0;
+        if (std::fclose(file) != 0 && written) {
             written = false;
-        if (!written)
-            logPdfProblem(target + QStringLiteral(": the file could not be written"));
-        return written;
+            reason = writeFailureReason(errno, target);
+        }
+        if (written)
+            return Result();
+        return Result::failure(target, reason.isEmpty() ? reasonForError(0) : reason);
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/pdf/result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -32,7 +34,9 @@ public:
     PdfFile &operator=(const PdfFile &) = delete;
 
     // Opens `path` (a local file path). Returns null when the file cannot be used; `status`
-    // tells why and `error` gives qpdf's or the file system's reason (both optional).
+    // tells why and `error` gives the reason in words for the user (both optional): "no such
+    // file", "not a PDF file", "damaged file: " and qpdf's message, "protected by a
+    // password"...
     // While a PdfParseCache lives, a document of the same unchanged file handed to
     // keepForReuse() is taken instead of parsing the file again. Never throws.
     static std::unique_ptr<PdfFile> open(const QString &path, Status *status = nullptr,
@@ -114,11 +118,11 @@ enum class PdfWriteMode {
 };
 
 // Writes `pdf` to `target` through writeAtomically(): the target is replaced only when the
-// new file is complete, and keeps its permissions. Returns false on any failure (nothing
-// is left behind then). `minimumVersion` ("1.7", optionally with `extensionLevel`) raises
-// the header version. Never throws.
-bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
-              const std::string &minimumVersion = {}, int extensionLevel = 0);
+// new file is complete, and keeps its permissions. On failure nothing is left behind and the
+// result names `target` with the reason. `minimumVersion` ("1.7", optionally with `extensionLevel`)
+// raises the header version. Never throws.
+Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
+                const std::string &minimumVersion = {}, int extensionLevel = 0);
 
 // While an object of this class lives, qpdf's warnings about damaged files opened on the
 // current thread are not shown: for callers that open one file several times and have let

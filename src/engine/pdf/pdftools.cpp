@@ -11,6 +11,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -122,6 +123,17 @@ QPDFObjectHandle textString(const QString &text) {
     return QPDFObjectHandle::newUnicodeString(text.toStdString());
 }
 
+QString noPagesReason() {
+    return QStringLiteral("no pages found (the file may be damaged)");
+}
+
+// Why the pages of a document that opened could not be copied.
+QString copyFailureReason(const std::exception &e) {
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return reasonForError(ENOMEM);
+    return QStringLiteral("damaged file: ") + QString::fromUtf8(e.what());
+}
+
 // SplitPdfParts() uses a second thread from this many parts on.
 constexpr qsizetype minimumPartsForTwoWorkers = 4;
 
@@ -215,10 +227,10 @@ private:
 };
 } // namespace
 
-bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
-                         const std::function<void(int position)> &progress) {
+Result PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
+                           const std::function<void(int position)> &progress) {
     if (paths.isEmpty())
-        return false;
+        return Result::failure(outputPath, QStringLiteral("no documents to merge"));
     try {
         // Copied stream data is read from the sources' bytes when the merged file is
         // written; the parsed documents themselves are released as soon as their pages are
@@ -226,12 +238,11 @@ bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
         std::vector<QByteArray> sourceBytes;
         PdfAssembler assembler;
         DocumentPrefetcher prefetcher(paths);
-        bool complete = true;
+        Result result;
         for (int i = 0; i < paths.size(); ++i) {
             PreparedDocument document = prefetcher.take();
             if (!document.source) {
-                logPdfProblem(paths.at(i) + QStringLiteral(": ") + document.error);
-                complete = false;
+                result.addFailure(paths.at(i), document.error);
                 prefetcher.discard(std::move(document));
                 continue;
             }
@@ -243,35 +254,40 @@ bool PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
                     assembler.takeDocumentInfo(source);
                 if (source.pageCount() > 0)
                     assembler.addPages(source, 0, source.pageCount() - 1, true);
+                else
+                    result.addFailure(paths.at(i), noPagesReason());
             } catch (const std::exception &e) {
-                logPdfProblem(paths.at(i) + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-                complete = false;
+                result.addFailure(paths.at(i), copyFailureReason(e));
             }
             sourceBytes.push_back(document.file->bytes());
             prefetcher.discard(std::move(document));
         }
-        if (assembler.pageCount() == 0)
-            return false;
-        return assembler.write(outputPath) && complete;
+        if (assembler.pageCount() == 0) {
+            result.addFailure(outputPath, QStringLiteral("no pages to write"));
+            return result;
+        }
+        result.add(assembler.write(outputPath));
+        return result;
     } catch (const std::exception &e) {
-        logPdfProblem(outputPath + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-        return false;
+        return Result::failure(outputPath, copyFailureReason(e));
     }
 }
 
-bool PDFTools::SplitPdf(const QString &source, const QString &destination, int startPage,
-                        int stopPage) {
-    return SplitPdfParts(source, {SplitPart{destination, startPage, stopPage}}).value(0, false);
+Result PDFTools::SplitPdf(const QString &source, const QString &destination, int startPage,
+                          int stopPage) {
+    return SplitPdfParts(source, {SplitPart{destination, startPage, stopPage}})
+        .value(0, Result::failure(destination, reasonForError(0)));
 }
 
-QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts) {
-    QList<bool> results(parts.size(), false);
+QList<Result> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts) {
+    QList<Result> results(parts.size());
     if (parts.isEmpty())
         return results;
     QString error;
     const auto file = PdfFile::open(source, nullptr, &error);
     if (!file) {
-        logPdfProblem(source + QStringLiteral(": ") + error);
+        for (Result &result : results)
+            result = Result::failure(source, error);
         return results;
     }
 
@@ -296,7 +312,8 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
             work[0].push_back(i);
     }
 
-    std::vector<char> written(static_cast<size_t>(parts.size()), 0);
+    // Each worker writes only the results of its own parts (a vector: no detaching).
+    std::vector<std::optional<Result>> written(static_cast<size_t>(parts.size()));
     auto writeParts = [&](PdfFile &document, const std::vector<qsizetype> &indexes) {
         try {
             PdfSource pages(document, 0);
@@ -304,8 +321,14 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
             for (const qsizetype i : indexes) {
                 const SplitPart &part = parts.at(i);
                 if (part.startPage < 1 || part.startPage > part.stopPage ||
-                    part.stopPage > pages.pageCount())
+                    part.stopPage > pages.pageCount()) {
+                    written[static_cast<size_t>(i)] = Result::failure(
+                        source, QStringLiteral("no pages %1 to %2 (the document has %3)")
+                                    .arg(part.startPage)
+                                    .arg(part.stopPage)
+                                    .arg(pages.pageCount()));
                     continue;
+                }
                 try {
                     if (pruneResources) {
                         for (int page = part.startPage - 1; page < part.stopPage; ++page)
@@ -316,12 +339,14 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
                     assembler.addPages(pages, part.startPage - 1, part.stopPage - 1, true);
                     written[static_cast<size_t>(i)] = assembler.write(part.destination);
                 } catch (const std::exception &e) {
-                    logPdfProblem(part.destination + QStringLiteral(": ") +
-                                  QString::fromUtf8(e.what()));
+                    written[static_cast<size_t>(i)] = Result::failure(source, copyFailureReason(e));
                 }
             }
         } catch (const std::exception &e) {
-            logPdfProblem(source + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+            for (const qsizetype i : indexes) {
+                if (!written[static_cast<size_t>(i)])
+                    written[static_cast<size_t>(i)] = Result::failure(source, copyFailureReason(e));
+            }
         }
     };
 
@@ -339,9 +364,27 @@ QList<bool> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart
     } else {
         writeParts(*file, work[0]);
     }
-    for (qsizetype i = 0; i < parts.size(); ++i)
-        results[i] = written[static_cast<size_t>(i)] != 0;
+    for (size_t i = 0; i < written.size(); ++i)
+        results[static_cast<qsizetype>(i)] = written[i].value_or(
+            Result::failure(parts.at(qsizetype(i)).destination, reasonForError(0)));
     return results;
+}
+
+Result PDFTools::CheckPdfPages(const QString &path) {
+    QString error;
+    auto file = PdfFile::open(path, nullptr, &error);
+    if (!file)
+        return Result::failure(path, error);
+    Result result;
+    try {
+        if (file->qpdf().getAllPages().empty())
+            result = Result::failure(path, noPagesReason());
+    } catch (const std::exception &e) {
+        return Result::failure(path,
+                               QStringLiteral("damaged file: ") + QString::fromUtf8(e.what()));
+    }
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return result;
 }
 
 int PDFTools::GetPDFNumberOfPages(const QString &path) {
@@ -445,15 +488,14 @@ std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(con
     return properties;
 }
 
-bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
-                                                     const QString &author, const QString &subject,
-                                                     const QString &keywords) {
+Result PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
+                                                       const QString &author,
+                                                       const QString &subject,
+                                                       const QString &keywords) {
     QString error;
     const auto file = PdfFile::open(path, nullptr, &error);
-    if (!file) {
-        logPdfProblem(path + QStringLiteral(": ") + error);
-        return false;
-    }
+    if (!file)
+        return Result::failure(path, error);
     try {
         QPDF &pdf = file->qpdf();
         const DocumentProperties original = readProperties(*file);
@@ -491,8 +533,7 @@ bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const 
         }
         return writePdf(pdf, path, PdfWriteMode::SameDocument);
     } catch (const std::exception &e) {
-        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-        return false;
+        return Result::failure(path, copyFailureReason(e));
     }
 }
 

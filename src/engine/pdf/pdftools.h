@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/pdf/result.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSizeF>
@@ -17,8 +19,9 @@ namespace ventara::engine {
 // Pages are copied, never redrawn: content, fonts, annotations, links, form fields, page
 // boxes and /Rotate survive. Every operation opens its files itself (reading each whole
 // into memory), keeps nothing after it returns, never throws and never shows anything:
-// failures are reported through the results (false, 0, "0 B", "0 x 0"). Damaged files
-// that qpdf can recover are processed; qpdf's warnings go to the standard error output.
+// failures are reported through the results (a Result naming the file and the reason, 0,
+// "0 B", "0 x 0"). Damaged files that qpdf can recover are processed; qpdf's warnings go to
+// the standard error output.
 // All operations are thread-safe (no state is shared between calls). Every file written
 // is written atomically: a failed write leaves the target as it was.
 class PDFTools {
@@ -50,25 +53,30 @@ public:
     // (title, author, ...) comes from the first document; each document's bookmarks, form
     // fields and page labels are kept and point at the merged pages. `progress` receives
     // the 1-based list position of each document before its pages are copied (for a path
-    // listed twice, the position of its first entry). Documents that cannot be opened are
-    // left out and make the result false, but the other pages are still written. An
-    // existing `outputPath` is replaced only once the merged file is complete (it may also
-    // be one of the inputs). Returns true when every document was copied and the file
-    // written.
-    static bool MergePdfs(const QStringList &paths, const QString &outputPath,
-                          const std::function<void(int position)> &progress = {});
+    // listed twice, the position of its first entry). Documents that cannot be opened, or in
+    // which no page is found, are left out and make the result a failure naming them, but
+    // the other pages are still written. An existing `outputPath` is replaced only once the
+    // merged file is complete (it may also be one of the inputs). Succeeds when every
+    // document was copied and the file written.
+    static Result MergePdfs(const QStringList &paths, const QString &outputPath,
+                            const std::function<void(int position)> &progress = {});
 
     // Copies pages startPage..stopPage (1-based, inclusive) of `source` into a new file at
-    // `destination` (which may be the source itself). Returns whether the part was written;
-    // a range outside the document writes nothing.
-    static bool SplitPdf(const QString &source, const QString &destination, int startPage,
-                         int stopPage);
+    // `destination` (which may be the source itself). A range outside the document writes
+    // nothing and fails.
+    static Result SplitPdf(const QString &source, const QString &destination, int startPage,
+                           int stopPage);
 
     // SplitPdf() for many parts of one source, opened once. Returns one result per part,
     // in order. A destination equal to the source is fine (the source is read whole first);
     // when two parts have the same destination the later replaces the earlier. Each part
     // carries only the resources its own pages use.
-    static QList<bool> SplitPdfParts(const QString &source, const QList<SplitPart> &parts);
+    static QList<Result> SplitPdfParts(const QString &source, const QList<SplitPart> &parts);
+
+    // Whether the file opens as a PDF with at least one page: success, or a failure naming
+    // `path` with the reason ("no such file", "damaged file: ...", "protected by a password",
+    // "no pages found").
+    static Result CheckPdfPages(const QString &path);
 
     // The number of pages, 0 when the file cannot be opened as a PDF.
     static int GetPDFNumberOfPages(const QString &path);
@@ -105,10 +113,12 @@ public:
     // Values are stored so that any script round-trips, the keywords as one text joined
     // with ", ", and the XMP metadata, where the document has it, is updated to match. The
     // file keeps its permissions and is replaced only when the new file is complete.
-    // Returns false when the file cannot be opened or written (it is then untouched).
-    static bool ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
-                                                      const QString &author, const QString &subject,
-                                                      const QString &keywords);
+    // Fails, naming the file and the reason, when it cannot be opened or written (it is then
+    // untouched).
+    static Result ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
+                                                        const QString &author,
+                                                        const QString &subject,
+                                                        const QString &keywords);
 };
 
 } // namespace ventara::engine

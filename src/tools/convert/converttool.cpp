@@ -1,6 +1,7 @@
 #include "tools/convert/converttool.h"
 
 #include "engine/drawing/renderer.h"
+#include "engine/pdf/pdftools.h"
 #include "toolkit/nametemplates.h"
 #include "toolkit/pageintervals.h"
 #include "tools/convert/convertfields.h"
@@ -234,6 +235,14 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     const QList<int> &documentOfJob = m_documentOfJob;
     const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &m_documentOfJob);
     const bool unreadable = m_plan.hasUnreadableDocument();
+    for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
+        if (!document.pageCount) {
+            const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
+            context.reportFailure(problem ? engine::Result::failure(
+                                                document.path, QStringLiteral("could not be read"))
+                                          : problem);
+        }
+    }
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {
         m_result = {};
@@ -246,9 +255,9 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
             context.reportProgress(conversionProgress(pagesDone, total));
         });
 
-    const auto report = [&context](int output, bool written) {
+    const auto report = [&context](int output, const engine::Result &result) {
         if (context.shouldWrite(output))
-            context.reportOutput(output, written);
+            context.reportOutput(output, result);
     };
     switch (m_plan.mode) {
     case OutputMode::SingleImages:
@@ -258,8 +267,7 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
             const int d = documentOfJob.value(page.documentIndex, -1);
             if (d < 0)
                 continue;
-            report(m_plan.documents.at(d).firstOutput + page.pageIndex,
-                   page.outcome == engine::PageOutcome::Written);
+            report(m_plan.documents.at(d).firstOutput + page.pageIndex, page.failure);
         }
         break;
     case OutputMode::MultipagePerDocument:
@@ -268,31 +276,19 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
             const int d = documentOfJob.value(j, -1);
             if (d < 0 || output.outcome == engine::OutputOutcome::Skipped)
                 continue;
-            report(m_plan.documents.at(d).firstOutput,
-                   output.outcome == engine::OutputOutcome::Written);
+            report(m_plan.documents.at(d).firstOutput, output.failure);
         }
         break;
     case OutputMode::MultipageAllDocuments:
         if (!m_result.outputs.isEmpty() &&
             m_result.outputs.first().outcome != engine::OutputOutcome::Skipped)
-            report(0, m_result.outputs.first().outcome == engine::OutputOutcome::Written);
+            report(0, m_result.outputs.first().failure);
         break;
     }
+    // Pages left out of a multipage file that was written.
+    for (const engine::ConversionPageResult &page : std::as_const(m_result.pages))
+        context.reportFailure(page.failure);
     return m_result.success() && !unreadable;
-}
-
-QList<ConvertJob::FailedPage> ConvertJob::failedPages() const {
-    QList<FailedPage> failed;
-    for (const ConvertPlan::Document &document : m_plan.documents) {
-        if (!document.pageCount)
-            failed << FailedPage{document.path, -1};
-    }
-    for (const engine::ConversionPageResult &page : m_result.pages) {
-        const int d = m_documentOfJob.value(page.documentIndex, -1);
-        if (page.outcome == engine::PageOutcome::Failed && d >= 0)
-            failed << FailedPage{m_plan.documents.at(d).path, page.pageIndex};
-    }
-    return failed;
 }
 
 bool ConvertTool::checkSettings(const toolkit::UserInterface &ui) {

@@ -89,9 +89,9 @@ double conversionProgress(qint64 pagesDone, qint64 totalPages);
 // document and plans every output (one step holding all of them, asked about with "Yes", "Yes
 // to All", "No", "No to All", or "Yes" and "No" for the single file of all documents);
 // processStep() hands the whole run to engine::convertPagesToImages(), reports the progress
-// page by page as a share of all the pages of the listed documents, and reports each output.
-// The step fails when a page or an output that was to be written was not, or when a listed
-// document could not be read.
+// page by page as a share of all the pages of the listed documents, and reports each output
+// with the engine's reason when it failed. The step fails when a page or an output that was
+// to be written was not, or when a listed document could not be read.
 class ConvertJob : public toolkit::BatchJob {
 public:
     ConvertJob(const ConvertSettings &settings, const QStringList &documents,
@@ -106,14 +106,6 @@ public:
     const ConvertPlan &conversionPlan() const { return m_plan; }
     // The engine's result of the last processStep().
     const engine::ConversionResult &result() const { return m_result; }
-
-    // A page that the last processStep() could not convert: `path` is the document,
-    // `pageIndex` the 0-based page, -1 for a document that could not be read at all.
-    struct FailedPage {
-        QString path;
-        int pageIndex = -1;
-    };
-    QList<FailedPage> failedPages() const;
 
 private:
     const ConvertSettings m_settings;

@@ -2,6 +2,8 @@
 
 #include "engine/pdf/pdftools.h"
 
+#include <algorithm>
+
 namespace ventara::tools::merge {
 
 QString addFolderKey() {
@@ -48,12 +50,24 @@ bool MergeJob::processStep(toolkit::StepContext &context) {
     if (!context.shouldWrite(0))
         return true;
     const int count = int(m_documents.size());
-    const bool merged =
+    const engine::Result merged =
         engine::PDFTools::MergePdfs(m_documents, m_outputPath, [&context, count](int position) {
             context.reportProgress(mergeProgress(position, count));
         });
-    context.reportOutput(0, merged);
-    return merged;
+    // A merged file that lacks a document is written, yet the run fails: the failures name
+    // the documents left out.
+    const auto &failures = merged.failures();
+    const bool written =
+        std::none_of(failures.begin(), failures.end(), [this](const engine::FileFailure &failure) {
+            return failure.path == m_outputPath;
+        });
+    if (written) {
+        context.reportOutput(0, true);
+        context.reportFailure(merged);
+    } else {
+        context.reportOutput(0, merged);
+    }
+    return merged.ok();
 }
 
 bool MergeTool::checkSettings(const toolkit::UserInterface &ui) {

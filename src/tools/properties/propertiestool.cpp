@@ -24,8 +24,10 @@ bool PropertiesJob::processStep(toolkit::StepContext &context) {
     const QString path = m_documents.value(context.step());
     if (path.isEmpty())
         return false;
-    return engine::PDFTools::ChangedDocumentsPropertiesWithPdfPath(
+    const engine::Result result = engine::PDFTools::ChangedDocumentsPropertiesWithPdfPath(
         path, m_settings.title(), m_settings.author(), m_settings.subject(), m_settings.keywords());
+    context.reportFailure(result);
+    return result.ok();
 }
 
 void PropertiesJob::finished(const toolkit::RunSummary &summary) {

@@ -45,8 +45,13 @@ bool SplitJob::processStep(toolkit::StepContext &context) {
     const SplitPlan &plan = m_plans.at(i);
     if (plan.status == SplitPlan::Status::Skipped)
         return true;
-    if (!plan.isPlanned())
+    if (!plan.isPlanned()) {
+        const engine::Result problem = PDFTools::CheckPdfPages(m_documents.at(i));
+        context.reportFailure(problem ? engine::Result::failure(m_documents.at(i),
+                                                                QStringLiteral("could not be read"))
+                                      : problem);
         return false;
+    }
 
     QList<PDFTools::SplitPart> parts;
     QList<int> outputOfPart;
@@ -60,9 +65,9 @@ bool SplitJob::processStep(toolkit::StepContext &context) {
     }
     if (parts.isEmpty())
         return true;
-    const QList<bool> written = PDFTools::SplitPdfParts(m_documents.at(i), parts);
-    for (int p = 0; p < parts.size(); ++p)
-        context.reportOutput(outputOfPart.at(p), written.value(p, false));
+    const QList<engine::Result> written = PDFTools::SplitPdfParts(m_documents.at(i), parts);
+    for (int p = 0; p < parts.size() && p < written.size(); ++p)
+        context.reportOutput(outputOfPart.at(p), written.at(p));
     return true;
 }
 

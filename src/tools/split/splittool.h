@@ -20,9 +20,9 @@ toolkit::RunTexts runTexts();
 // plans its ranges and output paths (abandoning the run when the pages-per-file value is
 // below 1, or when in interval mode the intervals name no page of a document);
 // processStep() writes the document's planned files that the overwrite pass did not
-// decline, opening the document once (PDFTools::SplitPdfParts), and reports each file.
-// A document that cannot be read fails its step. Steps use the plan made by plan(), so the
-// files written are exactly those the overwrite pass saw.
+// decline, opening the document once (PDFTools::SplitPdfParts), and reports each file with
+// the engine's result. A document that cannot be read fails its step, with the reason. Steps use
+// the plan made by plan(), so the files written are exactly those the overwrite pass saw.
 class SplitJob : public toolkit::BatchJob {
 public:
     SplitJob(const SplitSettings &settings, const QStringList &documents);
