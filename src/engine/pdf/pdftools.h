@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pdf/cropgeometry.h"
 #include "engine/pdf/result.h"
 
 #include <QDateTime>
@@ -77,6 +78,21 @@ public:
     // `path` with the reason ("no such file", "damaged file: ...", "protected by a password",
     // "no pages found").
     static Result CheckPdfPages(const QString &path);
+
+    // Crops the pages of `path` that `request` selects and writes the result to
+    // `outputPath` (which may be `path` itself). Each cropped page gets the rectangle that
+    // cropBoxForPage() places on it as its MediaBox and CropBox; its BleedBox, TrimBox and
+    // ArtBox are clipped to it, or removed when nothing of them is left. Pages that are not
+    // selected, and pages whose rectangle is rejected, stay exactly as they were. Nothing is
+    // redrawn: content, fonts, annotations, links, form fields and /Rotate stay, and so do
+    // the document's information, XMP metadata, bookmarks, named destinations and page
+    // labels. An undamaged, unencrypted file keeps every byte of the original and gets the
+    // new boxes as an appended update (an earlier digital signature stays valid for the
+    // part it signed); any other file is rewritten whole. The output's file times are the
+    // time of writing. Fails, writing nothing and naming the file with the reason, when the
+    // file cannot be opened or has no pages, or the output cannot be written.
+    static Result CropPDF(const QString &path, const QString &outputPath,
+                          const CropRequest &request);
 
     // The number of pages, 0 when the file cannot be opened as a PDF.
     static int GetPDFNumberOfPages(const QString &path);
