@@ -7,6 +7,7 @@
 #include "pdffixtures.h"
 #include "testsupport.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -427,6 +428,35 @@ private Q_SLOTS:
                                      corpusPdf(QStringLiteral("outlines-nested-9p.pdf"))},
                                     out));
         QCOMPARE(structureProblems(out), QStringList{QStringLiteral("no structure tree")});
+    }
+
+    void mergedFilesAreNoLargerThanQpdfs() {
+        VENTARA_REQUIRE_CORPUS();
+        const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+        if (qpdf.isEmpty())
+            QSKIP("qpdf not installed");
+        // Files whose content qpdf keeps too (no metadata, tags or attachments it drops).
+        QStringList files;
+        for (const char *name :
+             {"pdflatex-a4-4p-type1.pdf", "rotate-mixed-nested-pages-tree-20p.pdf",
+              "fonts-type3-pdftex.pdf", "libreoffice-a4-truetype.pdf", "hybrid-xref-30p.pdf",
+              "boxes-cropbox-offset-mediabox-rotations.pdf", "rotate-indirect-ref-epson-scan.pdf"})
+            files << corpusPdf(QString::fromLatin1(name));
+        const QString ours = path(QStringLiteral("size-ours.pdf"));
+        const QString theirs = path(QStringLiteral("size-qpdf.pdf"));
+        QVERIFY(PDFTools::MergePdfs(files, ours));
+        QProcess process;
+        process.start(qpdf, QStringList{QStringLiteral("--empty"), QStringLiteral("--pages")} +
+                                files + QStringList{QStringLiteral("--"), theirs});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(QFileInfo(ours).size() <= QFileInfo(theirs).size(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(QFileInfo(ours).size()).arg(
+                     QFileInfo(theirs).size())));
+        QVERIFY(qpdfChecks(ours));
+        // XMP metadata stays uncompressed: PDF/A requires it readable as it is.
+        const QString part = path(QStringLiteral("size-xmp.pdf"));
+        QVERIFY(PDFTools::SplitPdf(corpusPdf(QStringLiteral("xmp-only-no-info.pdf")), part, 1, 1));
+        QVERIFY(readBytes(part).contains("<x:xmpmeta"));
     }
 
 private:

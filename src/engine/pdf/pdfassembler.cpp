@@ -162,10 +162,16 @@ bool sameEmbeddedFile(QPDFObjectHandle a, QPDFObjectHandle b) {
     QPDFObjectHandle x = file(a), y = file(b);
     if (!x.isStream() || !y.isStream())
         return false;
-    const auto bx = x.getRawStreamData();
-    const auto by = y.getRawStreamData();
-    return bx->getSize() == by->getSize() &&
-           std::equal(bx->getBuffer(), bx->getBuffer() + bx->getSize(), by->getBuffer());
+    // Decoded: a file written by us may hold the same bytes compressed. A damaged stream
+    // counts as different.
+    try {
+        const auto bx = x.getStreamData(qpdf_dl_generalized);
+        const auto by = y.getStreamData(qpdf_dl_generalized);
+        return bx->getSize() == by->getSize() &&
+               std::equal(bx->getBuffer(), bx->getBuffer() + bx->getSize(), by->getBuffer());
+    } catch (const std::exception &) {
+        return false;
+    }
 }
 
 } // namespace
