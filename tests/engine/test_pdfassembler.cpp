@@ -450,8 +450,9 @@ private Q_SLOTS:
                                 files + QStringList{QStringLiteral("--"), theirs});
         QVERIFY(process.waitForFinished(60000));
         QVERIFY2(QFileInfo(ours).size() <= QFileInfo(theirs).size(),
-                 qPrintable(QStringLiteral("%1 > %2").arg(QFileInfo(ours).size()).arg(
-                     QFileInfo(theirs).size())));
+                 qPrintable(QStringLiteral("%1 > %2")
+                                .arg(QFileInfo(ours).size())
+                                .arg(QFileInfo(theirs).size())));
         QVERIFY(qpdfChecks(ours));
         // XMP metadata stays uncompressed: PDF/A requires it readable as it is.
         const QString part = path(QStringLiteral("size-xmp.pdf"));
