@@ -31,7 +31,7 @@ std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pd
 
 // Writes `pdf`, read from `original` and changed in the objects `changed`, to `target`
 // atomically: as `original` with an incremental update appended when the file allows and
-// the updated file reads back with the new values and all its pages, else rewritten as a
+// the updated file reads back without damage and with the new values, else rewritten as a
 // whole (writePdf(), keeping stream data, object streams and encryption). `appended`, when
 // given, tells which way was taken. Returns false when nothing could be written (the target
 // is then untouched). Never throws.
