@@ -4,6 +4,7 @@
 #include "engine/drawing/watermark.h"
 
 #include "engine/drawing/imagetools.h"
+#include "engine/drawing/pngdownscale.h"
 #include "engine/drawing/watermarkfonts.h"
 #include "engine/drawing/watermarkgeometry.h"
 #include "engine/pdf/pdffile.h"
@@ -833,8 +834,17 @@ ImageWatermark CreateImageWatermark(const QString &imagePath, double scale, doub
     // Decoded straight at the size the bitmap needs when that is smaller than the file's.
     QSize decoded(std::max(1, int(std::lround(points.width() * density))),
                   std::max(1, int(std::lround(points.height() * density))));
+    const bool smaller =
+        qint64(decoded.width()) * decoded.height() < qint64(pixels.width()) * pixels.height();
+    if (image.isNull() && smaller && reader.format() == "png") {
+        // Qt decodes a PNG whole before scaling it: a huge one is averaged down row by row.
+        QString ignored;
+        if (std::optional<QImage> scaled = readPngDownscaled(imagePath, decoded, &ignored))
+            image = *scaled;
+    }
     if (image.isNull()) {
-        if (qint64(decoded.width()) * decoded.height() < qint64(pixels.width()) * pixels.height())
+        // JPEG files are decoded at a fraction of their size directly.
+        if (smaller)
             reader.setScaledSize(transposed ? decoded.transposed() : decoded);
         image = reader.read();
     }
