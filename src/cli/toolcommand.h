@@ -23,14 +23,15 @@
 
 namespace ventara::cli {
 
-// One option of a tool command. Every tool option takes a value ("--every 4",
-// "--every=4", "-o out").
+// One option of a tool command. A tool option takes a value ("--every 4", "--every=4",
+// "-o out"), unless it is a switch ("--shadow", also "--shadow=no").
 struct ToolOption {
-    QString name;      // long name without the dashes, e.g. "every"
-    QChar shortName;   // e.g. 'o'; null when there is none
-    QString valueName; // e.g. "N", shown in the help
-    QString help;      // what it does; the field's description when empty
-    QString fieldKey;  // the profile field the option sets, whose default the help shows
+    QString name;          // long name without the dashes, e.g. "every"
+    QChar shortName;       // e.g. 'o'; null when there is none
+    QString valueName;     // e.g. "N", shown in the help; empty for a switch
+    QString help;          // what it does; the field's description when empty
+    QString fieldKey;      // the profile field the option sets, whose default the help shows
+    bool isSwitch = false; // its value is "yes", or what follows "=" ("yes" or "no")
 };
 
 // A tool command: its usage and options, and the profile format that --profile reads
