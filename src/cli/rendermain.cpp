@@ -38,6 +38,5 @@ QCoreApplication *guiApplication(int &argc, char **argv) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    return runCommandLine(argc, argv, {convertCommand(), watermarkCommand()}, withoutCommand,
-                          guiApplication);
+    return runCommandLine(argc, argv, renderCommands(), withoutCommand, guiApplication);
 }

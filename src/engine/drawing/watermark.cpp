@@ -7,6 +7,7 @@
 #include "engine/drawing/pngdownscale.h"
 #include "engine/drawing/watermarkfonts.h"
 #include "engine/drawing/watermarkgeometry.h"
+#include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdffile.h"
 
 #include <QBuffer>
@@ -55,31 +56,6 @@ constexpr int kImageReadLimitMegabytes = 1024;
 constexpr double kShadowBlurPixels = 1.5;
 // The most placements (tiles) one page's stamp holds.
 constexpr qsizetype kMaxPlacements = 200'000;
-
-// The page's visible box in its user space: the CropBox clipped to the MediaBox, or the
-// MediaBox; empty when they do not overlap.
-QRectF visibleBox(QPDFPageObjectHelper &page) {
-    const auto rectangle = [](QPDFObjectHandle box) -> std::optional<QRectF> {
-        if (!box.isRectangle())
-            return std::nullopt;
-        const QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
-        return QRectF(QPointF(std::min(r.llx, r.urx), std::min(r.lly, r.ury)),
-                      QPointF(std::max(r.llx, r.urx), std::max(r.lly, r.ury)));
-    };
-    const std::optional<QRectF> media = rectangle(page.getAttribute("/MediaBox", false));
-    if (!media)
-        return {};
-    const std::optional<QRectF> crop = rectangle(page.getAttribute("/CropBox", false));
-    if (!crop)
-        return *media;
-    const QRectF visible = media->intersected(*crop);
-    return visible.isValid() ? visible : QRectF();
-}
-
-int pageRotation(QPDFPageObjectHelper &page) {
-    QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
-    return rotate.isNumber() ? int(std::lround(rotate.getNumericValue())) : 0;
-}
 
 // A number in a content stream: up to five decimals, without trailing zeros.
 QByteArray pdfNumber(double value) {
@@ -375,9 +351,9 @@ void Stamper::collectPages() {
     for (size_t i = 0; i < pages.size(); ++i) {
         if (!wanted.empty() && !wanted.count(int(i) + 1))
             continue;
-        StampedPage stamped{pages[i], int(i), visibleBox(pages[i]), pageRotation(pages[i]),
-                            QSizeF(), -1};
-        stamped.frame = watermark::displayedFrameSize(stamped.box, stamped.rotation);
+        const PageGeometry geometry = pageGeometry(pages[i]);
+        StampedPage stamped{
+            pages[i], int(i), geometry.visibleBox, geometry.rotation, geometry.displayedSize(), -1};
         if (stamped.frame.isEmpty())
             continue; // nothing of it is shown
         m_pages.push_back(stamped);
@@ -503,7 +479,7 @@ bool Stamper::drawLayer(QString *problem) {
     }
     for (size_t p = 0; p < m_pieces.size(); ++p) {
         QPDFPageObjectHelper page = layerPages[p];
-        const QRectF box = visibleBox(page);
+        const QRectF box = pageGeometry(page).mediaBox;
         if (box.topLeft() != QPointF(0, 0) || box.size() != QSizeF(m_pieces[p].pageSize)) {
             *problem = QStringLiteral("the watermark layer has pages of a wrong size");
             return false;

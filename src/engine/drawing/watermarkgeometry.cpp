@@ -211,24 +211,12 @@ QList<QPointF> imagePlacements(int position, QPointF offset, double spacing, QSi
     return placements;
 }
 
-namespace {
-int normalizedRotation(int rotation) {
-    const int r = ((rotation % 360) + 360) % 360;
-    return r % 90 == 0 ? r : 0;
-}
-} // namespace
-
-QSizeF displayedFrameSize(const QRectF &box, int rotation) {
-    const int r = normalizedRotation(rotation);
-    return r == 90 || r == 270 ? QSizeF(box.height(), box.width()) : box.size();
-}
-
 QTransform frameToPage(const QRectF &box, int rotation) {
     const double llx = box.left();
     const double lly = box.top(); // QRectF's top is the smaller y
     const double urx = box.right();
     const double ury = box.bottom();
-    switch (normalizedRotation(rotation)) {
+    switch (rotation) {
     case 90:
         return QTransform(0, 1, -1, 0, urx, lly);
     case 180:

@@ -67,14 +67,11 @@ QList<QTransform> textPlacements(int position, double degrees, QPointF offset, d
 QList<QPointF> imagePlacements(int position, QPointF offset, double spacing, QSizeF frame,
                                QSizeF box);
 
-// The displayed frame of a page whose visible box is `box` (page user space) and whose /Rotate
-// is `rotation` (0, 90, 180 or 270; other values count as 0): its size, width and height
-// exchanged for 90 and 270.
-QSizeF displayedFrameSize(const QRectF &box, int rotation);
-
-// The transform from a page's displayed frame to its user space: the displayed bottom-left
-// corner goes to the box's corner that is shown there, and the frame turns counter-clockwise by
-// `rotation`, so that whatever is placed in the frame reads upright on the displayed page.
+// The transform from a page's displayed frame (of the size PageGeometry::displayedSize()
+// gives) to its user space: the displayed bottom-left corner goes to the corner of `box` (the
+// visible box) that is shown there, and the frame turns counter-clockwise by `rotation` (0,
+// 90, 180 or 270; other values count as 0), so that whatever is placed in the frame reads
+// upright on the displayed page.
 QTransform frameToPage(const QRectF &box, int rotation);
 
 // The bounding box of `rect` mapped by `transform`.

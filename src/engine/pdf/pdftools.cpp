@@ -1,6 +1,7 @@
 #include "engine/pdf/pdftools.h"
 
 #include "engine/pdf/documentproperties.h"
+#include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdfassembler.h"
 #include "engine/pdf/pdffile.h"
 #include "engine/pdf/pdfxmp.h"
@@ -21,14 +22,8 @@ namespace ventara::engine {
 
 namespace {
 
-// Page `page` (1-based) of `path`, with its media box and rotation, or nothing.
-struct PageGeometry {
-    double width = 0;
-    double height = 0;
-    int rotation = 0;
-};
-
-std::optional<PageGeometry> pageGeometry(const QString &path, int page) {
+// The geometry of page `page` (1-based) of `path`, or nothing.
+std::optional<PageGeometry> pageGeometryOfFile(const QString &path, int page) {
     if (page < 1)
         return std::nullopt;
     auto file = PdfFile::open(path);
@@ -39,16 +34,7 @@ std::optional<PageGeometry> pageGeometry(const QString &path, int page) {
         const auto &pages = file->qpdf().getAllPages();
         if (page <= static_cast<int>(pages.size())) {
             QPDFPageObjectHelper helper(pages[static_cast<size_t>(page - 1)]);
-            QPDFObjectHandle box = helper.getMediaBox();
-            if (box.isRectangle()) {
-                const QPDFObjectHandle::Rectangle rectangle = box.getArrayAsRectangle();
-                geometry.emplace();
-                geometry->width = std::fabs(rectangle.urx - rectangle.llx);
-                geometry->height = std::fabs(rectangle.ury - rectangle.lly);
-                QPDFObjectHandle rotate = helper.getAttribute("/Rotate", false);
-                if (rotate.isNumber())
-                    geometry->rotation = static_cast<int>(rotate.getNumericValue());
-            }
+            geometry = pageGeometry(helper);
         }
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
@@ -386,20 +372,17 @@ QString PDFTools::GetSizeWithPath(const QString &path) {
 }
 
 QString PDFTools::GetPDFPageSize(const QString &path) {
-    const auto geometry = pageGeometry(path, 1);
+    const auto geometry = pageGeometryOfFile(path, 1);
     if (!geometry)
         return QStringLiteral("0 x 0");
-    return QString::number(static_cast<long long>(geometry->width)) + QStringLiteral(" x ") +
-           QString::number(static_cast<long long>(geometry->height));
+    return QString::number(static_cast<long long>(geometry->mediaBox.width())) +
+           QStringLiteral(" x ") +
+           QString::number(static_cast<long long>(geometry->mediaBox.height()));
 }
 
 QSizeF PDFTools::GetPDFPageSize(const QString &path, int page) {
-    const auto geometry = pageGeometry(path, page);
-    if (!geometry)
-        return QSizeF(0, 0);
-    if (geometry->rotation % 180 == 0)
-        return QSizeF(geometry->width, geometry->height);
-    return QSizeF(geometry->height, geometry->width);
+    const auto geometry = pageGeometryOfFile(path, page);
+    return geometry ? geometry->displayedMediaSize() : QSizeF(0, 0);
 }
 
 QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/pdf/cropgeometry.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSizeF>
@@ -69,6 +71,20 @@ public:
     // when two parts have the same destination the later replaces the earlier. Each part
     // carries only the resources its own pages use.
     static QList<bool> SplitPdfParts(const QString &source, const QList<SplitPart> &parts);
+
+    // Crops the pages of `path` that `request` selects and writes the result to
+    // `outputPath` (which may be `path` itself). Each cropped page gets the rectangle that
+    // cropBoxForPage() places on it as its MediaBox and CropBox; its BleedBox, TrimBox and
+    // ArtBox are clipped to it, or removed when nothing of them is left. Pages that are not
+    // selected, and pages whose rectangle is rejected, stay exactly as they were. Nothing is
+    // redrawn: content, fonts, annotations, links, form fields and /Rotate stay, and so do
+    // the document's information, XMP metadata, bookmarks, named destinations and page
+    // labels. An undamaged, unencrypted file keeps every byte of the original and gets the
+    // new boxes as an appended update (an earlier digital signature stays valid for the
+    // part it signed); any other file is rewritten whole. The output's file times are the
+    // time of writing. Returns false, writing nothing, when the file cannot be opened or
+    // has no pages, or the output cannot be written.
+    static bool CropPDF(const QString &path, const QString &outputPath, const CropRequest &request);
 
     // The number of pages, 0 when the file cannot be opened as a PDF.
     static int GetPDFNumberOfPages(const QString &path);

@@ -43,9 +43,14 @@ const toolkit::ProfileFormat &profileFormat() {
             return FieldSpec{key.toString(), FieldKind::State, 0, std::nullopt,
                              QString::fromUtf8(description)};
         };
-        const auto index = [](QStringView key, int value, int maximum, const char *description) {
-            return FieldSpec{key.toString(), FieldKind::Index, value,
-                             FieldRange{0, double(maximum)}, QString::fromUtf8(description)};
+        const auto index = [](QStringView key, int value, const QStringList &items,
+                              const char *description) {
+            return FieldSpec{key.toString(),
+                             FieldKind::Index,
+                             value,
+                             FieldRange{0, double(items.size() - 1)},
+                             QString::fromUtf8(description),
+                             items};
         };
         const auto number = [](QStringView key, float value, double minimum, double maximum,
                                const char *description) {
@@ -59,7 +64,7 @@ const toolkit::ProfileFormat &profileFormat() {
         f.fields = {
             text(kTextKey, "Copyright © [PageNumber]",
                  "Watermark text; [PageNumber] becomes each page's number (empty: no text)"),
-            index(kFontKey, 1, 19, "Font of the text, an index into the font list"),
+            index(kFontKey, 1, fontNames(), "Font of the text"),
             text(kSizeKey, "30", "Text size in points, a whole number from 0 to 500"),
             number(kStepperSizeKey, 30.0f, 0, kSizeMaximum, "The size stepper"),
             component(kRedKey, "Red of the text colour, 0 to 1"),
@@ -67,11 +72,10 @@ const toolkit::ProfileFormat &profileFormat() {
             component(kBlueKey, "Blue of the text colour, 0 to 1"),
             text(kTextOpacityKey, "70", "Text opacity in percent, a whole number from 0 to 100"),
             number(kStepperTextOpacityKey, 70.0f, 0, kPercentMaximum, "The text opacity stepper"),
-            state(kShadowKey, "A soft shadow under the text (1 on, 0 off)"),
-            state(kStrokeKey, "A black outline around the letters (1 on, 0 off)"),
-            index(kTextPositionKey, 0, 5,
-                  "Text position: 0 bottom left, 1 bottom right, 2 top left, 3 top right, "
-                  "4 center, 5 entire page (tiled)"),
+            state(kShadowKey, "A soft shadow under the text"),
+            state(kStrokeKey, "A black outline around the letters"),
+            index(kTextPositionKey, 0, positionTitles(),
+                  "Position of the text (Entire Page: tiled over the page)"),
             text(kTextXOffsetKey, "0",
                  "Horizontal shift of the text in points, + to the right, -10000 to 10000"),
             number(kStepperTextXOffsetKey, 0.0f, -kOffsetLimit, kOffsetLimit,
@@ -86,15 +90,14 @@ const toolkit::ProfileFormat &profileFormat() {
             number(kStepperImageOpacityKey, 70.0f, 0, kPercentMaximum, "The image opacity stepper"),
             number(kImageRotateKey, 0.0f, 0, 360,
                    "Image rotation in degrees, counter-clockwise, 0 to 360"),
-            index(kImagePositionKey, 1, 5, "Image position, as the text position"),
+            index(kImagePositionKey, 1, positionTitles(), "Position of the image"),
             text(kImageXOffsetKey, "0", "Horizontal shift of the image in points"),
             number(kStepperImageXOffsetKey, 0.0f, -kOffsetLimit, kOffsetLimit,
                    "The image's horizontal shift stepper"),
             text(kImageYOffsetKey, "0", "Vertical shift of the image in points"),
             number(kStepperImageYOffsetKey, 0.0f, -kOffsetLimit, kOffsetLimit,
                    "The image's vertical shift stepper"),
-            state(kPageIntervalsCheckKey,
-                  "Stamp only the pages of the page intervals (1 on, 0 off)"),
+            state(kPageIntervalsCheckKey, "Stamp only the pages of the page intervals"),
             text(kPageIntervalsKey, "[1-3],5,[7-9]",
                  "Page intervals: page numbers and ranges such as [1-3], separated by commas"),
             text(kNamesKey, "[FileName]_Watermarked",

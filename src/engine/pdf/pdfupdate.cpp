@@ -1,0 +1,149 @@
+#ifndef POINTERHOLDER_TRANSITION
+#define POINTERHOLDER_TRANSITION 4
+#endif
+#include "engine/pdf/pdfupdate.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
+
+namespace ventara::engine {
+
+namespace {
+
+bool isPdfWhitespace(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// The offset after the file's last "startxref", or -1.
+qint64 lastCrossReferenceOffset(const QByteArray &bytes) {
+    // The keyword stands within the last kilobyte in any file a reader accepts.
+    const qsizetype keyword = bytes.lastIndexOf("startxref");
+    if (keyword < 0 || keyword < bytes.size() - 1024)
+        return -1;
+    qsizetype i = keyword + 9;
+    while (i < bytes.size() && isPdfWhitespace(bytes.at(i)))
+        ++i;
+    qint64 offset = 0;
+    const qsizetype start = i;
+    while (i < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes.at(i))) &&
+           i - start < 18)
+        offset = offset * 10 + (bytes.at(i++) - '0');
+    if (i == start || offset >= bytes.size())
+        return -1;
+    return offset;
+}
+
+void appendBigEndian(QByteArray &out, quint64 value, int width) {
+    for (int shift = (width - 1) * 8; shift >= 0; shift -= 8)
+        out.append(char((value >> shift) & 0xff));
+}
+
+} // namespace
+
+std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pdf,
+                                            const std::vector<QPDFObjectHandle> &changed) {
+    try {
+        if (pdf.isEncrypted() || pdf.anyWarnings() || !original.startsWith("%PDF-"))
+            return std::nullopt;
+        const qint64 previous = lastCrossReferenceOffset(original);
+        if (previous < 0)
+            return std::nullopt;
+        qsizetype section = previous;
+        while (section < original.size() && isPdfWhitespace(original.at(section)))
+            ++section;
+        const bool table = original.mid(section, 4) == "xref";
+        if (changed.empty())
+            return QByteArray();
+
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle size = trailer.getKey("/Size");
+        if (!size.isInteger() || size.getIntValue() < 1 || !trailer.getKey("/Root").isIndirect())
+            return std::nullopt;
+        long long objectCount = size.getIntValue();
+
+        // Offsets are counted from the start of the original file.
+        QByteArray update;
+        if (!original.endsWith('\n') && !original.endsWith('\r'))
+            update.append('\n');
+        std::map<int, std::pair<qint64, int>> entries; // object -> (offset, generation)
+        for (QPDFObjectHandle object : changed) {
+            if (!object.isIndirect() || object.getOwningQPDF() != &pdf)
+                return std::nullopt;
+            const QPDFObjGen id = object.getObjGen();
+            if (entries.count(id.getObj()))
+                continue;
+            entries[id.getObj()] = {original.size() + update.size(), id.getGen()};
+            objectCount = std::max<long long>(objectCount, id.getObj() + 1);
+            update.append(QByteArray::number(id.getObj()));
+            update.append(' ');
+            update.append(QByteArray::number(id.getGen()));
+            update.append(" obj\n");
+            update.append(QByteArray::fromStdString(object.unparseResolved()));
+            update.append("\nendobj\n");
+        }
+
+        QPDFObjectHandle newTrailer = QPDFObjectHandle::newDictionary();
+        for (const char *key : {"/Root", "/Info", "/ID"}) {
+            if (trailer.hasKey(key))
+                newTrailer.replaceKey(key, trailer.getKey(key));
+        }
+        newTrailer.replaceKey("/Prev", QPDFObjectHandle::newInteger(previous));
+
+        const qint64 sectionOffset = original.size() + update.size();
+        if (table) {
+            newTrailer.replaceKey("/Size", QPDFObjectHandle::newInteger(objectCount));
+            update.append("xref\n");
+            for (const auto &[number, entry] : entries) {
+                update.append(QByteArray::number(number));
+                update.append(" 1\n");
+                char row[32];
+                std::snprintf(row, sizeof row, "%010lld %05d n\r\n",
+                              static_cast<long long>(entry.first), entry.second);
+                update.append(row);
+            }
+            update.append("trailer\n");
+            update.append(QByteArray::fromStdString(newTrailer.unparse()));
+        } else {
+            // The section is a stream object of its own, the next free number.
+            const long long streamNumber = objectCount;
+            entries[int(streamNumber)] = {sectionOffset, 0};
+            int offsetWidth = 1;
+            while (offsetWidth < 8 && (quint64(sectionOffset) >> (offsetWidth * 8)) != 0)
+                ++offsetWidth;
+            QByteArray rows;
+            QPDFObjectHandle index = QPDFObjectHandle::newArray();
+            for (const auto &[number, entry] : entries) {
+                index.appendItem(QPDFObjectHandle::newInteger(number));
+                index.appendItem(QPDFObjectHandle::newInteger(1));
+                appendBigEndian(rows, 1, 1);
+                appendBigEndian(rows, quint64(entry.first), offsetWidth);
+                appendBigEndian(rows, quint64(entry.second), 2);
+            }
+            newTrailer.replaceKey("/Type", QPDFObjectHandle::newName("/XRef"));
+            newTrailer.replaceKey("/Size", QPDFObjectHandle::newInteger(streamNumber + 1));
+            newTrailer.replaceKey("/Index", index);
+            newTrailer.replaceKey(
+                "/W", QPDFObjectHandle::parse("[1 " + std::to_string(offsetWidth) + " 2]"));
+            newTrailer.replaceKey("/Length", QPDFObjectHandle::newInteger(rows.size()));
+            update.append(QByteArray::number(streamNumber));
+            update.append(" 0 obj\n");
+            update.append(QByteArray::fromStdString(newTrailer.unparse()));
+            update.append("\nstream\n");
+            update.append(rows);
+            update.append("\nendstream\nendobj\n");
+        }
+        update.append("\nstartxref\n");
+        update.append(QByteArray::number(sectionOffset));
+        update.append("\n%%EOF\n");
+        return update;
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace ventara::engine

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+#include <vector>
+
+class QPDF;
+class QPDFObjectHandle;
+
+namespace ventara::engine {
+
+// An incremental update of a PDF file: the original bytes stay as they are and new versions
+// of some of its objects are appended after them, with a cross-reference section (a table,
+// or a stream when the file's last one is a stream) whose /Prev leads to the file's own.
+// Readers take the newest version of each object. Writing the update is much faster than
+// rewriting the file, keeps every byte of the original (so an earlier digital signature
+// still covers what it signed) and changes nothing that was not changed on purpose.
+//
+// Returns the bytes to append to `original` (the file `pdf` was parsed from) so that
+// `changed`, indirect objects of `pdf` whose content was modified in memory, take their new
+// values (nothing when `changed` is empty). The objects are serialised by qpdf. Returns
+// std::nullopt when the file does not lend itself to an update and must be rewritten instead: it is
+// encrypted, qpdf reported damage (warnings) while reading it, its header is not at the start, its
+// last cross-reference section cannot be found, or an object is not an indirect object of the file.
+// Not thread-safe for `pdf`; never throws.
+std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pdf,
+                                            const std::vector<QPDFObjectHandle> &changed);
+
+} // namespace ventara::engine
