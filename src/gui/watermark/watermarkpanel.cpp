@@ -478,6 +478,8 @@ void WatermarkPanel::browseImage() {
     request.startFolder = QFileInfo(last).isFile() ? toolkit::folderOfFile(last) : last;
     request.extensions = wm::imageTypes();
     request.multiple = false;
+    request.title = QStringLiteral("Choose the Watermark Image");
+    request.fileTypeName = QStringLiteral("Images");
     const std::optional<QStringList> files = ui.panels->openFiles(request);
     if (!files || files->isEmpty())
         return;
