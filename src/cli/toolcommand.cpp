@@ -350,7 +350,7 @@ QList<HelpEntry> profileFieldEntries(const ToolCommandSpec &spec) {
 
 QString exitStatusText(const ToolCommandSpec &spec) {
     return QStringLiteral("0 when every document succeeded, 1 when any failed, 2 for a usage "
-                          "error") +
+                          "error, settings that select nothing or output names that collide") +
            (spec.profile ? QStringLiteral(" or an unreadable profile") : QString()) + u'.';
 }
 
@@ -468,6 +468,10 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
     recording.inputsRefused = inputsFailed;
     if (!runner.run(recording, list))
         return ExitFailure;
+    // An abandoned run was stopped by its settings (no pages selected, outputs that would
+    // collide or leave the folder) before anything was written.
+    if (runner.lastSummary().outcome == toolkit::RunSummary::Outcome::Abandoned)
+        return ExitUsage;
     for (const QString &path : std::as_const(recording.skipped))
         reportError(io, spec.name + QStringLiteral(": kept existing file ") + path);
     const bool succeeded = runner.lastSummary().succeeded();

@@ -137,8 +137,9 @@ bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::Fiel
 //     question answered by `policy`; progress goes to the standard error when it is a
 //     terminal; outputs that already existed and were kept are listed on the standard
 //     error; the result is printed (success on the standard output);
-//  3. ExitSuccess when every file passed its check and the run succeeded, ExitFailure
-//     otherwise (a failed check, a failed document or output, an abandoned run).
+//  3. ExitSuccess when every file passed its check and the run succeeded, ExitUsage when the
+//     run was abandoned by its settings before anything was written, ExitFailure otherwise
+//     (a failed check, a failed document or output).
 int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
                    OverwritePolicy policy, CommandIo &io);
 

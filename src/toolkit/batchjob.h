@@ -32,6 +32,11 @@ struct RunPlan {
     // (edit properties writes the documents themselves).
     QList<QStringList> outputs;
 
+    // The document (an index into the run's documents) each output comes from, step by step,
+    // for plans whose steps are not one document each (convert: one step for the whole list).
+    // Empty: the outputs of step i come from document i. Alerts about outputs name them.
+    QList<QList<int>> outputDocuments;
+
     // False: existing outputs are replaced without asking (merge: the save panel has asked).
     bool askBeforeOverwrite = true;
 

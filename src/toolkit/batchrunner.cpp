@@ -1,12 +1,19 @@
 #include "batchrunner.h"
 
+#include "toolkit/outputcheck.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QWaitCondition>
 
+#include <cerrno>
+#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -108,6 +115,11 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
     } catch (...) {
         plan = RunPlan::abandoned(defaultAbandonText());
     }
+    if (!plan.isAbandoned()) {
+        const QString problem = outputPlanProblem(plan, documents.paths(), tool.outputFolder());
+        if (!problem.isEmpty())
+            plan = RunPlan::abandoned(problem);
+    }
     if (plan.isAbandoned()) {
         abandon(plan.abandonReason);
         return true;
@@ -128,7 +140,7 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
         }
     }
 
-    startJob(job, plan, decisions);
+    startJob(job, plan, decisions, documents.paths());
     return true;
 }
 
@@ -151,8 +163,55 @@ void BatchRunner::abandon(const QString &reason) {
     Q_EMIT finished(summary);
 }
 
+namespace {
+
+// Outputs that replace the input of a later step are written under a hidden name beside
+// them and put in place once the last step reading that input is done.
+struct DeferredOutput {
+    LaterInput at;
+    QString path;      // where it belongs
+    QString temporary; // where the step writes it
+    bool written = false;
+};
+
+QList<DeferredOutput> deferOutputs(const RunPlan &plan, const QStringList &documents,
+                                   const QList<QList<OverwriteDecision>> &decisions) {
+    QList<DeferredOutput> deferred;
+    for (const LaterInput &later : outputsReadLater(plan, documents, decisions)) {
+        const QString path = plan.outputs.at(later.step).at(later.output);
+        QTemporaryFile reserved(QFileInfo(path).absolutePath() +
+                                QStringLiteral("/.ventara-XXXXXX.next"));
+        reserved.setAutoRemove(false);
+        if (!reserved.open())
+            continue; // the folder takes no new file: the write fails and says why
+        deferred.append({later, path, reserved.fileName(), false});
+    }
+    return deferred;
+}
+
+// Puts a deferred output in place (keeping the replaced file's permissions), or removes it
+// when its step did not write it. Returns a failure when it cannot be put in place.
+engine::Result settle(const DeferredOutput &output) {
+    const QByteArray temporary = QFile::encodeName(output.temporary);
+    if (!output.written) {
+        std::remove(temporary.constData());
+        return {};
+    }
+    if (QFileInfo::exists(output.path))
+        QFile::setPermissions(output.temporary, QFile::permissions(output.path));
+    if (std::rename(temporary.constData(), QFile::encodeName(output.path).constData()) != 0) {
+        const int error = errno;
+        std::remove(temporary.constData());
+        return engine::Result::failure(output.path, engine::reasonForError(error));
+    }
+    return {};
+}
+
+} // namespace
+
 void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
-                           const QList<QList<OverwriteDecision>> &decisions) {
+                           const QList<QList<OverwriteDecision>> &decisions,
+                           const QStringList &documents) {
     setState(State::Running);
     m_job = job;
     auto sync = std::make_shared<WorkerSync>();
@@ -161,7 +220,8 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
     // Runs on the worker thread. It reads only the job's snapshot, the plan and the
     // decisions, and reaches this object only through posts, which Qt delivers on the
     // owner's thread in posting order (directly when the job runs on that thread).
-    auto work = [this, job, plan, decisions, sync] {
+    auto work = [this, job, plan, decisions, sync,
+                 deferred = deferOutputs(plan, documents, decisions)]() mutable {
         const int steps = plan.stepCount();
         const std::function<void(double)> post = [this](double percent) {
             QMetaObject::invokeMethod(this, [this, percent] { deliverProgress(percent); });
@@ -170,7 +230,12 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
         summary.steps = steps;
         engine::Result failures;
         for (int i = 0; i < steps; ++i) {
-            StepContext context(i, steps, plan.outputs.at(i), decisions.value(i),
+            QStringList outputs = plan.outputs.at(i);
+            for (const DeferredOutput &output : std::as_const(deferred)) {
+                if (output.at.step == i)
+                    outputs[output.at.output] = output.temporary;
+            }
+            StepContext context(i, steps, outputs, decisions.value(i),
                                 plan.reportsOwnProgress ? post : std::function<void(double)>());
             bool ok = false;
             try {
@@ -186,7 +251,22 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
             ++summary.stepsProcessed;
             if (!ok || !context.failures().ok())
                 ++summary.stepsFailed;
-            failures.add(context.failures());
+            engine::Result stepFailures = context.failures();
+            for (DeferredOutput &output : deferred) {
+                if (output.at.step == i) {
+                    output.written = context.wasWritten(output.at.output);
+                    stepFailures = stepFailures.withPath(output.temporary, output.path);
+                }
+            }
+            for (const DeferredOutput &output : std::as_const(deferred)) {
+                if (output.at.readAtStep == i) {
+                    const engine::Result settled = settle(output);
+                    if (!settled)
+                        ++summary.outputsFailed;
+                    stepFailures.add(settled);
+                }
+            }
+            failures.add(stepFailures);
             summary.outputsWritten += context.outputsWritten();
             summary.outputsFailed += context.outputsFailed();
             summary.outputsSkipped += context.outputsSkipped();
@@ -195,6 +275,15 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
             if (context.runEnded()) {
                 summary.endedEarly = i + 1 < steps;
                 break;
+            }
+        }
+        for (const DeferredOutput &output : std::as_const(deferred)) {
+            if (output.at.readAtStep >= summary.stepsProcessed) {
+                // The run ended before the step that reads it.
+                const engine::Result settled = settle(output);
+                failures.add(settled);
+                if (!settled)
+                    ++summary.outputsFailed;
             }
         }
         summary.failures = failures.failures();

@@ -103,7 +103,7 @@ private:
     void setInterfaceEnabled(bool enabled);
     void abandon(const QString &reason);
     void startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
-                  const QList<QList<OverwriteDecision>> &decisions);
+                  const QList<QList<OverwriteDecision>> &decisions, const QStringList &documents);
     void deliverProgress(double percent);
     void complete(const RunSummary &summary);
 

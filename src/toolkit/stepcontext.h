@@ -59,6 +59,8 @@ public:
     void endRun() { m_endRun = true; }
 
     bool runEnded() const { return m_endRun; }
+    // Whether output `output` was reported as written.
+    bool wasWritten(int output) const { return m_reports.value(output, false); }
     int outputsWritten() const;
     int outputsFailed() const;
     // Outputs of this step that were declined in the overwrite pass.

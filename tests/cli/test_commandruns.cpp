@@ -46,6 +46,9 @@ private Q_SLOTS:
     void failuresNameTheFileAndTheReason();
     void watermark_data();
     void watermark();
+    void outputsStayApartAndInTheFolder_data();
+    void outputsStayApartAndInTheFolder();
+    void inputsAreReadBeforeTheyAreReplaced();
 
 private:
     QStringList outputs() const { return QDir(m_out).entryList(QDir::Files, QDir::Name); }
@@ -362,6 +365,62 @@ void TestCommandRuns::failuresNameTheFileAndTheReason() {
     QCOMPARE(result.err.trimmed().split(u'\n'), expected);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestCommandRuns::outputsStayApartAndInTheFolder_data() {
+    QTest::addColumn<QStringList>("arguments"); // {out}, {a} (a/doc.pdf), {b} (b/doc.pdf)
+    QTest::addColumn<QStringList>("named");     // in the message
+    QTest::newRow("two documents of the same name")
+        << strings({"split", "--overwrite", "no", "-o", "{out}", "{a}", "{b}"})
+        << strings({"{a}", "{b}", "[FileIndex]"});
+    QTest::newRow("a template leaving the folder")
+        << strings({"split", "--names", "../[FileName]", "-o", "{out}", "{a}"})
+        << strings({"{out}/../doc (Page1).pdf", "“/”"});
+    QTest::newRow("a template making a subfolder")
+        << strings({"split", "--names", "sub/[FileName]", "-o", "{out}", "{a}"})
+        << strings({"“/”"});
+    QTest::newRow("convert: one image name for both")
+        << strings({"convert", "--format", "png", "--pages", "1", "-o", "{out}", "{a}", "{b}"})
+        << strings({"{a}", "{b}", "[FileIndex]"});
+}
+
+// Outputs that would replace each other or land outside the chosen folder stop the run before
+// anything is written, with a message naming them (a settings problem: exit status 2).
+void TestCommandRuns::outputsStayApartAndInTheFolder() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, named);
+    const QString a = m_dir.filePath(u"a/doc.pdf"_s);
+    const QString b = m_dir.filePath(u"b/doc.pdf"_s);
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"a"_s)) && QDir().mkpath(m_dir.filePath(u"b"_s)));
+    QVERIFY(test::writeSimplePdf(a, 2, u"a"_s) && test::writeSimplePdf(b, 1, u"b"_s));
+    for (QStringList *list : {&arguments, &named})
+        list->replaceInStrings(u"{out}"_s, m_out)
+            .replaceInStrings(u"{a}"_s, a)
+            .replaceInStrings(u"{b}"_s, b);
+    const test::CommandResult result = runVentara(arguments);
+    QCOMPARE(result.exitCode, 2);
+    for (const QString &text : named)
+        QVERIFY2(result.err.contains(text), qPrintable(result.err));
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(QDir(m_dir.path()).entryList({u"*.pdf"_s}, QDir::Files), strings({"doc.pdf"}));
+}
+
+// doc(Page1).pdf is an input and also doc.pdf's first output: it is split as it was before
+// the run replaced it.
+void TestCommandRuns::inputsAreReadBeforeTheyAreReplaced() {
+    const QString second = m_out + u"/doc(Page1).pdf"_s;
+    const QString first = m_out + u"/doc.pdf"_s;
+    QVERIFY(QFile::copy(m_doc, first));
+    QVERIFY(test::writeSimplePdf(second, 2, u"old"_s));
+    const test::CommandResult result =
+        runVentara({u"split"_s, u"--overwrite"_s, u"yes"_s, u"-o"_s, m_out, first, second});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(outputs(), strings({"doc(Page1)(Page1).pdf", "doc(Page1)(Page2).pdf", "doc(Page1).pdf",
+                                 "doc(Page2).pdf", "doc(Page3).pdf", "doc.pdf"}));
+    QVERIFY(
+        test::readPageFacts(m_out + u"/doc(Page1)(Page2).pdf"_s).first().text.contains(u"old 2"_s));
+    QVERIFY(test::readPageFacts(second).first().text.contains(u"doc 1"_s));
+    QCOMPARE(QDir(m_out).entryList(QDir::Hidden | QDir::Files, QDir::Name).size(), 6);
 }
 
 QTEST_GUILESS_MAIN(TestCommandRuns)

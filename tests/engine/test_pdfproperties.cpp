@@ -13,6 +13,9 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace ventara::engine;
 using namespace ventara::test;
 
@@ -296,6 +299,88 @@ private Q_SLOTS:
         QVERIFY(PDFTools::ChangedDocumentsPropertiesWithPdfPath(path, s("t"), s(""), s(""), s("")));
         QCOMPARE(QFile::permissions(path) & 0x7077, mode);
         QCOMPARE(PDFTools::ReadDocumentProperties(path)->title, s("t"));
+    }
+
+    // A document is never replaced by one that readers show with fewer pages, nor edited when
+    // its user may not write it: such a document fails and stays byte for byte as it was.
+    void documentsThatMustStayAsTheyWere_data() {
+        QTest::addColumn<QByteArray>("tree"); // the /Pages object; pages are objects 2 to 6
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("damaged: a page tree without pages")
+            << QByteArray("<< /Type /Pages /Kids [] /Count 0 >>") << false
+            << s("no pages found (damaged file); left as it was");
+        QTest::newRow("damaged: pages the tree no longer reaches")
+            << QByteArray("<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>") << false
+            << s("the page tree reaches 2 of its 5 pages (damaged file); left as it was");
+        QTest::newRow("read-only") << QByteArray() << true << s("read-only file");
+    }
+
+    void documentsThatMustStayAsTheyWere() {
+        QFETCH(QByteArray, tree);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, reason);
+        QString path = m_dir.filePath(s("kept.pdf"));
+        if (tree.isEmpty()) {
+            path = fixture(s("kept.pdf"), {{s("Title"), s("Kept")}});
+        } else {
+            // No cross-reference table: qpdf rebuilds it.
+            QByteArray bytes = "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 9 0 R >> endobj\n";
+            for (int page = 2; page <= 6; ++page)
+                bytes += QByteArray::number(page) +
+                         " 0 obj << /Type /Page /Parent 9 0 R /MediaBox [0 0 200 200] >> endobj\n";
+            bytes += "9 0 obj " + tree + " endobj\ntrailer << /Root 1 0 R /Size 10 >>\n%%EOF\n";
+            QVERIFY(writeBytes(path, bytes));
+        }
+        if (readOnly)
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+        const QByteArray before = readBytes(path);
+        const Result result =
+            PDFTools::ChangedDocumentsPropertiesWithPdfPath(path, s("New"), s(""), s(""), s(""));
+        QCOMPARE(result.failures(), (QList<FileFailure>{{path, reason}}));
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(QDir(m_dir.path()).entryList({s(".*.part")}, QDir::Hidden | QDir::Files),
+                 QStringList());
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(path);
+    }
+
+    // An edit in place keeps the file what it was: a link stays a link and its target gets
+    // the new values; owner, group and mode stay (appended or rewritten alike).
+    void editsKeepTheFilesIdentity_data() {
+        QTest::addColumn<bool>("damaged"); // rewritten as a whole, else appended
+        QTest::newRow("appended") << false;
+        QTest::newRow("rewritten") << true;
+    }
+
+    void editsKeepTheFilesIdentity() {
+        QFETCH(bool, damaged);
+        const QString target = fixture(s("target.pdf"), {{s("Title"), s("Old")}});
+        if (damaged) {
+            QByteArray bytes = readBytes(target);
+            bytes.replace("startxref", "startxreF"); // qpdf rebuilds the table
+            QVERIFY(writeBytes(target, bytes));
+        }
+        const QString link = m_dir.filePath(s("link.pdf"));
+        QFile::remove(link);
+        QVERIFY(QFile::link(target, link));
+        const QByteArray name = QFile::encodeName(target);
+        QVERIFY(::chmod(name.constData(), 0640) == 0);
+        const bool root = ::geteuid() == 0;
+        if (root) // another user's file
+            QVERIFY(::chown(name.constData(), 65534, 65534) == 0);
+        struct stat before {};
+        QVERIFY(::stat(name.constData(), &before) == 0);
+
+        QVERIFY(
+            PDFTools::ChangedDocumentsPropertiesWithPdfPath(link, s("New"), s(""), s(""), s("")));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(PDFTools::ReadDocumentProperties(target)->title, s("New"));
+        struct stat after {};
+        QVERIFY(::stat(name.constData(), &after) == 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
     }
 
     void failedWriteLeavesFileUntouched() {

@@ -34,8 +34,11 @@ public:
     QSemaphore *gate = nullptr; // acquired before each step
     int sleepMs = 0;
 
+    QStringList inputs; // the documents; each step reads its own
+
     // Written on the worker, read after the run.
     QList<int> processed;
+    QList<QByteArray> inputsRead;
     QList<QThread *> threads;
     std::function<void()> onFinished;
 
@@ -47,6 +50,7 @@ public:
         if (sleepMs)
             QThread::msleep(sleepMs);
         processed << context.step();
+        inputsRead << readBytes(inputs.value(context.step()));
         threads << QThread::currentThread();
         if (throwingSteps.contains(context.step()))
             throw std::runtime_error("step failed");
@@ -78,7 +82,7 @@ public:
 
 class FakeTool : public BatchTool {
 public:
-    std::optional<QString> folder = u"/out"_s;
+    std::optional<QString> folder; // tests of the output checks set it
     bool checkResult = true;
     int checks = 0;
     std::shared_ptr<FakeJob> job = std::make_shared<FakeJob>();
@@ -92,6 +96,7 @@ public:
     }
     std::shared_ptr<BatchJob> createJob(const QStringList &documents) override {
         documentsGiven = documents;
+        job->inputs = documents;
         return job;
     }
 };
@@ -256,9 +261,6 @@ private Q_SLOTS:
         QTest::newRow("No, then Yes to All: the third is not asked about")
             << three << three << QStringList{u"No"_s, u"Yes to All"_s}
             << QStringList{u"old"_s, u"run1"_s, u"run2"_s};
-        QTest::newRow("two outputs on one new path: no question, the second wins")
-            << QStringList{u"same"_s, u"same"_s, u"other"_s} << QStringList{} << QStringList{}
-            << QStringList{u"run1"_s, u"run1"_s, u"run2"_s};
     }
 
     void overwrite() {
@@ -402,6 +404,85 @@ private Q_SLOTS:
         QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));
         QCoreApplication::processEvents(); // posts to the destroyed runner are dropped
         QVERIFY(m_ui.alerts.isEmpty());
+    }
+
+    // Before anything is asked or written, the planned outputs are checked: none may leave
+    // the output folder, and no two may be the same file. The run is abandoned, naming them.
+    void outputsThatCannotBeWrittenStopTheRun_data() {
+        QTest::addColumn<QList<QStringList>>("outputs"); // per step, in the folder {dir}
+        QTest::addColumn<QString>("alert");
+
+        const QString fileIndex = u" Add [FileIndex] to the name template so that the files "
+                                  "of each document get names of their own."_s;
+        QTest::newRow("two documents, one file")
+            << QList<QStringList>{{u"x"_s}, {u"same"_s}, {u"./same"_s}}
+            << u"The documents “{dir}/in1.pdf” and “{dir}/in2.pdf” would both write "
+               "“{dir}/./same”."_s +
+                   fileIndex;
+        QTest::newRow("one document, one file twice")
+            << QList<QStringList>{{u"a"_s, u"b"_s, u"a"_s}, {}, {}}
+            << u"“{dir}/a” would be written more than once for “{dir}/in0.pdf”. Change the "
+               "name template so that every output file gets a name of its own."_s;
+        QTest::newRow("out of the folder")
+            << QList<QStringList>{{u"a"_s}, {u"../b"_s}, {}}
+            << u"The name template makes “{dir}/../b”, which is not a file in the output "
+               "folder. A name template may not contain “/”."_s;
+        QTest::newRow("a subfolder") << QList<QStringList>{{u"sub/a"_s}, {}, {}}
+                                     << u"The name template makes “{dir}/sub/a”, which is not "
+                                        "a file in the output folder. A name template may not "
+                                        "contain “/”."_s;
+    }
+
+    void outputsThatCannotBeWrittenStopTheRun() {
+        QFETCH(QList<QStringList>, outputs);
+        QFETCH(QString, alert);
+        fill(3);
+        writeBytes(path(u"same"_s), "old");
+        FakeTool tool;
+        tool.folder = m_dir.path();
+        for (const QStringList &step : std::as_const(outputs)) {
+            QStringList paths;
+            for (const QString &name : step)
+                paths << m_dir.path() + u'/' + name;
+            tool.job->planToGive.outputs << paths;
+        }
+        QVERIFY(m_runner->run(tool, *m_list));
+        QCOMPARE(m_ui.alerts, QStringList{alert.replace(u"{dir}"_s, m_dir.path())});
+        QCOMPARE(m_runner->lastSummary().outcome, RunSummary::Outcome::Abandoned);
+        QVERIFY(m_ui.questions.isEmpty());
+        QVERIFY(tool.job->processed.isEmpty());
+        QCOMPARE(readBytes(path(u"same"_s)), QByteArray("old"));
+    }
+
+    // An output that is a later document's input replaces it only after that document has
+    // been read (the pass asked about it as usual); one read before is replaced at once.
+    // A run that ends before the reading step still puts the output in place.
+    void inputsAreReadBeforeTheyAreReplaced_data() {
+        QTest::addColumn<int>("endRunAt");
+        QTest::addColumn<QList<QByteArray>>("read");
+        QTest::newRow("whole run") << -1 << QList<QByteArray>{"%PDF", "%PDF", "%PDF"};
+        QTest::newRow("ended after the first step") << 0 << QList<QByteArray>{"%PDF"};
+    }
+
+    void inputsAreReadBeforeTheyAreReplaced() {
+        QFETCH(int, endRunAt);
+        QFETCH(QList<QByteArray>, read);
+        fill(3);
+        QVERIFY(QFile::setPermissions(path(u"in2.pdf"_s), QFile::ReadOwner | QFile::WriteOwner));
+        const QFile::Permissions permissions = QFile::permissions(path(u"in2.pdf"_s));
+        FakeTool tool;
+        tool.folder = m_dir.path();
+        tool.job->planToGive.outputs = {
+            {path(u"in2.pdf"_s)}, {path(u"out1"_s)}, {path(u"in0.pdf"_s)}};
+        tool.job->endRunAtStep = endRunAt;
+        m_ui.answerButton(u"Yes to All"_s);
+        QVERIFY(m_runner->run(tool, *m_list));
+        QCOMPARE(tool.job->inputsRead, read);
+        QCOMPARE(readBytes(path(u"in2.pdf"_s)), QByteArray("run0"));
+        QCOMPARE(QFile::permissions(path(u"in2.pdf"_s)), permissions);
+        QCOMPARE(m_ui.alerts, QStringList{kTexts.success});
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(u"ventara"_s),
+                 QStringList());
     }
 
     void jobReportsItsOwnProgress() {

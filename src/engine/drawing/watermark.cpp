@@ -834,7 +834,9 @@ Result WatermarkPDF(const QString &inputPath, const QString &outputPath,
         QString problem;
         Result written;
         const bool stamped = stampDocument(file->qpdf(), settings, &problem, [&] {
-            written = writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument);
+            written = writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument, {}, 0,
+                               isSameFile(inputPath, outputPath) ? ExistingFile::Edit
+                                                                 : ExistingFile::Replace);
             return written.ok();
         });
         if (!stamped && !problem.isEmpty())

@@ -211,65 +211,68 @@ bool PdfFile::isEncrypted() const {
 }
 
 Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
-                const std::string &minimumVersion, int extensionLevel) {
-    return writeAtomically(target, [&](const QString &temporaryPath) -> Result {
-        const QByteArray fileName = QFile::encodeName(temporaryPath);
-        // Our own stream, so that a failure to flush the last buffered bytes is noticed.
-        FILE *file = std::fopen(fileName.constData(), "wb");
-        if (!file)
-            return Result::failure(target, reasonForError(errno));
-        bool written = false;
-        QString reason;
-        try {
-            QPDFWriter writer(pdf);
-            writer.setOutputFile(fileName.constData(), file, false);
-            if (mode == PdfWriteMode::NewDocument) {
-                // As small as qpdf writes it, and a little smaller: streams without a filter
-                // and those in older filters (ASCII85, LZW...) are compressed, compressed
-                // ones are copied as they are, and the other objects go into object
-                // streams. Measured, this costs no more work than writing them plainly
-                // (less is written). XMP metadata stays readable, as PDF/A requires.
-                writer.setDecodeLevel(qpdf_dl_generalized);
-                writer.setCompressStreams(true);
-                writer.setObjectStreamMode(qpdf_o_generate);
-            } else {
-                // Copy stream data as it is: no decoding and re-encoding.
-                writer.setDecodeLevel(qpdf_dl_none);
-                writer.setCompressStreams(false);
-                writer.setObjectStreamMode(qpdf_o_preserve);
-                writer.setPreserveEncryption(true);
+                const std::string &minimumVersion, int extensionLevel, ExistingFile existing) {
+    return writeAtomically(
+        target,
+        [&](const QString &temporaryPath) -> Result {
+            const QByteArray fileName = QFile::encodeName(temporaryPath);
+            // Our own stream, so that a failure to flush the last buffered bytes is noticed.
+            FILE *file = std::fopen(fileName.constData(), "wb");
+            if (!file)
+                return Result::failure(target, reasonForError(errno));
+            bool written = false;
+            QString reason;
+            try {
+                QPDFWriter writer(pdf);
+                writer.setOutputFile(fileName.constData(), file, false);
+                if (mode == PdfWriteMode::NewDocument) {
+                    // As small as qpdf writes it, and a little smaller: streams without a filter
+                    // and those in older filters (ASCII85, LZW...) are compressed, compressed
+                    // ones are copied as they are, and the other objects go into object
+                    // streams. Measured, this costs no more work than writing them plainly
+                    // (less is written). XMP metadata stays readable, as PDF/A requires.
+                    writer.setDecodeLevel(qpdf_dl_generalized);
+                    writer.setCompressStreams(true);
+                    writer.setObjectStreamMode(qpdf_o_generate);
+                } else {
+                    // Copy stream data as it is: no decoding and re-encoding.
+                    writer.setDecodeLevel(qpdf_dl_none);
+                    writer.setCompressStreams(false);
+                    writer.setObjectStreamMode(qpdf_o_preserve);
+                    writer.setPreserveEncryption(true);
+                }
+                if (!minimumVersion.empty())
+                    writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
+                writer.write();
+                written = true;
+            } catch (const QPDFSystemError &e) {
+                // A failed write of the output (disk full...).
+                reason = reasonForError(e.getErrno());
+            } catch (const std::bad_alloc &) {
+                reason = reasonForError(ENOMEM);
+            } catch (const std::exception &e) {
+                reason = QStringLiteral("could not be written: ") + QString::fromUtf8(e.what());
             }
-            if (!minimumVersion.empty())
-                writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
-            writer.write();
-            written = true;
-        } catch (const QPDFSystemError &e) {
-            // A failed write of the output (disk full...).
-            reason = reasonForError(e.getErrno());
-        } catch (const std::bad_alloc &) {
-            reason = reasonForError(ENOMEM);
-        } catch (const std::exception &e) {
-            reason = QStringLiteral("could not be written: ") + QString::fromUtf8(e.what());
-        }
-        // qpdf flushes the stream itself and ignores a failure: its error is still in errno
-        // (or comes again from this flush) and in the stream's error flag.
-        int lastError = errno;
-        if (std::fflush(file) != 0)
-            lastError = errno;
-        if (std::ferror(file)) {
-            written = false;
-            if (reason.isEmpty())
-                reason = writeFailureReason(lastError, target);
-        }
-        errno = 0;
-        if (std::fclose(file) != 0 && written) {
-            written = false;
-            reason = writeFailureReason(errno, target);
-        }
-        if (written)
-            return Result();
-        return Result::failure(target, reason.isEmpty() ? reasonForError(0) : reason);
-    });
+            // qpdf flushes the stream itself and ignores a failure: its error is still in errno
+            // (or comes again from this flush) and in the stream's error flag.
+            int lastError = errno;
+            if (std::fflush(file) != 0)
+                lastError = errno;
+            if (std::ferror(file)) {
+                written = false;
+                if (reason.isEmpty())
+                    reason = writeFailureReason(lastError, target);
+            }
+            errno = 0;
+            if (std::fclose(file) != 0 && written) {
+                written = false;
+                reason = writeFailureReason(errno, target);
+            }
+            if (written)
+                return Result();
+            return Result::failure(target, reason.isEmpty() ? reasonForError(0) : reason);
+        },
+        existing);
 }
 
 PdfParseCache::PdfParseCache(qint64 budget) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pdf/atomicfile.h"
 #include "engine/pdf/result.h"
 
 #include <QByteArray>
@@ -123,7 +124,8 @@ enum class PdfWriteMode {
 // result names `target` with the reason. `minimumVersion` ("1.7", optionally with `extensionLevel`)
 // raises the header version. Never throws.
 Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
-                const std::string &minimumVersion = {}, int extensionLevel = 0);
+                const std::string &minimumVersion = {}, int extensionLevel = 0,
+                ExistingFile existing = ExistingFile::Replace);
 
 // While an object of this class lives, qpdf's warnings about damaged files opened on the
 // current thread are not shown: for callers that open one file several times and have let

@@ -75,6 +75,29 @@ QByteArray metadataPacket(QPDFObjectHandle metadata, const QString &description)
 }
 
 // The document's properties: the information dictionary's, else the XMP metadata's.
+// Why writing `pdf` again would lose pages readers show, or an empty text. A document rewritten
+// from qpdf's reading holds the pages of its page tree only: none when the tree cannot be
+// found, fewer when a damaged file has pages the tree no longer reaches (readers such as
+// poppler look for those and show them).
+QString pagesLostByRewriting(QPDF &pdf) {
+    const size_t pages = pdf.getAllPages().size();
+    if (pages == 0)
+        return QStringLiteral("no pages found (damaged file); left as it was");
+    if (!pdf.anyWarnings())
+        return {};
+    size_t pageObjects = 0;
+    for (QPDFObjectHandle object : pdf.getAllObjects()) {
+        if (object.isDictionary() && object.getKey("/Type").isNameAndEquals("/Page"))
+            ++pageObjects;
+    }
+    if (pageObjects <= pages)
+        return {};
+    return QStringLiteral("the page tree reaches %1 of its %2 pages (damaged file); left as it "
+                          "was")
+        .arg(pages)
+        .arg(pageObjects);
+}
+
 PDFTools::DocumentProperties readProperties(PdfFile &file) {
     QPDF &pdf = file.qpdf();
     QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
@@ -490,6 +513,9 @@ Result PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, cons
         const QString newSubject = applyTextTemplate(subject, original.subject, fileName, order);
         const QStringList newKeywords =
             applyKeywordsTemplate(keywords, original.keywords, fileName);
+
+        if (const QString lost = pagesLostByRewriting(pdf); !lost.isEmpty())
+            return Result::failure(path, lost);
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");

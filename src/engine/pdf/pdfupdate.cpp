@@ -214,21 +214,24 @@ Result writeChanges(const QByteArray &original, QPDF &pdf,
         }
     }
     if (update) {
-        const Result written = writeAtomically(target, [&](const QString &temporary) {
-            QFile out(temporary);
-            if (!out.open(QIODevice::WriteOnly))
-                return false;
-            bool complete = out.write(original) == original.size();
-            if (complete)
-                complete = out.write(*update) == update->size();
-            out.close();
-            return complete && out.error() == QFileDevice::NoError;
-        });
+        const Result written = writeAtomically(
+            target,
+            [&](const QString &temporary) {
+                QFile out(temporary);
+                if (!out.open(QIODevice::WriteOnly))
+                    return false;
+                bool complete = out.write(original) == original.size();
+                if (complete)
+                    complete = out.write(*update) == update->size();
+                out.close();
+                return complete && out.error() == QFileDevice::NoError;
+            },
+            ExistingFile::Edit);
         if (written && appended)
             *appended = true;
         return written;
     }
-    return writePdf(pdf, target, PdfWriteMode::SameDocument);
+    return writePdf(pdf, target, PdfWriteMode::SameDocument, {}, 0, ExistingFile::Edit);
 }
 
 } // namespace ventara::engine

@@ -16,6 +16,13 @@ void Result::add(const Result &other) {
         addFailure(failure.path, failure.reason);
 }
 
+Result Result::withPath(const QString &from, const QString &to) const {
+    Result mapped;
+    for (const FileFailure &failure : m_failures)
+        mapped.addFailure(failure.path == from ? to : failure.path, failure.reason);
+    return mapped;
+}
+
 QString reasonForError(int errnum, bool reading) {
     if (reading) {
         switch (errnum) {

@@ -41,6 +41,9 @@ public:
     // Adds the failures of `other`.
     void add(const Result &other);
 
+    // This result with the failures about `from` naming `to` instead.
+    Result withPath(const QString &from, const QString &to) const;
+
 private:
     QList<FileFailure> m_failures;
 };

@@ -78,6 +78,19 @@ QStringList ConvertPlan::outputs() const {
     return paths;
 }
 
+QList<int> ConvertPlan::outputDocuments() const {
+    QList<int> indices;
+    for (int d = 0; d < documents.size(); ++d) {
+        if (mode == OutputMode::SingleImages)
+            indices << QList<int>(documents.at(d).pagePaths.size(), d);
+        else if (mode == OutputMode::MultipagePerDocument)
+            indices << d;
+    }
+    if (mode == OutputMode::MultipageAllDocuments)
+        indices << -1;
+    return indices;
+}
+
 bool ConvertPlan::hasUnreadableDocument() const {
     return std::any_of(documents.begin(), documents.end(),
                        [](const Document &document) { return !document.pageCount; });
@@ -220,6 +233,7 @@ toolkit::RunPlan ConvertJob::plan() {
 
     toolkit::RunPlan run;
     run.outputs = {m_plan.outputs()};
+    run.outputDocuments = {m_plan.outputDocuments()};
     if (m_plan.mode == OutputMode::MultipageAllDocuments)
         run.buttons = toolkit::OverwriteButtons::YesNo;
     run.reportsOwnProgress = true;

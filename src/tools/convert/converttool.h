@@ -60,6 +60,9 @@ struct ConvertPlan {
     // page of every document in document and page order; one file per document, each
     // document's file; one file for all documents, that file.
     QStringList outputs() const;
+    // The document (index into `documents`) each of outputs() comes from; -1 for the one
+    // file of all documents.
+    QList<int> outputDocuments() const;
     // Whether some listed document cannot be read.
     bool hasUnreadableDocument() const;
 };
