@@ -354,7 +354,7 @@ void TestCommands::profiles_data() {
         << splitProfile() << split + strings({"--every", "4", "{file}"}) << 0
         << strings({"doc(Page1).pdf", "doc(Page2).pdf"}) << QSize() << QString();
     QTest::newRow("split: 0 pages per part abandons the run")
-        << splitProfile(0) << split + file << 1 << QStringList() << QSize()
+        << splitProfile(0) << split + file << 2 << QStringList() << QSize()
         << tools::split::invalidPagesPerChunkText();
     QTest::newRow("split: missing")
         << QByteArray() << split + file << 2 << QStringList() << QSize() << unreadable;

@@ -227,12 +227,12 @@ private Q_SLOTS:
         QCOMPARE(h.runner.lastSummary().outputsWritten, 2);
         QCOMPARE(h.scripted.alerts, QStringList{kFailure});
 
-        // A folder in the template is allowed, but this one does not exist.
-        tool.settings().setNames(u"missing/[FileName]-[IntervalIndex]"_s);
+        // A folder in the template is refused before anything is written.
+        tool.settings().setNames(u"sub/[FileName]-[IntervalIndex]"_s);
         h.list.removeAt(0);
         QVERIFY(h.runner.run(tool, h.list));
-        QCOMPARE(h.runner.lastSummary().outputsFailed, 2);
-        QCOMPARE(h.scripted.alerts.last(), kFailure);
+        QCOMPARE(h.runner.lastSummary().outcome, RunSummary::Outcome::Abandoned);
+        QVERIFY(h.scripted.alerts.last().endsWith(u"may not contain “/”."_s));
     }
 };
 
