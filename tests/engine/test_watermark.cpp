@@ -17,6 +17,7 @@
 #include <QImageWriter>
 #include <QPdfWriter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -49,7 +50,8 @@ QString pageText(const QString &path, int page) {
 // counted) and the size of each image.
 struct Embedded {
     int fonts = 0;
-    QStringList fontNames; // without the subset prefix and spaces, e.g. "DejaVuSans"
+    QStringList fontNames; // without the subset tag, e.g. "DejaVuSans"
+    int untagged = 0;      // embedded TrueType fonts not named as the subsets they are
     QList<QSize> images;
 };
 
@@ -67,9 +69,18 @@ Embedded embeddedObjects(const QString &path) {
             (dictionary.hasKey("/FontFile") || dictionary.hasKey("/FontFile2") ||
              dictionary.hasKey("/FontFile3"))) {
             ++found.fonts;
-            QString name = QString::fromStdString(dictionary.getKey("/FontName").getName());
-            name = name.mid(name.indexOf(u'+') + 1).remove(u'/');
-            found.fontNames << name;
+            const QString name =
+                QString::fromStdString(dictionary.getKey("/FontName").getName()).mid(1);
+            found.fontNames << name.mid(name.indexOf(u'+') + 1);
+        }
+        // A subset (all the stamp embeds) is named by a tag and the font: "ABCDEF+Name".
+        if (dictionary.getKey("/Type").isNameAndEquals("/Font") &&
+            dictionary.getKey("/BaseFont").isName() &&
+            dictionary.getKey("/FontDescriptor").isDictionary() &&
+            dictionary.getKey("/FontDescriptor").getKey("/FontFile2").isStream()) {
+            const QString name = QString::fromStdString(dictionary.getKey("/BaseFont").getName());
+            found.untagged +=
+                !QRegularExpression(QStringLiteral("^/[A-Z]{6}\\+")).match(name).hasMatch();
         }
         if (object.isStream() && dictionary.getKey("/Subtype").isNameAndEquals("/Image")) {
             images.push_back(object);
@@ -359,6 +370,7 @@ private Q_SLOTS:
         }
         const Embedded embedded = embeddedObjects(output);
         QCOMPARE(embedded.fonts, 1);
+        QCOMPARE(embedded.untagged, 0);
         QVERIFY(embedded.images.isEmpty());
     }
 
