@@ -76,12 +76,13 @@ bool fileOperands(const QStringList &arguments, QStringList *files, QString *pro
 // Whether `arguments` ask for help (-h or --help before any "--").
 bool wantsHelp(const QStringList &arguments);
 
-// The commands themselves, one file each. `ventara` runs the first four and lists the
+// The commands themselves, one file each. `ventara` runs the first five and lists the
 // others with `program` set (renderCommandEntries()); `ventara-render` runs those.
 Command infoCommand();       // infocommand.cpp
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
+Command cropCommand();       // cropcommand.cpp
 Command convertCommand();    // convertcommand.cpp, in ventara-render
 
 // The commands of `ventara-render` as `ventara` lists them: name, synopsis and summary,

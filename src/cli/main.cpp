@@ -19,7 +19,8 @@ int startWindowProgram(CommandIo &) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QList<Command> commands = {infoCommand(), splitCommand(), mergeCommand(), propertiesCommand()};
+    QList<Command> commands = {infoCommand(), splitCommand(), mergeCommand(), propertiesCommand(),
+                               cropCommand()};
     commands += renderCommandEntries();
     return runCommandLine(argc, argv, commands, startWindowProgram);
 }

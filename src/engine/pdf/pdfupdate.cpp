@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <string>
 
 namespace ventara::engine {
 
@@ -36,6 +37,59 @@ qint64 lastCrossReferenceOffset(const QByteArray &bytes) {
     if (i == start || offset >= bytes.size())
         return -1;
     return offset;
+}
+
+// Whether a name needs no escaping: letters, digits and the usual punctuation of names.
+bool isPlainName(const std::string &name) {
+    if (name.size() < 2 || name.front() != '/')
+        return false;
+    for (size_t i = 1; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (!std::isalnum(c) && c != '.' && c != '-' && c != '_' && c != '+' && c != ',')
+            return false;
+    }
+    return true;
+}
+
+void appendName(std::string &out, const std::string &name) {
+    if (isPlainName(name))
+        out += name;
+    else
+        out += QPDFObjectHandle::newName(name).unparse();
+}
+
+// Writes `object` as PDF syntax. Unlike qpdf's unparse(), references are written without
+// reading the objects they lead to: those stay as they are in the file, and reading them
+// all would cost more than the whole update. With `resolved`, an indirect object is written
+// as its own value rather than as a reference.
+void appendObject(std::string &out, QPDFObjectHandle object, bool resolved = false) {
+    if (object.isIndirect() && !resolved) {
+        out += std::to_string(object.getObjectID());
+        out += ' ';
+        out += std::to_string(object.getGeneration());
+        out += " R";
+    } else if (object.isDictionary()) {
+        out += "<<";
+        for (const auto &[key, value] : object.getDictAsMap()) {
+            out += ' ';
+            appendName(out, key);
+            out += ' ';
+            appendObject(out, value);
+        }
+        out += " >>";
+    } else if (object.isArray()) {
+        out += '[';
+        const int count = object.getArrayNItems();
+        for (int i = 0; i < count; ++i) {
+            out += ' ';
+            appendObject(out, object.getArrayItem(i));
+        }
+        out += " ]";
+    } else if (object.isName()) {
+        appendName(out, object.getName());
+    } else {
+        out += object.isIndirect() ? object.unparseResolved() : object.unparse();
+    }
 }
 
 void appendBigEndian(QByteArray &out, quint64 value, int width) {
@@ -83,7 +137,9 @@ std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pd
             update.append(' ');
             update.append(QByteArray::number(id.getGen()));
             update.append(" obj\n");
-            update.append(QByteArray::fromStdString(object.unparseResolved()));
+            std::string value;
+            appendObject(value, object, true);
+            update.append(value.data(), qsizetype(value.size()));
             update.append("\nendobj\n");
         }
 
