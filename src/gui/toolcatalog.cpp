@@ -1,6 +1,7 @@
 #include "toolcatalog.h"
 
 #include "convert/convertpanel.h"
+#include "crop/croppanel.h"
 #include "merge/mergepanel.h"
 #include "properties/propertiespanel.h"
 #include "split/splitpanel.h"
@@ -19,6 +20,11 @@ const QList<ToolEntry> &toolCatalog() {
          QStringLiteral("buttonOpenSplit"), QStringLiteral("split.html"),
          QStringLiteral("How to Split PDF Documents"), QStringLiteral("OnHowToSplitPDFDocuments"),
          createSplitWindow},
+        {QStringLiteral("crop"), QStringLiteral("&Crop"),
+         QStringLiteral("Trim pages to a rectangle or an aspect ratio"),
+         QStringLiteral("transform-crop"), QStringLiteral("buttonOpenCrop"),
+         QStringLiteral("crop.html"), QStringLiteral("How to Crop PDF Documents"),
+         QStringLiteral("OnHowToCropPDFDocuments"), createCropWindow},
         {QStringLiteral("convert"), QStringLiteral("Convert to &Images"),
          QStringLiteral("Turn pages into JPEG, PNG, TIFF, GIF and other images"),
          QStringLiteral("image-x-generic"), QStringLiteral("buttonOpenConvert"),
