@@ -16,8 +16,11 @@ only="${ONLY:-.}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
 
+# The peer tools are installed here, not by scripts/start or scripts/test.
+bash "$repo/scripts/setup" build run bench
+
 need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "convert.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
+    command -v "$1" >/dev/null 2>&1 || { echo "convert.sh: $1 is missing (bash scripts/setup bench installs it)" >&2; exit 1; }
 }
 for tool in cmake ninja gs qpdf pdftoppm pdftocairo mutool; do need "$tool"; done
 # ImageMagick's own convert, not another program of that name earlier in PATH.

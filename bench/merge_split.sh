@@ -15,8 +15,11 @@ build_dir="${BUILD_DIR:-$repo/build/bench}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
 
+# The peer tools are installed here, not by scripts/start or scripts/test.
+bash "$repo/scripts/setup" build run bench
+
 need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "merge_split.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
+    command -v "$1" >/dev/null 2>&1 || { echo "merge_split.sh: $1 is missing (bash scripts/setup bench installs it)" >&2; exit 1; }
 }
 for tool in cmake ninja gs qpdf pdfunite pdfseparate pdftk mutool hyperfine python3; do need "$tool"; done
 [ -x /usr/bin/time ] || { echo "merge_split.sh: /usr/bin/time is missing (package time)" >&2; exit 1; }

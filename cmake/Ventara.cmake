@@ -48,3 +48,16 @@ function(ventara_add_tests)
         set_tests_properties(${layer}/${base} PROPERTIES ENVIRONMENT "${env}" LABELS ${layer})
     endforeach()
 endfunction()
+
+# ventara_install_manual(<page>)
+# Installs the manual page <page> (a file the build writes, such as .../man1/ventara.1)
+# compressed, as Debian ships manual pages, into share/man/man<section>.
+function(ventara_install_manual page)
+    get_filename_component(name ${page} NAME)
+    string(REGEX MATCH "[0-9]$" section ${name})
+    add_custom_command(OUTPUT ${page}.gz
+        COMMAND gzip -9nkf ${page}
+        DEPENDS ${page} VERBATIM)
+    add_custom_target(manual_${name} ALL DEPENDS ${page}.gz)
+    install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+endfunction()

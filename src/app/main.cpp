@@ -23,7 +23,7 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(VENTARA_VERSION));
     QApplication app(argc, argv);
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Ventara"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("ventara"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VENTARA_APP_ID));
     // Without a desktop session Qt looks only in the bare "hicolor" theme; take the common
     // Adwaita icons then, where installed, rather than showing none.
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == u"hicolor")

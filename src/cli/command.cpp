@@ -1,6 +1,7 @@
 #include "cli/command.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -59,14 +60,23 @@ const char *g_argv0 = nullptr;
 
 } // namespace
 
-int replaceProcess(const char *program, char *const arguments[], const QString &what) {
-    const QByteArray path = programFolder(g_argv0) + '/' + program;
+QByteArray programPath(const char *name, ProgramPlace place) {
+    QByteArray folder = programFolder(g_argv0);
+    if (place == ProgramPlace::Helpers)
+        folder = QFile::encodeName(QDir::cleanPath(QFile::decodeName(folder) + u'/' +
+                                                   QStringLiteral(VENTARA_HELPER_FROM_BIN)));
+    return folder + '/' + name;
+}
+
+int replaceProcess(const char *name, ProgramPlace place, char *const arguments[],
+                   const QString &what) {
+    const QByteArray path = programPath(name, place);
     QTextStream err(stderr);
     QTextStream out(stdout);
     CommandIo io{out, err};
-    const QString name = QFile::decodeName(path);
+    const QString shown = QFile::decodeName(path);
     if (access(path.constData(), X_OK) != 0) {
-        reportError(io, what + QStringLiteral(" is not installed (") + name +
+        reportError(io, what + QStringLiteral(" is not installed (") + shown +
                             QStringLiteral(" is missing)"));
         return ExitUsage;
     }
@@ -75,7 +85,7 @@ int replaceProcess(const char *program, char *const arguments[], const QString &
         argv.push_back(*argument);
     argv.push_back(nullptr);
     execv(path.constData(), argv.data());
-    reportError(io, QStringLiteral("cannot start ") + name + QStringLiteral(": ") +
+    reportError(io, QStringLiteral("cannot start ") + shown + QStringLiteral(": ") +
                         QString::fromLocal8Bit(std::strerror(errno)));
     return ExitUsage;
 }
@@ -86,7 +96,7 @@ int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
     // Handed over first, with the arguments exactly as given: nothing here is of use to
     // the other program.
     if (const Command *command = delegatedCommand(argc, argv, commands))
-        return replaceProcess(command->program, argv,
+        return replaceProcess(command->program, ProgramPlace::Helpers, argv,
                               QStringLiteral("the ") + command->name + QStringLiteral(" command"));
 
     QCoreApplication app(argc, argv);

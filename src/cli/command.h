@@ -9,6 +9,8 @@
 
 namespace ventara::cli {
 
+struct ToolCommandSpec;
+
 // Exit codes of the `ventara` command.
 enum ExitCode {
     ExitSuccess = 0, // everything done
@@ -31,10 +33,12 @@ struct Command {
     QString summary;  // one line for `ventara --help`
     int (*run)(const QStringList &arguments, CommandIo &io) = nullptr;
     std::function<void(QTextStream &out)> help; // full help; usage and summary when empty
-    // When set, the file name of the program, installed beside this one, that runs the
-    // command (and prints its help): this process is replaced by it, with the same
-    // arguments. `run` and `help` are then unused.
+    // When set, the file name of the helper program (installed in the helper folder, see
+    // helperProgram()) that runs the command (and prints its help): this process is replaced
+    // by it, with the same arguments. `run` and `help` are then unused.
     const char *program = nullptr;
+    // The options, help and profile of a tool command (toolcommand.h); null for the others.
+    const ToolCommandSpec *tool = nullptr;
 };
 
 // The helper program that runs the commands which draw pages, so that `ventara` itself
@@ -53,11 +57,21 @@ inline constexpr char renderProgram[] = "ventara-render";
 int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
                    int (*withoutCommand)(CommandIo &io));
 
-// Replaces this process by `program` (a file name), found in this program's folder, with
-// `arguments` (argv style: the program name first, then the arguments, null at the end).
-// Returns only when that fails, after reporting why ("ventara: <what> is not installed (...)"
-// or "ventara: cannot start ...") on the standard error; the result is then ExitUsage.
-int replaceProcess(const char *program, char *const arguments[], const QString &what);
+// Where the programs of Ventara are, relative to the running one: `ventara` and `ventara-gui`
+// side by side (bin), the helpers such as `ventara-render` in the helper folder
+// (libexec/ventara beside bin, in the build tree as in an installed one). Never PATH.
+enum class ProgramPlace { Beside, Helpers };
+
+// The path of the program file `name` in `place`, from the running program's folder (as the
+// kernel reports it).
+QByteArray programPath(const char *name, ProgramPlace place);
+
+// Replaces this process by the program `name` found in `place`, with `arguments` (argv
+// style: the program name first, then the arguments, null at the end). Returns only when
+// that fails, after reporting why ("ventara: <what> is not installed (...)" or "ventara:
+// cannot start ...") on the standard error; the result is then ExitUsage.
+int replaceProcess(const char *name, ProgramPlace place, char *const arguments[],
+                   const QString &what);
 
 // Writes the command's help (its `help`, else its usage line and summary) to `out`.
 void printCommandHelp(const Command &command, QTextStream &out);
@@ -76,8 +90,8 @@ bool fileOperands(const QStringList &arguments, QStringList *files, QString *pro
 // Whether `arguments` ask for help (-h or --help before any "--").
 bool wantsHelp(const QStringList &arguments);
 
-// The commands themselves, one file each. `ventara` runs the first five and lists the
-// others with `program` set (renderCommandEntries()); `ventara-render` runs those.
+// The commands themselves, one file each. `ventara` runs ventaraCommands() and lists the
+// others with `program` set (renderCommandEntries()); `ventara-render` runs renderCommands().
 Command infoCommand();       // infocommand.cpp
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
@@ -88,5 +102,15 @@ Command convertCommand();    // convertcommand.cpp, in ventara-render
 // The commands of `ventara-render` as `ventara` lists them: name, synopsis and summary,
 // with `program` set to renderProgram.
 QList<Command> renderCommandEntries();
+
+// The commands `ventara` runs itself, in the order of its --help (ventaracommands.cpp).
+QList<Command> ventaraCommands();
+// The commands `ventara-render` runs, in the order of renderCommandEntries()
+// (rendercommands.cpp).
+QList<Command> renderCommands();
+
+// Every command as `ventara --help` lists them, each with its own run, help and options (for
+// the manual page and the shell completion, which describe them all).
+QList<Command> allCommands();
 
 } // namespace ventara::cli

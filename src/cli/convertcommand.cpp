@@ -54,7 +54,7 @@ const ToolCommandSpec &convertSpec() {
             {formatOption, QChar(), QStringLiteral("FMT"),
              QStringLiteral("Image format: ") + formatNames().join(QStringLiteral(", ")) +
                  QStringLiteral(" (default: jpg)"),
-             QString()},
+             QString(), ValueKind::Word, formatNames()},
             {qualityOption, QChar(), QStringLiteral("Q"), QString(), kQualityKey.toString()},
             {percentOption, QChar(), QStringLiteral("P"),
              QStringLiteral("Size the images by this percentage of the page size, a whole "
@@ -70,7 +70,9 @@ const ToolCommandSpec &convertSpec() {
              QStringLiteral("For tiff, tif and gif: none (one file per page), per-document (one "
                             "multipage file per document) or all (one file for all documents) "
                             "(default: per-document)"),
-             QString()},
+             QString(), ValueKind::Word,
+             QStringList{QStringLiteral("none"), QStringLiteral("per-document"),
+                         QStringLiteral("all")}},
             {pagesOption, QChar(), QStringLiteral("TEXT"),
              QStringLiteral("Convert only these pages, e.g. \"[1-3],5,[7-9]\"; \"all\" converts "
                             "every page (default: all)"),
@@ -82,7 +84,8 @@ const ToolCommandSpec &convertSpec() {
                             "for all documents)"),
              QString()},
             {outputOption, u'o', QStringLiteral("FOLDER"),
-             QStringLiteral("The folder the images are written to (required)"), QString()},
+             QStringLiteral("The folder the images are written to (required)"), QString(),
+             ValueKind::Folder},
         };
         return s;
     }();

@@ -13,14 +13,13 @@ using namespace ventara::cli;
 int startWindowProgram(CommandIo &) {
     char program[] = "ventara-gui";
     char *const arguments[] = {program, nullptr};
-    return replaceProcess(program, arguments, QStringLiteral("the window program"));
+    return replaceProcess(program, ProgramPlace::Beside, arguments,
+                          QStringLiteral("the window program"));
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QList<Command> commands = {infoCommand(), splitCommand(), mergeCommand(), propertiesCommand(),
-                               cropCommand()};
-    commands += renderCommandEntries();
-    return runCommandLine(argc, argv, commands, startWindowProgram);
+    return runCommandLine(argc, argv, ventaraCommands() + renderCommandEntries(),
+                          startWindowProgram);
 }

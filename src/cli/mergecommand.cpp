@@ -22,7 +22,7 @@ const ToolCommandSpec &mergeSpec() {
         s.options = {
             {QStringLiteral("output"), u'o', QStringLiteral("OUT.pdf"),
              QStringLiteral("The merged file (required); an existing one follows --overwrite"),
-             QString()},
+             QString(), ValueKind::File, QStringList(), QStringList{QStringLiteral("pdf")}},
         };
         return s;
     }();

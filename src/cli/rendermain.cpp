@@ -17,5 +17,5 @@ int withoutCommand(CommandIo &io) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    return runCommandLine(argc, argv, {convertCommand()}, withoutCommand);
+    return runCommandLine(argc, argv, renderCommands(), withoutCommand);
 }

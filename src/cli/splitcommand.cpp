@@ -31,7 +31,8 @@ const ToolCommandSpec &splitSpec() {
             {QStringLiteral("names"), QChar(), QStringLiteral("TEMPLATE"), QString(),
              kNamesKey.toString()},
             {QStringLiteral("output"), u'o', QStringLiteral("FOLDER"),
-             QStringLiteral("The folder the output files are written to (required)"), QString()},
+             QStringLiteral("The folder the output files are written to (required)"), QString(),
+             ValueKind::Folder},
         };
         return s;
     }();

@@ -229,9 +229,11 @@ OverwritePolicy ToolArguments::overwritePolicy() const {
 }
 
 Command toolCommand(const ToolCommandSpec &spec, int (*run)(const QStringList &, CommandIo &)) {
-    return Command{spec.name, spec.synopsis, spec.summary, run, [&spec](QTextStream &out) {
-                       printToolHelp(spec, out);
-                   }};
+    Command command{spec.name, spec.synopsis, spec.summary, run, [&spec](QTextStream &out) {
+                        printToolHelp(spec, out);
+                    }};
+    command.tool = &spec;
+    return command;
 }
 
 std::optional<ToolArguments> parseToolCommand(const ToolCommandSpec &spec,
@@ -265,49 +267,87 @@ QString outputFolderArgument(const ToolCommandSpec &spec, const ToolArguments &a
     return QString();
 }
 
-void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {
-    out << "Usage: ventara " << spec.name << ' ' << spec.synopsis << "\n\n"
-        << spec.description << "\n\nOptions:\n";
+QStringList overwriteChoices() {
+    return {QStringLiteral("yes"), QStringLiteral("no"), QStringLiteral("ask")};
+}
+
+QList<ToolOption> completedOptions(const ToolCommandSpec &spec) {
+    QList<ToolOption> options = spec.options;
+    if (spec.profile) {
+        ToolOption profile{profileOption, QChar(), QStringLiteral("FILE"), QString(), QString()};
+        profile.kind = ValueKind::File;
+        profile.extensions = {spec.profile->extension};
+        options << profile;
+    }
+    ToolOption overwrite{overwriteOption, QChar(), QStringLiteral("yes|no|ask"), QString(),
+                         QString()};
+    overwrite.choices = overwriteChoices();
+    options << overwrite;
+    return options;
+}
+
+QList<HelpEntry> optionEntries(const ToolCommandSpec &spec) {
+    QList<HelpEntry> entries;
     for (const ToolOption &option : spec.options) {
-        QString left = option.shortName.isNull()
+        QString term = option.shortName.isNull()
                            ? QString()
                            : QStringLiteral("-") + option.shortName + QStringLiteral(", ");
-        left += QStringLiteral("--") + option.name + u' ' + option.valueName;
+        term += QStringLiteral("--") + option.name + u' ' + option.valueName;
         const toolkit::FieldSpec *field = findField(spec, option.fieldKey);
         QString text = option.help.isEmpty() && field ? field->description : option.help;
         if (field)
             text += QStringLiteral(" (default: ") + toolkit::formatFieldValue(field->defaultValue) +
                     u')';
-        writeHelpLine(out, left, text);
+        entries.append({term, text});
     }
     if (spec.profile) {
-        writeHelpLine(out, QStringLiteral("--profile FILE"),
-                      QStringLiteral("Start from the settings of a profile file (.") +
-                          spec.profile->extension +
-                          QStringLiteral(") saved in the window; options given here override it"));
+        entries.append(
+            {QStringLiteral("--profile FILE"),
+             QStringLiteral("Start from the settings of a profile file (.") +
+                 spec.profile->extension +
+                 QStringLiteral(") saved in the window; options given here override it")});
     }
-    writeHelpLine(out, QStringLiteral("--overwrite yes|no|ask"),
-                  QStringLiteral("What to do with output files that already exist (default: ask "
-                                 "on a terminal, no otherwise; kept files are listed)"));
-    writeHelpLine(out, QStringLiteral("-h, --help"), QStringLiteral("Show this help"));
+    entries.append({QStringLiteral("--overwrite yes|no|ask"),
+                    QStringLiteral("What to do with output files that already exist (default: "
+                                   "ask on a terminal, no otherwise; kept files are listed)")});
+    entries.append({QStringLiteral("-h, --help"), QStringLiteral("Show this help")});
+    return entries;
+}
 
+QList<HelpEntry> profileFieldEntries(const ToolCommandSpec &spec) {
+    QList<HelpEntry> entries;
+    if (!spec.profile)
+        return entries;
+    for (int i = 0; i < spec.profile->fields.size(); ++i) {
+        const toolkit::FieldSpec &field = spec.profile->fields.at(i);
+        entries.append({QString::number(i + 1) + QStringLiteral(". ") + field.key +
+                            QStringLiteral(" (") + kindName(field.kind) +
+                            QStringLiteral(", default ") +
+                            toolkit::formatFieldValue(field.defaultValue) + u')',
+                        toolkit::fieldEncodingText(field)});
+    }
+    return entries;
+}
+
+QString exitStatusText(const ToolCommandSpec &spec) {
+    return QStringLiteral("0 when every document succeeded, 1 when any failed, 2 for a usage "
+                          "error") +
+           (spec.profile ? QStringLiteral(" or an unreadable profile") : QString()) + u'.';
+}
+
+void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {
+    out << "Usage: ventara " << spec.name << ' ' << spec.synopsis << "\n\n"
+        << spec.description << "\n\nOptions:\n";
+    for (const HelpEntry &entry : optionEntries(spec))
+        writeHelpLine(out, entry.term, entry.text);
     if (spec.profile) {
         out << "\nProfile file (." << spec.profile->extension
             << "): one value per line, in this order, as the \"" << spec.profile->baseTitle
             << "\" window saves it:\n";
-        for (int i = 0; i < spec.profile->fields.size(); ++i) {
-            const toolkit::FieldSpec &field = spec.profile->fields.at(i);
-            writeHelpLine(out,
-                          QString::number(i + 1) + QStringLiteral(". ") + field.key +
-                              QStringLiteral(" (") + kindName(field.kind) +
-                              QStringLiteral(", default ") +
-                              toolkit::formatFieldValue(field.defaultValue) + u')',
-                          field.description);
-        }
+        for (const HelpEntry &entry : profileFieldEntries(spec))
+            writeHelpLine(out, entry.term, entry.text);
     }
-    out << "\nExit status: 0 when every document succeeded, 1 when any failed, 2 for a usage "
-           "error"
-        << (spec.profile ? " or an unreadable profile" : "") << ".\n";
+    out << "\nExit status: " << exitStatusText(spec) << '\n';
 }
 
 int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem) {

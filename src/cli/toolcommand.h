@@ -23,6 +23,10 @@
 
 namespace ventara::cli {
 
+// What an option's value is, for the shell completion: a word (one of `choices` when they
+// are a fixed list), a folder, or a file (one of `extensions` when given).
+enum class ValueKind { Word, Folder, File };
+
 // One option of a tool command. Every tool option takes a value ("--every 4",
 // "--every=4", "-o out").
 struct ToolOption {
@@ -31,6 +35,16 @@ struct ToolOption {
     QString valueName; // e.g. "N", shown in the help
     QString help;      // what it does; the field's description when empty
     QString fieldKey;  // the profile field the option sets, whose default the help shows
+    ValueKind kind = ValueKind::Word;
+    QStringList choices = {};    // the values a Word option takes, when they are a fixed list
+    QStringList extensions = {}; // the extensions of a File option, without the dot; any case
+};
+
+// One line of a command's help: the option or field as written ("-o, --output FOLDER") and
+// what it is.
+struct HelpEntry {
+    QString term;
+    QString text;
 };
 
 // A tool command: its usage and options, and the profile format that --profile reads
@@ -83,6 +97,20 @@ std::optional<ToolArguments> parseToolCommand(const ToolCommandSpec &spec,
 // their descriptions and defaults (from the field table), the profile's fields in file
 // order, and the exit statuses.
 void printToolHelp(const ToolCommandSpec &spec, QTextStream &out);
+
+// The parts of that help, for the manual page: every option the command takes (its own,
+// then --profile, --overwrite and --help) with the option's description and default; the
+// profile's fields in file order (empty without a profile); the exit statuses, one sentence.
+QList<HelpEntry> optionEntries(const ToolCommandSpec &spec);
+QList<HelpEntry> profileFieldEntries(const ToolCommandSpec &spec);
+QString exitStatusText(const ToolCommandSpec &spec);
+
+// Every option of the command as the completion offers it: the tool's own, then --profile
+// (a File of the profile's extension, when the tool has profiles) and --overwrite.
+QList<ToolOption> completedOptions(const ToolCommandSpec &spec);
+
+// The values of --overwrite.
+QStringList overwriteChoices();
 
 // "ventara: <command>: <problem>" and the usage line on the standard error; returns
 // ExitUsage.

@@ -49,8 +49,8 @@ QString HelpPages::cacheFolder() {
 }
 
 QUrl HelpPages::url(const QString &page) {
-    const QString beside =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/ventara/help/") + page;
+    const QString beside = QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/" VENTARA_DATA_FROM_BIN "/help/") + page;
     if (QFileInfo(beside).isFile())
         return QUrl::fromLocalFile(QFileInfo(beside).canonicalFilePath());
 

@@ -7,7 +7,7 @@ namespace ventara::gui {
 
 // The local help pages shipped with the application ("split.html", "rate.html", ...).
 //
-// A page is looked up, in this order, in share/ventara/help beside the executable's bin
+// A page is looked up, in this order, in share/ventara/help found from the executable's bin
 // folder (the build tree and an installed tree), in the system's data folders
 // (ventara/help), and in the application's resources (":/help/"), which are copied to the
 // user's cache folder so that a browser can open them as files. GUI thread only.

@@ -77,6 +77,18 @@ int ProfileFormat::indexOf(QStringView key) const {
     return -1;
 }
 
+QString fieldEncodingText(const FieldSpec &field) {
+    if (field.kind == FieldKind::State)
+        return field.description + QStringLiteral(" (1 on, 0 off)");
+    if (field.kind == FieldKind::Index && !field.items.isEmpty()) {
+        QStringList items;
+        for (qsizetype i = 0; i < field.items.size(); ++i)
+            items << QString::number(i) + u' ' + field.items.at(i);
+        return field.description + QStringLiteral(": ") + items.join(QStringLiteral(", "));
+    }
+    return field.description;
+}
+
 std::optional<FieldRange> effectiveRange(const FieldSpec &field) {
     if (field.range)
         return field.range;
@@ -130,6 +142,13 @@ QStringList fieldTableProblems(const ProfileFormat &format) {
         if ((field.kind == FieldKind::Float || field.kind == FieldKind::Double) &&
             !std::isfinite(numericValue(*value)))
             problems << where + QStringLiteral(" has a default that is not finite");
+        if (!field.items.isEmpty() &&
+            (field.kind != FieldKind::Index ||
+             (field.range && field.range->maximum + 1 != double(field.items.size()))))
+            problems << where + QStringLiteral(" has items that do not match its kind or range");
+        if (field.description.contains(QStringLiteral("1 on, 0 off")))
+            problems << where + QStringLiteral(" describes the profile's encoding instead of the "
+                                               "setting (the command line's help adds it)");
     }
 
     const QList<int> &counts = format.acceptedValueCounts;

@@ -37,8 +37,15 @@ struct FieldSpec {
     FieldKind kind = FieldKind::Text;
     FieldValue defaultValue;         // of `kind`; Float/Double also take int, float, double
     std::optional<FieldRange> range; // State fields without a range are limited to 0..1
-    QString description;             // one line, for --help and tooltips
+    // One line, in the words of the window, for its tooltip and --help. Not how the profile
+    // file encodes the value: fieldEncodingText() adds that for the command line's help.
+    QString description;
+    QStringList items = {}; // an Index field's choices, in index order, as the window names them
 };
+
+// The description of `field` followed by how a profile file holds it, for the command line's
+// help: "(1 on, 0 off)" for a State field, "0 JPG, 1 JPEG, ..." for an Index field with items.
+QString fieldEncodingText(const FieldSpec &field);
 
 // A tool's profile file: its fields in file order and the layouts it accepts.
 struct ProfileFormat {
@@ -67,8 +74,10 @@ std::optional<FieldRange> effectiveRange(const FieldSpec &field);
 bool holdsKind(const FieldValue &value, FieldKind kind);
 
 // Consistency problems of a format, one sentence each; empty when it is sound. Checks
-// unique non-empty keys, defaults of the right kind and inside their ranges, and accepted
-// layouts (the full count first, every count between 1 and the field count, no repeats).
+// unique non-empty keys, defaults of the right kind and inside their ranges, an Index
+// field's items against its range, descriptions that speak to a user (not of "1 on, 0 off"),
+// and accepted layouts (the full count first, every count between 1 and the field count, no
+// repeats).
 // Meant for tests of each tool's table.
 QStringList fieldTableProblems(const ProfileFormat &format);
 

@@ -1,10 +1,11 @@
 // How `ventara` starts: the libraries it loads (the commands that draw pages run in
 // `ventara-render`, so that `ventara` starts without Qt Gui and poppler), and the hand-over
-// to the helper and the window programs installed beside it.
+// to the helper (in the helper folder) and to the window program installed beside it.
 
 #include "testsupport.h"
 #include "toolcommandrun.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -47,7 +48,8 @@ void TestStartup::loadedLibraries() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"LD_TRACE_LOADED_OBJECTS"_s, u"1"_s);
     process.setProcessEnvironment(environment);
-    process.start(test::binDir() + u'/' + program, QStringList{});
+    const QString folder = program == u"ventara"_s ? test::binDir() : test::helperDir();
+    process.start(folder + u'/' + program, QStringList{});
     QVERIFY(process.waitForFinished(30000));
     const QString libraries = QString::fromLocal8Bit(process.readAllStandardOutput());
     QVERIFY2(libraries.contains(u"libc.so"_s), qPrintable(libraries));
@@ -55,16 +57,17 @@ void TestStartup::loadedLibraries() {
 }
 
 void TestStartup::missingHelper() {
-    // `ventara` alone in a folder: its own commands run, convert names what is missing.
+    // `ventara` alone in a bin folder: its own commands run, convert names what is missing.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString program = dir.filePath(u"ventara"_s);
+    QVERIFY(QDir(dir.path()).mkpath(u"bin"_s));
+    const QString program = dir.filePath(u"bin/ventara"_s);
     QVERIFY(QFile::copy(test::binDir() + u"/ventara"_s, program));
     test::CommandResult result =
         runVentara({u"convert"_s, u"-o"_s, dir.path(), u"x.pdf"_s}, {}, program);
     QCOMPARE(result.exitCode, 2);
     QVERIFY2(result.err.startsWith(u"ventara: the convert command is not installed ("_s +
-                                   dir.filePath(u"ventara-render"_s)),
+                                   test::helperPath(dir.filePath(u"bin"_s), u"ventara-render"_s)),
              qPrintable(result.err));
     result = runVentara({u"--help"_s}, {}, program);
     QCOMPARE(result.exitCode, 0);

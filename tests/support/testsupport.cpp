@@ -40,4 +40,12 @@ QString binDir() {
                              : fromEnv;
 }
 
+QString helperPath(const QString &folder, const QString &program) {
+    return QDir::cleanPath(folder + QStringLiteral("/" VENTARA_HELPER_FROM_BIN "/") + program);
+}
+
+QString helperDir() {
+    return QDir::cleanPath(binDir() + QStringLiteral("/" VENTARA_HELPER_FROM_BIN));
+}
+
 } // namespace ventara::test

@@ -25,6 +25,13 @@ QStringList corpusPdfFiles();
 // Folder of the built executables (ventara, ventara-gui).
 QString binDir();
 
+// Folder of the built helper programs (ventara-render), as `ventara` finds it from binDir().
+QString helperDir();
+
+// The path of `program` relative to `folder`'s helper folder, as `ventara` in `folder` looks
+// for it.
+QString helperPath(const QString &folder, const QString &program);
+
 // The whole content of a file, empty when it cannot be read.
 inline QByteArray readBytes(const QString &path) {
     QFile file(path);

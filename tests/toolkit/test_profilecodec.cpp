@@ -42,6 +42,20 @@ private Q_SLOTS:
         format.fields[0].defaultValue = 2;
         format.acceptedValueCounts = {5, 6, 6};
         QCOMPARE(fieldTableProblems(format).size(), 5);
+
+        // Descriptions are a window's words; how the file holds a value is added for --help.
+        format = splitFormat();
+        format.fields[0].description = u"Cut into chunks (1 on, 0 off)"_s;
+        format.fields[1].items = {u"JPG"_s};
+        QCOMPARE(fieldTableProblems(format).size(), 2);
+        format = splitFormat();
+        QCOMPARE(fieldEncodingText(format.fields[0]),
+                 format.fields[0].description + u" (1 on, 0 off)"_s);
+        const FieldSpec index{u"f"_s,           FieldKind::Index, 0,
+                              FieldRange{0, 1}, u"Format"_s,      {u"JPG"_s, u"PNG"_s}};
+        QCOMPARE(fieldEncodingText(index), u"Format: 0 JPG, 1 PNG"_s);
+        QVERIFY(fieldTableProblems(ProfileFormat{u"t"_s, u"x"_s, u"a"_s, u"b"_s, {index}, {1}})
+                    .isEmpty());
     }
 
     // One line per value, each ended by a line feed; floats always with a fraction; texts as

@@ -20,25 +20,26 @@ const toolkit::ProfileFormat &profileFormat() {
         f.fields = {
             FieldSpec{kConsecutiveKey.toString(), FieldKind::State, 1, std::nullopt,
                       QStringLiteral("Cut every document into consecutive chunks of a fixed "
-                                     "number of pages (1 on, 0 off)")},
+                                     "number of pages")},
             FieldSpec{kPagesPerIntervalKey.toString(), FieldKind::Text, QStringLiteral("1"),
                       std::nullopt,
                       QStringLiteral("Pages per output file in consecutive mode (a number of at "
                                      "least 1; a fraction is cut off)")},
             FieldSpec{kStepperKey.toString(), FieldKind::Float, 1.0f,
                       toolkit::FieldRange{kStepperMinimum, kStepperMaximum},
-                      QStringLiteral("The stepper beside the pages-per-file field")},
+                      QStringLiteral("Pages per output file")},
             FieldSpec{kIntervalKey.toString(), FieldKind::State, 0, std::nullopt,
-                      QStringLiteral("Cut every document into the page intervals listed (1 on, "
-                                     "0 off)")},
+                      QStringLiteral("Cut every document into the page intervals listed")},
             FieldSpec{kPageIntervalsKey.toString(), FieldKind::Text,
                       QStringLiteral("[1-4],5,[6-9]"), std::nullopt,
                       QStringLiteral("Page intervals in interval mode: page numbers and ranges "
                                      "such as [1-4], separated by commas")},
             FieldSpec{kNamesKey.toString(), FieldKind::Text,
                       toolkit::kSplitConsecutiveTemplate.toString(), std::nullopt,
-                      QStringLiteral("Output file name template: [FileName], [FileIndex], "
-                                     "[IntervalIndex], [IntervalStart], [IntervalEnd]")},
+                      QStringLiteral("Name of the output files: [FileName], [FileIndex], "
+                                     "[IntervalIndex], [IntervalStart] and [IntervalEnd] stand "
+                                     "for the document's name, its place in the list, the "
+                                     "part's number and its first and last page")},
         };
         f.acceptedValueCounts = {6};
         return f;
