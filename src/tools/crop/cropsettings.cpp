@@ -80,46 +80,51 @@ const toolkit::ProfileFormat &profileFormat() {
         f.loadFolderKey = QStringLiteral("LoadProfileDestinationPathCrop");
         const FieldRange units{0, 1};
         const FieldRange values{pointsRange.minimum, pointsRange.maximum};
-        auto number = [&](QStringView key, const char *what, float value) {
-            return FieldSpec{
-                key.toString(), FieldKind::Float, value, values,
-                QStringLiteral("The stepper beside the %1 field").arg(QLatin1String(what))};
-        };
         auto text = [](QStringView key, const char *value, const char *description) {
             return FieldSpec{key.toString(), FieldKind::Text, QString::fromLatin1(value),
                              std::nullopt, QString::fromLatin1(description)};
         };
+        auto number = [&](QStringView key, float value, const char *description) {
+            return FieldSpec{key.toString(), FieldKind::Float, value, values,
+                             QString::fromLatin1(description)};
+        };
         f.fields = {
             FieldSpec{kDefineUsingKey.toString(), FieldKind::Index, 0, units,
-                      QStringLiteral("Unit of the custom rectangle: 0 percents of the page as "
-                                     "shown, 1 points of the preview (four to a PDF point)")},
+                      QStringLiteral("What the custom rectangle is measured in: percents of the "
+                                     "page as shown, or points of the preview (four to a PDF "
+                                     "point)"),
+                      unitTitles()},
             FieldSpec{kDefineUsingSelectionKey.toString(), FieldKind::Index, 0, units,
-                      QStringLiteral("The unit chosen before the last change (0 or 1)")},
-            text(kOriginXKey, "10", "Distance from the chosen corner across the page"),
-            number(kStepperOriginXKey, "X offset", 10.0f),
-            text(kOriginYKey, "10", "Distance from the chosen corner up or down the page"),
-            number(kStepperOriginYKey, "Y offset", 10.0f),
+                      QStringLiteral("The unit chosen before the last change"), unitTitles()},
+            text(kOriginXKey, "10", "Distance of the rectangle from the corner, across the page"),
+            number(kStepperOriginXKey, 10.0f, "The same distance, as its arrows hold it"),
+            text(kOriginYKey, "10",
+                 "Distance of the rectangle from the corner, up or down the page"),
+            number(kStepperOriginYKey, 10.0f, "The same distance, as its arrows hold it"),
             text(kWidthKey, "80", "Width of the rectangle"),
-            number(kStepperWidthKey, "width", 80.0f),
+            number(kStepperWidthKey, 80.0f, "The same width, as its arrows hold it"),
             text(kHeightKey, "80", "Height of the rectangle"),
-            number(kStepperHeightKey, "height", 80.0f),
+            number(kStepperHeightKey, 80.0f, "The same height, as its arrows hold it"),
             FieldSpec{kPagesIntervalsCheckKey.toString(), FieldKind::State, 0, std::nullopt,
-                      QStringLiteral("Crop only the pages of the intervals (1 on, 0 off)")},
+                      QStringLiteral("Crop only the pages of the intervals")},
             text(kPagesIntervalsKey, "[1-3],5,[7-9]",
                  "Pages to crop: page numbers and ranges such as [1-3], separated by commas"),
             text(kNamesKey, "[FileName]_Cropped",
-                 "Output file name template: [FileName], [FileIndex]"),
+                 "Name of the output files: [FileName] and [FileIndex] stand for the document's "
+                 "name and its place in the list"),
             FieldSpec{kCustomCropKey.toString(), FieldKind::State, 1, std::nullopt,
-                      QStringLiteral("Crop to the custom rectangle (1 on, 0 off)")},
+                      QStringLiteral("Crop to the custom rectangle")},
             FieldSpec{kDefineRelativeToKey.toString(), FieldKind::Index, 0, FieldRange{0, 3},
-                      QStringLiteral("Corner the offsets are measured from: 0 bottom left, 1 "
-                                     "bottom right, 2 top left, 3 top right")},
+                      QStringLiteral("The corner of the page, as shown, the distances are "
+                                     "measured from"),
+                      cornerTitles()},
             FieldSpec{kAutoCropKey.toString(), FieldKind::State, 0, std::nullopt,
                       QStringLiteral("Crop to the largest centred rectangle of the aspect ratio "
-                                     "(1 on, 0 off; wins over the custom rectangle)")},
+                                     "(wins over the custom rectangle)")},
             FieldSpec{kAutoCropFormatKey.toString(), FieldKind::Index, 0, FieldRange{0, 3},
                       QStringLiteral("Aspect ratio of the automatic rectangle, turned with the "
-                                     "page: 0 1:1, 1 4:3, 2 3:2, 3 16:9")},
+                                     "page"),
+                      formatTitles()},
         };
         f.acceptedValueCounts = {17, 13};
         return f;
