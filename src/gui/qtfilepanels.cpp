@@ -19,14 +19,15 @@ void startIn(QFileDialog &dialog, const QString &folder) {
 QtFilePanels::QtFilePanels(QWidget *window)
     : m_window(window) {}
 
-QString QtFilePanels::nameFilter(const QStringList &extensions) {
+QString QtFilePanels::nameFilter(const QStringList &extensions, const QString &typeName) {
     if (extensions.isEmpty())
         return QStringLiteral("All files (*)");
     QStringList patterns;
     for (const QString &extension : extensions)
         patterns << QStringLiteral("*.") + extension.toLower();
-    return extensions.join(u", ").toUpper() + QStringLiteral(" files (") + patterns.join(u' ') +
-           u')';
+    const QString name =
+        typeName.isEmpty() ? extensions.join(u", ").toUpper() + QStringLiteral(" files") : typeName;
+    return name + QStringLiteral(" (") + patterns.join(u' ') + u')';
 }
 
 QString QtFilePanels::withExtension(const QString &path, const QString &extension) {
@@ -39,11 +40,12 @@ QString QtFilePanels::withExtension(const QString &path, const QString &extensio
 std::unique_ptr<QFileDialog> QtFilePanels::createOpenDialog(QWidget *parent,
                                                             const OpenFilesRequest &request) {
     auto dialog = std::make_unique<QFileDialog>(parent);
-    dialog->setWindowTitle(request.multiple ? QStringLiteral("Add PDF Documents")
-                                            : QStringLiteral("Open"));
+    dialog->setWindowTitle(!request.title.isEmpty() ? request.title
+                           : request.multiple       ? QStringLiteral("Add Files")
+                                                    : QStringLiteral("Open"));
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(request.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    dialog->setNameFilter(nameFilter(request.extensions));
+    dialog->setNameFilter(nameFilter(request.extensions, request.fileTypeName));
     // Choosing files never needs a new folder.
     dialog->setOption(QFileDialog::ReadOnly, true);
     startIn(*dialog, request.startFolder);
@@ -54,11 +56,11 @@ std::unique_ptr<QFileDialog> QtFilePanels::createOpenDialog(QWidget *parent,
 std::unique_ptr<QFileDialog> QtFilePanels::createSaveDialog(QWidget *parent,
                                                             const SaveFileRequest &request) {
     auto dialog = std::make_unique<QFileDialog>(parent);
-    dialog->setWindowTitle(QStringLiteral("Save"));
+    dialog->setWindowTitle(request.title.isEmpty() ? QStringLiteral("Save") : request.title);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     if (!request.extension.isEmpty()) {
-        dialog->setNameFilter(nameFilter({request.extension}));
+        dialog->setNameFilter(nameFilter({request.extension}, request.fileTypeName));
         dialog->setDefaultSuffix(request.extension);
     }
     startIn(*dialog, request.startFolder);
@@ -71,7 +73,7 @@ std::unique_ptr<QFileDialog> QtFilePanels::createSaveDialog(QWidget *parent,
 std::unique_ptr<QFileDialog> QtFilePanels::createFolderDialog(QWidget *parent,
                                                               const ChooseFolderRequest &request) {
     auto dialog = std::make_unique<QFileDialog>(parent);
-    dialog->setWindowTitle(request.prompt);
+    dialog->setWindowTitle(request.title);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly, true);

@@ -34,9 +34,10 @@ public:
     // `path` with ".extension" appended unless it already ends with it (any case).
     static QString withExtension(const QString &path, const QString &extension);
 
-    // The name filter of the open and save dialogs for `extensions` ("pdf" gives
-    // "PDF files (*.pdf)"); matching is case-insensitive.
-    static QString nameFilter(const QStringList &extensions);
+    // The name filter of the open and save dialogs: `typeName` and the patterns of
+    // `extensions` ("Split profiles", {"vxs"} gives "Split profiles (*.vxs)"); without a name
+    // "VXS files (*.vxs)". Matching is case-insensitive.
+    static QString nameFilter(const QStringList &extensions, const QString &typeName = {});
 
 private:
     QPointer<QWidget> m_window;

@@ -37,6 +37,21 @@ protected:
     }
 };
 
+// A message box centred on the window it belongs to. QMessageBox takes its final size only
+// when it is shown, after QDialog placed it by its earlier size, which leaves it off-centre.
+class CenteredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override {
+        QMessageBox::showEvent(event); // sets the final size
+        const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+        if (owner && owner->isVisible())
+            move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
+};
+
 // The index of the button that closed `box`, or -1 when it was closed another way.
 int pressedIndex(const QMessageBox &box, const QList<QAbstractButton *> &buttons) {
     return int(buttons.indexOf(box.clickedButton()));
@@ -53,7 +68,7 @@ QString QtPrompts::suppressionText() {
 
 QMessageBox *QtPrompts::createBox(QWidget *parent, const QString &text,
                                   const QStringList &buttons) {
-    auto *box = new QMessageBox(parent);
+    auto *box = new CenteredMessageBox(parent);
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(QApplication::applicationDisplayName());
     box->setText(QString());

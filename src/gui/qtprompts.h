@@ -12,8 +12,8 @@ namespace ventara::gui {
 // Prompts shown as QMessageBox alerts: warning icon, empty main text, the words as the
 // informative text, the buttons exactly as given and in the given order (the first is the
 // default button). Escape or closing a question's box answers -1 (no button). Each box is modal to
-// the whole application and parented to the window given at construction, so it appears over that
-// window. GUI thread only.
+// the whole application and parented to the window given at construction, and appears centred
+// over that window. GUI thread only.
 class QtPrompts : public toolkit::Prompts {
 public:
     explicit QtPrompts(QWidget *window = nullptr);

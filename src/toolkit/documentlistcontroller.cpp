@@ -40,6 +40,8 @@ DocumentList::AddResult DocumentListController::addDocuments() {
     request.startFolder = m_ui.defaults->stringValue(m_addFolderKey);
     request.extensions = {QStringLiteral("pdf")};
     request.multiple = true;
+    request.title = QStringLiteral("Add PDF Documents");
+    request.fileTypeName = QStringLiteral("PDF documents");
     const std::optional<QStringList> chosen = m_ui.panels->openFiles(request);
     if (!chosen)
         return {};
@@ -81,6 +83,16 @@ bool DocumentListController::openDocument(int selectedRow) {
     if (!m_list || selectedRow < 0 || selectedRow >= m_list->count())
         return false;
     return m_ui.desktop->openUrl(QUrl::fromLocalFile(m_list->at(selectedRow)));
+}
+
+DocumentList::AddResult DocumentListController::addHandedFiles(const QStringList &files) {
+    if (!m_list)
+        return {};
+    const DocumentList::AddResult result = m_list->insertDropped(m_list->count(), files);
+    if (result.rejected > 0)
+        QTimer::singleShot(m_dropAlertDelay, this,
+                           &DocumentListController::showCorruptedDocumentsMessage);
+    return result;
 }
 
 void DocumentListController::showCorruptedDocumentsMessage() {

@@ -53,6 +53,13 @@ public:
     // valid or nothing could be opened.
     bool openDocument(int selectedRow);
 
+    // Files handed to the window from outside (its command line, a later start of the
+    // program, a drop on the launcher): appended with the rules of a drop (missing files,
+    // folders and names not ending in ".pdf" are left out silently), and the alert about
+    // files that could not be loaded comes as after a drop. Nothing changes while the list is
+    // locked.
+    DocumentList::AddResult addHandedFiles(const QStringList &files);
+
     // Shows the alert about files that could not be loaded.
     void showCorruptedDocumentsMessage();
 

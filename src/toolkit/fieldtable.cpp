@@ -77,6 +77,10 @@ int ProfileFormat::indexOf(QStringView key) const {
     return -1;
 }
 
+QString ProfileFormat::profileKindName() const {
+    return profileKind.isEmpty() ? baseTitle.section(u' ', 0, 0) : profileKind;
+}
+
 QString fieldEncodingText(const FieldSpec &field) {
     if (field.kind == FieldKind::State)
         return field.description + QStringLiteral(" (1 on, 0 off)");

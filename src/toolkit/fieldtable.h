@@ -58,6 +58,13 @@ struct ProfileFormat {
     // shorter layout of n values holds the first n fields; a file of n values has n + 1
     // parts after splitting at newlines.
     QList<int> acceptedValueCounts;
+    // What a user calls the tool's profiles, without "profile": "Split" gives the panel
+    // titles "Save Split Profile" and "Load Split Profile" and the filter "Split profiles".
+    // Empty: the first word of the base title.
+    QString profileKind = {};
+
+    // profileKind, or the first word of the base title when it is empty.
+    QString profileKindName() const;
 
     // "profile." followed by the extension.
     QString defaultFileName() const { return QStringLiteral("profile.") + extension; }

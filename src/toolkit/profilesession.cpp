@@ -120,6 +120,9 @@ bool ProfileSession::saveAs() {
     request.startFolder = m_ui.defaults->stringValue(m_format.saveAsFolderKey);
     request.proposedName = m_format.defaultFileName();
     request.extension = m_format.extension;
+    request.title =
+        QStringLiteral("Save ") + m_format.profileKindName() + QStringLiteral(" Profile");
+    request.fileTypeName = m_format.profileKindName() + QStringLiteral(" profiles");
     const std::optional<QString> chosen = m_ui.panels->saveFile(request);
     if (!chosen || chosen->isEmpty())
         return false;
@@ -145,6 +148,9 @@ bool ProfileSession::load() {
     request.startFolder = m_ui.defaults->stringValue(m_format.loadFolderKey);
     request.extensions = {m_format.extension};
     request.multiple = false;
+    request.title =
+        QStringLiteral("Load ") + m_format.profileKindName() + QStringLiteral(" Profile");
+    request.fileTypeName = m_format.profileKindName() + QStringLiteral(" profiles");
     const std::optional<QStringList> chosen = m_ui.panels->openFiles(request);
     if (!chosen || chosen->isEmpty() || chosen->first().isEmpty())
         return false;

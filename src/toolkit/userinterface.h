@@ -49,8 +49,10 @@ public:
 
     struct OpenFilesRequest {
         QString startFolder;
-        QStringList extensions; // allowed extensions without the dot, e.g. {"pdf"}; any case
-        bool multiple = true;   // more than one file may be chosen
+        QStringList extensions;    // allowed extensions without the dot, e.g. {"pdf"}; any case
+        bool multiple = true;      // more than one file may be chosen
+        QString title = {};        // what the panel is for: "Add PDF Documents"
+        QString fileTypeName = {}; // what the files are called: "PDF documents"
     };
 
     // Lets the user choose existing files. std::nullopt when the panel was cancelled;
@@ -59,8 +61,10 @@ public:
 
     struct SaveFileRequest {
         QString startFolder;
-        QString proposedName; // e.g. "profile.vxs"
-        QString extension;    // without the dot; the file name shows it
+        QString proposedName;      // e.g. "profile.vxs"
+        QString extension;         // without the dot; the file name shows it
+        QString title = {};        // what the panel is for: "Save Split Profile"
+        QString fileTypeName = {}; // what the files are called: "Split profiles"
     };
 
     // Lets the user choose a file to write. The panel itself asks before an existing file is
@@ -71,6 +75,7 @@ public:
         QString startFolder;
         QString prompt = QStringLiteral("Select Folder"); // text of the confirming button
         bool canCreateFolders = false;
+        QString title = QStringLiteral("Choose the Output Folder"); // what the panel is for
     };
 
     // Lets the user choose one existing folder. std::nullopt when cancelled.

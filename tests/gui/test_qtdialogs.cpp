@@ -69,6 +69,26 @@ private Q_SLOTS:
         QCOMPARE(prompts.question(u"Sure?"_s, {u"Yes"_s, u"No"_s}), -1);
     }
 
+    // An alert stands centred on the window it belongs to.
+    void alertIsCentred() {
+        QWidget window;
+        window.setGeometry(200, 150, 900, 700);
+        window.show();
+        gui::QtPrompts prompts(&window);
+        QRect shown;
+        QTimer::singleShot(0, this, [&shown] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            shown = box->frameGeometry();
+            box->buttons().constFirst()->click();
+        });
+        prompts.alert(u"The documents were split successfully."_s);
+        QVERIFY(shown.isValid());
+        QVERIFY2((shown.center() - window.frameGeometry().center()).manhattanLength() <= 2,
+                 qPrintable(u"%1,%2"_s.arg(shown.center().x()).arg(shown.center().y())));
+    }
+
     // The open panel takes several PDF files from the remembered folder; the save panel asks
     // before replacing a file (merge relies on it) and adds the extension.
     void filePanels() {
@@ -78,6 +98,8 @@ private Q_SLOTS:
         QCOMPARE(open->fileMode(), QFileDialog::ExistingFiles);
         QCOMPARE(open->directory().absolutePath(), dir.path());
         QCOMPARE(open->nameFilters(), QStringList{u"PDF files (*.pdf)"_s});
+        QCOMPARE(gui::QtFilePanels::nameFilter({u"vxs"_s}, u"Split profiles"_s),
+                 u"Split profiles (*.vxs)"_s);
 
         const auto save =
             gui::QtFilePanels::createSaveDialog(nullptr, {QString(), u"profile.vxs"_s, u"vxs"_s});

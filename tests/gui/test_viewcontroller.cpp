@@ -1,6 +1,7 @@
 // The launcher: one tool window at a time, application-modal, fresh at every opening; quitting
 // from the launcher never asks; the How-To items open local help pages.
 
+#include "gui/toolcatalog.h"
 #include "gui/toolwindow.h"
 #include "gui/viewcontroller.h"
 #include "pdffixtures.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -69,6 +71,29 @@ private Q_SLOTS:
             closeAndWait(launcher);
         }
         QVERIFY(!launcher.openTool(u"no-such-tool"_s));
+    }
+
+    // At its smallest size the launcher's descriptions keep clear of the buttons and show
+    // their whole text.
+    void smallestSize() {
+        ScriptedUi ui;
+        gui::ViewController launcher(ui.ui());
+        launcher.show();
+        launcher.resize(1, 1);
+        QTRY_COMPARE(launcher.size(),
+                     launcher.minimumSizeHint().expandedTo(launcher.minimumSize()));
+        QList<QRect> taken;
+        for (const gui::ToolEntry &tool : gui::toolCatalog()) {
+            auto *button = launcher.findChild<QToolButton *>(tool.buttonName);
+            auto *label = launcher.findChild<QLabel *>(tool.buttonName + u"Description"_s);
+            QVERIFY(button && label);
+            QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(tool.id));
+            for (const QRect &rect : {button->geometry(), label->geometry()}) {
+                for (const QRect &other : std::as_const(taken))
+                    QVERIFY2(!rect.intersects(other), qPrintable(tool.id));
+                taken << rect;
+            }
+        }
     }
 
     // Quitting from a tool window with unsaved settings asks; from the launcher it never does.

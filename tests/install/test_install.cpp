@@ -54,6 +54,8 @@ private Q_SLOTS:
     void validators();
     void manualPages_data();
     void manualPages();
+    void completion_data();
+    void completion();
 
 private:
     QTemporaryDir m_prefix;
@@ -171,6 +173,46 @@ void TestInstall::manualPages() {
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings));
     for (const QString &mention : std::as_const(mentions))
         QVERIFY2(text.contains(mention), qPrintable(mention));
+}
+
+void TestInstall::completion_data() {
+    QTest::addColumn<QString>("words"); // the command line up to the word being completed
+    QTest::addColumn<QStringList>("offered");
+    QTest::newRow("commands") << u"ventara sp"_s << QStringList{u"split"_s};
+    QTest::newRow("options") << u"ventara merge -"_s
+                             << QStringList{u"--output"_s, u"-o"_s, u"--overwrite"_s, u"--help"_s,
+                                            u"-h"_s};
+    QTest::newRow("formats") << u"ventara convert --format p"_s << QStringList{u"png"_s};
+    QTest::newRow("overwrite") << u"ventara split --overwrite "_s
+                               << QStringList{u"yes"_s, u"no"_s, u"ask"_s};
+    QTest::newRow("PDF inputs, any case")
+        << u"ventara info "_s << QStringList{u"A.PDF"_s, u"b.pdf"_s, u"folder"_s};
+    QTest::newRow("folders for -o") << u"ventara split -o "_s << QStringList{u"folder"_s};
+    QTest::newRow("profiles of the tool")
+        << u"ventara split --profile "_s << QStringList{u"folder"_s, u"p.vxs"_s};
+}
+
+void TestInstall::completion() {
+    QFETCH(QString, words);
+    QFETCH(QStringList, offered);
+    // A folder of files to complete: PDFs, a profile of each kind, a text file, a folder.
+    QTemporaryDir files;
+    for (const QString &name : {u"A.PDF"_s, u"b.pdf"_s, u"p.vxs"_s, u"q.p2i"_s, u"c.txt"_s})
+        QVERIFY(ventara::test::writeBytes(files.filePath(name), "x"));
+    QVERIFY(QDir(files.path()).mkdir(u"folder"_s));
+    const QString script =
+        u"source \"$1\"; read -r -a COMP_WORDS <<< \"$2\"; [[ $2 == *' ' ]] && COMP_WORDS+=(''); "
+        u"COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _ventara; printf '%s\\n' \"${COMPREPLY[@]}\""_s;
+    const Run result =
+        run(u"/bin/bash"_s,
+            {u"-c"_s, script, u"bash"_s,
+             m_prefix.filePath(u"share/bash-completion/completions/ventara"_s), words},
+            files.path());
+    QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+    QStringList got = result.out.split(u'\n', Qt::SkipEmptyParts);
+    got.sort();
+    offered.sort();
+    QCOMPARE(got, offered);
 }
 
 QTEST_GUILESS_MAIN(TestInstall)

@@ -22,6 +22,7 @@ const toolkit::ProfileFormat &profileFormat() {
         f.extension = QStringLiteral("p2i");
         f.saveAsFolderKey = QStringLiteral("SaveProfileAsDestinationPathPdfToImage");
         f.loadFolderKey = QStringLiteral("LoadProfileDestinationPathPdfToImage");
+        f.profileKind = QStringLiteral("Conversion");
         const auto text = [](QStringView key, const QString &value, const char *description) {
             return FieldSpec{key.toString(), FieldKind::Text, value, std::nullopt,
                              QString::fromUtf8(description)};

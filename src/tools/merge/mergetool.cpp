@@ -67,6 +67,8 @@ bool MergeTool::checkSettings(const toolkit::UserInterface &ui) {
     request.startFolder = ui.defaults->stringValue(destinationFolderKey());
     request.proposedName = proposedFileName();
     request.extension = QStringLiteral("pdf");
+    request.title = QStringLiteral("Save the Merged PDF Document");
+    request.fileTypeName = QStringLiteral("PDF documents");
     const std::optional<QString> chosen = ui.panels->saveFile(request);
     if (!chosen || chosen->isEmpty())
         return false;

@@ -12,6 +12,7 @@ const toolkit::ProfileFormat &profileFormat() {
         f.extension = QStringLiteral("vxe");
         f.saveAsFolderKey = QStringLiteral("SaveProfileAsDestinationPathProperties");
         f.loadFolderKey = QStringLiteral("LoadProfileDestinationPathProperties");
+        f.profileKind = QStringLiteral("Properties");
         const QString placeholders =
             QStringLiteral(" ([Original]: the current value, [FileName]: the file name)");
         f.fields = {
