@@ -1,6 +1,7 @@
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
 #endif
+#include "engine/drawing/imagetools.h"
 #include "engine/pdf/cropgeometry.h"
 #include "engine/pdf/pdffile.h"
 #include "engine/pdf/pdftools.h"
@@ -410,6 +411,58 @@ private Q_SLOTS:
                  whole.copy(0, 0, 180, 144).convertToFormat(QImage::Format_RGB32));
     }
 
+    // The veil darkens the page outside the rectangle, placed from the chosen corner in
+    // preview units; a smaller image (a capped preview) is veiled at its own scale.
+    void overlay_data() {
+        QTest::addColumn<int>("corner");
+        QTest::addColumn<QSize>("imageSize");
+        QTest::addColumn<QRect>("window"); // clear part, in image pixels (y down)
+        // The rectangle (10, 20, 30, 40) in preview units, y up, on a 100 x 200 preview.
+        QTest::newRow("bottom left")
+            << int(BottomLeftCorner) << QSize(100, 200) << QRect(10, 140, 30, 40);
+        QTest::newRow("bottom right")
+            << int(BottomRightCorner) << QSize(100, 200) << QRect(60, 140, 30, 40);
+        QTest::newRow("top left") << int(TopLeftCorner) << QSize(100, 200) << QRect(10, 20, 30, 40);
+        QTest::newRow("top right, image half the size")
+            << int(TopRightCorner) << QSize(50, 100) << QRect(30, 10, 15, 20);
+    }
+    void overlay() {
+        QFETCH(int, corner);
+        QFETCH(QSize, imageSize);
+        QFETCH(QRect, window);
+        QImage page(imageSize, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        const QImage veiled =
+            ImageTools::DrawCropOverlay(page, QSizeF(100, 200), QRectF(10, 20, 30, 40), corner);
+        QCOMPARE(veiled.size(), imageSize);
+        for (int y = 0; y < imageSize.height(); ++y) {
+            for (int x = 0; x < imageSize.width(); ++x) {
+                const int grey = qGray(veiled.pixel(x, y));
+                if (window.contains(x, y))
+                    QCOMPARE(grey, 255);
+                else
+                    QVERIFY2(grey > 95 && grey < 110,
+                             qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+            }
+        }
+        QVERIFY(ImageTools::DrawCropOverlay(QImage(), QSizeF(100, 200), QRectF(), 0).isNull());
+    }
+
+    // The page's own preview under the veil, from a file.
+    void overlayOfAFile() {
+        const QString source = path(QStringLiteral("overlay.pdf"));
+        QVERIFY(writeSimplePdf(source, 2));
+        const QImage image =
+            ImageTools::DrawCropRectangleOnPageWithPdfPath(source, 2, 400, 400, 800, 800, 0);
+        QCOMPARE(image.size(), QSize(2448, 3168));
+        QCOMPARE(qGray(image.pixel(800, 3168 - 800)), 255);
+        QVERIFY(qGray(image.pixel(100, 100)) < 110);
+        QVERIFY(ImageTools::DrawCropRectangleOnPageWithPdfPath(source, 3, 0, 0, 9, 9, 0).isNull());
+        QVERIFY(ImageTools::DrawCropRectangleOnPageWithPdfPath(path(QStringLiteral("none.pdf")), 1,
+                                                               0, 0, 9, 9, 0)
+                    .isNull());
+    }
+
     void failures() {
         const QString output = path(QStringLiteral("never.pdf"));
         writeBytes(path(QStringLiteral("text.pdf")), "not a PDF\n");
@@ -433,8 +486,8 @@ private Q_SLOTS:
         int index = 0;
         for (const QString &file : corpusPdfFiles()) {
             const PDFTools::PdfStatus status = PDFTools::CheckPdf(file);
-            const bool readable = status == PDFTools::PdfStatus::Readable ||
-                                  status == PDFTools::PdfStatus::Encrypted;
+            const bool readable =
+                status == PDFTools::PdfStatus::Readable || status == PDFTools::PdfStatus::Encrypted;
             CropRequest request = index % 2 == 0 ? custom(-5, 20, 60, 200, true, index / 2 % 4)
                                                  : automatic(index / 2 % 4, index / 8 % 4);
             if (index % 3 == 0)
