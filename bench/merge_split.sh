@@ -5,7 +5,9 @@
 #
 # Environment: RUNS (timed runs per command, default 5), BENCH_DIR (inputs and scratch,
 # default build/bench-merge-split), BUILD_DIR (build folder, default build/bench), JOBS
-# (build jobs, default 2), VENTARA (use this ventara binary instead of building one).
+# (build jobs, default 2), VENTARA (use this ventara binary instead of building one),
+# BASELINE (another ventara binary, for example one built from an earlier commit, measured
+# in the same run as "ventara ... (baseline)").
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -93,7 +95,7 @@ mkdir -p "$scratch"
 
 # bench ROW NAME NOTE COMMAND: median wall time over $runs runs (hyperfine, one warm-up, the
 # output folder emptied before each run), mean processor time (user + system) of those runs,
-# and peak resident memory of one more run.
+# peak resident memory of one more run, and the bytes that run wrote.
 bench() {
     local row="$1" name="$2" note="$3" command="$4"
     local json="$bench_dir/hyperfine.json"
@@ -105,7 +107,9 @@ bench() {
     rm -rf "$scratch" && mkdir -p "$scratch"
     local peak
     peak=$(/usr/bin/time -f '%M' bash -c "$command" 2>&1 >/dev/null | tail -n 1)
-    printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$row" "$name" "$median" "$cpu" "$peak" "$note" >> "$results"
+    local bytes
+    bytes=$(find "$scratch" -type f -printf '%s\n' | awk '{ total += $1 } END { print total + 0 }')
+    printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$row" "$name" "$median" "$cpu" "$peak" "$bytes" "$note" >> "$results"
     echo "  $row / $name: ${median}s" >&2
 }
 
@@ -114,6 +118,9 @@ quoted_small=$(printf "'%s' " "${small[@]}")
 echo "Merging 200 files (546 pages)..." >&2
 row="merge 200 files, 546 pages"
 bench "$row" "ventara merge" "" "'$ventara' merge --overwrite yes -o '$scratch/merged.pdf' $quoted_small"
+if [ -n "${BASELINE:-}" ]; then
+    bench "$row" "ventara merge (baseline)" "" "'$BASELINE' merge --overwrite yes -o '$scratch/merged.pdf' $quoted_small"
+fi
 bench "$row" "qpdf --empty --pages" "" "qpdf --empty --pages $quoted_small -- '$scratch/merged.pdf'"
 bench "$row" "pdfunite" "" "pdfunite $quoted_small '$scratch/merged.pdf'"
 bench "$row" "pdftk cat" "" "pdftk $quoted_small cat output '$scratch/merged.pdf'"
@@ -127,6 +134,9 @@ for start in $(seq 1 10 300); do
 done
 mutool_loop+="true"
 bench "$row" "ventara split --every 10" "" "'$ventara' split --every 10 --overwrite yes -o '$scratch' '$long'"
+if [ -n "${BASELINE:-}" ]; then
+    bench "$row" "ventara split (baseline)" "" "'$BASELINE' split --every 10 --overwrite yes -o '$scratch' '$long'"
+fi
 bench "$row" "qpdf --split-pages=10" "" "qpdf --split-pages=10 '$long' '$scratch/part.pdf'"
 bench "$row" "mutool merge x30" "one process per part" "$mutool_loop"
 bench "$row" "pdfseparate" "one file per page (300 files)" "pdfseparate '$long' '$scratch/page-%d.pdf'"
@@ -138,23 +148,25 @@ import sys
 rows = {}
 order = []
 for line in open(sys.argv[1]):
-    row, name, median, cpu, peak, note = line.rstrip("\n").split("\t")
+    row, name, median, cpu, peak, size, note = line.rstrip("\n").split("\t")
     if row not in rows:
         rows[row] = []
         order.append(row)
-    rows[row].append((name, float(median), float(cpu), int(peak), note))
+    rows[row].append((name, float(median), float(cpu), int(peak), int(size), note))
 print(f"Median wall time of {sys.argv[2]} runs and its ratio to the fastest peer (ventara "
       "excluded); mean processor time (user + system) and its ratio; peak resident memory of "
-      "one run.")
+      "one run; bytes written and their ratio to qpdf's.")
 for row in order:
     entries = rows[row]
     # Peers that write one file per page do other work: they are shown, not compared.
-    peers = [e for e in entries if not e[0].startswith("ventara") and "per page" not in e[4]]
+    peers = [e for e in entries if not e[0].startswith("ventara") and "per page" not in e[5]]
     fastest = min(e[1] for e in peers)
     leanest = min(e[2] for e in peers)
+    qpdf = next((e[4] for e in entries if e[0].startswith("qpdf")), 0) or 1
     print(f"\n{row}")
-    print(f"  {'tool':<28}{'wall s':>8}{'ratio':>7}{'cpu s':>8}{'ratio':>7}{'peak MB':>9}  note")
-    for name, median, cpu, peak, note in entries:
+    print(f"  {'tool':<28}{'wall s':>8}{'ratio':>7}{'cpu s':>8}{'ratio':>7}{'peak MB':>9}"
+          f"{'bytes':>10}{'/qpdf':>7}  note")
+    for name, median, cpu, peak, size, note in entries:
         print(f"  {name:<28}{median:>8.3f}{median / fastest:>7.2f}{cpu:>8.3f}{cpu / leanest:>7.2f}"
-              f"{peak / 1024:>9.1f}  {note}")
+              f"{peak / 1024:>9.1f}{size:>10}{size / qpdf:>7.3f}  {note}")
 PY

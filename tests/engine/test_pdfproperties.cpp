@@ -7,6 +7,8 @@
 #include "writelimit.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -63,6 +65,16 @@ private:
         spec.xmp = xmp;
         const QString path = m_dir.filePath(name);
         return writeFixturePdf(path, spec) ? path : QString();
+    }
+    // The standard output of a tool, empty when it is not installed.
+    static QByteArray toolOutput(const QString &tool, const QStringList &arguments) {
+        const QString program = QStandardPaths::findExecutable(tool);
+        if (program.isEmpty())
+            return {};
+        QProcess process;
+        process.start(program, arguments);
+        process.waitForFinished(30000);
+        return process.readAllStandardOutput();
     }
     static bool wellFormed(const QByteArray &xml) {
         QXmlStreamReader reader(xml);
@@ -303,6 +315,61 @@ private Q_SLOTS:
         QVERIFY(
             !PDFTools::ChangedDocumentsPropertiesWithPdfPath(text, s("New"), s(""), s(""), s("")));
         QCOMPARE(readBytes(text), QByteArray("plain text"));
+    }
+
+    void corpusEditsAreAppended_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("appended"); // else rewritten as a whole
+        QTest::newRow("cross-reference table") << s("pdflatex-a4-4p-type1.pdf") << true;
+        QTest::newRow("cross-reference stream, signed") << s("digitally-signed.pdf") << true;
+        QTest::newRow("hybrid") << s("hybrid-xref-30p.pdf") << true;
+        QTest::newRow("information in an object stream")
+            << s("info-ascii-all-fields-objstm.pdf") << true;
+        QTest::newRow("linearized, XMP") << s("info-utf16be-arabic-title-xmp.pdf") << true;
+        QTest::newRow("earlier update, PDF 2.0") << s("pdf20-incremental-update.pdf") << true;
+        QTest::newRow("no information dictionary") << s("rotate-90-single-page.pdf") << true;
+        QTest::newRow("junk before the header") << s("junk-before-header-pdf20.pdf") << false;
+        QTest::newRow("damaged") << s("damaged-xref-offset-wrong.pdf") << false;
+        QTest::newRow("encrypted") << s("encrypted-owner-rc4-128-30p.pdf") << false;
+    }
+    // Edits are appended to the file, so the signed bytes stay as they were; files that
+    // need repair or are encrypted are rewritten. Every reader sees the new values.
+    void corpusEditsAreAppended() {
+        VENTARA_REQUIRE_CORPUS();
+        QFETCH(QString, file);
+        QFETCH(bool, appended);
+        const QString copy = m_dir.filePath(s("appended.pdf"));
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(corpusPdf(file), copy));
+        const QByteArray before = readBytes(copy);
+        const int pages = PDFTools::GetPDFNumberOfPages(copy);
+        const QString title = s("Nouveau titre é [Original]");
+        QVERIFY(PDFTools::ChangedDocumentsPropertiesWithPdfPath(copy, title, s("[Original]"),
+                                                                s("Sujet"), s("k1 k2")));
+        const QByteArray after = readBytes(copy);
+        QCOMPARE(after.startsWith(before) && after.size() > before.size(), appended);
+        const auto properties = PDFTools::ReadDocumentProperties(copy);
+        QVERIFY(properties);
+        QVERIFY(properties->title.startsWith(s("Nouveau titre é ")));
+        QCOMPARE(properties->subject, s("Sujet"));
+        QCOMPARE(properties->keywords, strings({"k1", "k2"}));
+        QCOMPARE(PDFTools::GetPDFNumberOfPages(copy), pages);
+        QVERIFY(qpdfChecks(copy, !appended));
+        if (!appended)
+            return;
+        // poppler and MuPDF read the new title too.
+        const QByteArray newTitle = properties->title.toUtf8();
+        const QByteArray poppler = toolOutput(s("pdfinfo"), {copy});
+        QVERIFY2(poppler.isEmpty() || poppler.contains(newTitle), poppler.constData());
+        const QByteArray mupdf = toolOutput(s("mutool"), {s("show"), copy, s("trailer/Info")});
+        QVERIFY2(mupdf.isEmpty() || mupdf.contains("/Subject (Sujet)"), mupdf.constData());
+        if (file == s("digitally-signed.pdf")) {
+            const QByteArray signature = toolOutput(s("pdfsig"), {copy});
+            if (signature.isEmpty())
+                QSKIP("pdfsig not installed");
+            QVERIFY2(signature.contains("Signature Validation: Signature is Valid."),
+                     signature.constData());
+        }
     }
 
     void corpusEncryptedOwnerFileStaysEncrypted() {

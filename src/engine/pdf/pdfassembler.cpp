@@ -2,10 +2,12 @@
 
 #include "engine/pdf/pdffile.h"
 
+#include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace ventara::engine {
@@ -72,6 +74,106 @@ int outlineCount(QPDFObjectHandle item) {
     return count.isInteger() ? count.getIntValueAsInt() : 0;
 }
 
+// Deeper name and number trees than this are treated as damaged.
+constexpr int maxTreeDepth = 32;
+
+// Calls `entry` with each key and value of a name tree (`leaves` "/Names") or number tree
+// ("/Nums"), keys as the file stores them. Loops and malformed nodes are skipped.
+template <typename Entry>
+void forEachTreeEntry(QPDFObjectHandle node, const char *leaves, Entry &&entry,
+                      std::set<QPDFObjGen> &visited, int depth = 0) {
+    if (!node.isDictionary() || depth > maxTreeDepth)
+        return;
+    if (node.isIndirect() && !visited.insert(node.getObjGen()).second)
+        return;
+    QPDFObjectHandle items = node.getKey(leaves);
+    if (items.isArray()) {
+        const int count = items.getArrayNItems();
+        for (int i = 0; i + 1 < count; i += 2)
+            entry(items.getArrayItem(i), items.getArrayItem(i + 1));
+    }
+    QPDFObjectHandle kids = node.getKey("/Kids");
+    if (kids.isArray()) {
+        for (QPDFObjectHandle kid : kids.aitems())
+            forEachTreeEntry(kid, leaves, entry, visited, depth + 1);
+    }
+}
+
+// A new object equal to a plain value (string, name, number, boolean or null) of another
+// document: qpdf refuses to mix the objects of two documents.
+QPDFObjectHandle plainValue(QPDFObjectHandle value) {
+    if (value.isString())
+        return QPDFObjectHandle::newString(value.getStringValue());
+    if (value.isName())
+        return QPDFObjectHandle::newName(value.getName());
+    if (value.isInteger())
+        return QPDFObjectHandle::newInteger(value.getIntValue());
+    if (value.isReal())
+        return QPDFObjectHandle::newReal(value.getRealValue());
+    if (value.isBool())
+        return QPDFObjectHandle::newBool(value.getBoolValue());
+    return QPDFObjectHandle::newNull();
+}
+
+bool isPlainValue(QPDFObjectHandle value) {
+    return value.isString() || value.isName() || value.isNumber() || value.isBool() ||
+           value.isNull();
+}
+
+// A destination like the source's explicit `destination`, leading to `page` of the target.
+QPDFObjectHandle destinationTo(QPDFObjectHandle page, QPDFObjectHandle destination) {
+    QPDFObjectHandle result = QPDFObjectHandle::newArray();
+    result.appendItem(page);
+    for (int i = 1; i < destination.getArrayNItems(); ++i) {
+        QPDFObjectHandle item = destination.getArrayItem(i);
+        result.appendItem(isPlainValue(item) ? plainValue(item) : QPDFObjectHandle::newNull());
+    }
+    return result;
+}
+
+// A flat name tree of the entries, in the byte order of their names.
+QPDFObjectHandle nameTree(QPDF &pdf, const std::map<std::string, QPDFObjectHandle> &entries) {
+    QPDFObjectHandle names = QPDFObjectHandle::newArray();
+    for (const auto &[name, value] : entries) {
+        names.appendItem(QPDFObjectHandle::newString(name));
+        names.appendItem(value);
+    }
+    QPDFObjectHandle tree = QPDFObjectHandle::newDictionary();
+    tree.replaceKey("/Names", names);
+    return pdf.makeIndirectObject(tree);
+}
+
+// The name `name` (a PDF text string) with " (n)" before its extension.
+std::string numberedName(const std::string &name, int n) {
+    const QString text = QString::fromStdString(QPDFObjectHandle::newString(name).getUTF8Value());
+    const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(n);
+    const QString numbered =
+        dot > 0 ? QString(text.left(dot) + suffix + text.mid(dot)) : QString(text + suffix);
+    return QPDFObjectHandle::newUnicodeString(numbered.toStdString()).getStringValue();
+}
+
+// Whether two file specifications embed the same bytes.
+bool sameEmbeddedFile(QPDFObjectHandle a, QPDFObjectHandle b) {
+    auto file = [](QPDFObjectHandle spec) {
+        QPDFObjectHandle embedded = spec.isDictionary() ? spec.getKey("/EF") : QPDFObjectHandle();
+        return embedded.isDictionary() ? embedded.getKey("/F") : QPDFObjectHandle();
+    };
+    QPDFObjectHandle x = file(a), y = file(b);
+    if (!x.isStream() || !y.isStream())
+        return false;
+    // Decoded: a file written by us may hold the same bytes compressed. A damaged stream
+    // counts as different.
+    try {
+        const auto bx = x.getStreamData(qpdf_dl_generalized);
+        const auto by = y.getStreamData(qpdf_dl_generalized);
+        return bx->getSize() == by->getSize() &&
+               std::equal(bx->getBuffer(), bx->getBuffer() + bx->getSize(), by->getBuffer());
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
 } // namespace
 
 // PdfSource
@@ -118,15 +220,19 @@ QPDF &PdfSource::qpdf() {
     return m_file.qpdf();
 }
 
+void PdfSource::loadNames() {
+    if (m_namesLoaded)
+        return;
+    m_namesLoaded = true;
+    QPDFObjectHandle root = qpdf().getRoot();
+    m_destsDictionary = root.getKey("/Dests");
+    QPDFObjectHandle names = root.getKey("/Names");
+    if (names.isDictionary())
+        m_destsNameTree = names.getKey("/Dests");
+}
+
 QPDFObjectHandle PdfSource::resolveNamedDestination(QPDFObjectHandle name) {
-    if (!m_namesLoaded) {
-        m_namesLoaded = true;
-        QPDFObjectHandle root = qpdf().getRoot();
-        m_destsDictionary = root.getKey("/Dests");
-        QPDFObjectHandle names = root.getKey("/Names");
-        if (names.isDictionary())
-            m_destsNameTree = names.getKey("/Dests");
-    }
+    loadNames();
     QPDFObjectHandle result;
     if (name.isName() && m_destsDictionary.isDictionary()) {
         result = m_destsDictionary.getKey(name.getName());
@@ -162,25 +268,84 @@ void PdfSource::readOutline(QPDFObjectHandle first, int depth, std::set<QPDFObjG
     }
 }
 
-int PdfSource::markDestination(QPDFObjectHandle holder) {
-    bool viaAction = false;
-    QPDFObjectHandle destination = destinationOf(holder, &viaAction);
-    if (destination.isName() || destination.isString())
-        destination = resolveNamedDestination(destination);
-    if (!destination.isArray() || destination.getArrayNItems() < 1)
-        return -1;
-    QPDFObjectHandle page = destination.getArrayItem(0);
+int PdfSource::pageIndexOf(QPDFObjectHandle page) const {
     if (!page.isIndirect())
         return -1;
     const auto found = m_pageIndex.find(page.getObjGen());
-    if (found == m_pageIndex.end())
+    return found == m_pageIndex.end() ? -1 : found->second;
+}
+
+int PdfSource::destinationPage(QPDFObjectHandle destination, QPDFObjectHandle *array) {
+    if (destination.isName() || destination.isString())
+        destination = resolveNamedDestination(destination);
+    else if (destination.isDictionary())
+        destination = destination.getKey("/D");
+    if (!destination.isArray() || destination.getArrayNItems() < 1)
+        return -1;
+    *array = destination;
+    return pageIndexOf(destination.getArrayItem(0));
+}
+
+int PdfSource::markDestination(QPDFObjectHandle holder) {
+    bool viaAction = false;
+    QPDFObjectHandle destination;
+    const int page = destinationPage(destinationOf(holder, &viaAction), &destination);
+    if (page < 0)
         return -1;
     QPDFObjectHandle marked = QPDFObjectHandle::newArray();
-    marked.appendItem(QPDFObjectHandle::newName(markerName(m_tag, found->second).toStdString()));
+    marked.appendItem(QPDFObjectHandle::newName(markerName(m_tag, page).toStdString()));
     for (int i = 1; i < destination.getArrayNItems(); ++i)
         marked.appendItem(destination.getArrayItem(i));
     setDestination(holder, marked, viaAction);
-    return found->second;
+    return page;
+}
+
+const std::vector<PdfSource::NamedDestination> &PdfSource::namedDestinations() {
+    if (m_namedDestinations)
+        return *m_namedDestinations;
+    m_namedDestinations.emplace();
+    loadNames();
+    auto add = [this](const std::string &name, bool inNameTree, QPDFObjectHandle value) {
+        QPDFObjectHandle array;
+        if (value.isDictionary())
+            value = value.getKey("/D");
+        if (!value.isArray() || value.getArrayNItems() < 1)
+            return;
+        const int page = pageIndexOf(value.getArrayItem(0));
+        if (page >= 0)
+            m_namedDestinations->push_back({name, inNameTree, page, value});
+    };
+    if (m_destsDictionary.isDictionary()) {
+        for (auto [name, value] : m_destsDictionary.ditems())
+            add(name, false, value);
+    }
+    std::set<QPDFObjGen> visited;
+    forEachTreeEntry(
+        m_destsNameTree, "/Names",
+        [&](QPDFObjectHandle name, QPDFObjectHandle value) {
+            if (name.isString())
+                add(name.getStringValue(), true, value);
+        },
+        visited);
+    return *m_namedDestinations;
+}
+
+const std::map<long long, QPDFObjectHandle> &PdfSource::structureParents() {
+    if (m_structureParents)
+        return *m_structureParents;
+    m_structureParents.emplace();
+    QPDFObjectHandle treeRoot = qpdf().getRoot().getKey("/StructTreeRoot");
+    if (!treeRoot.isDictionary())
+        return *m_structureParents;
+    std::set<QPDFObjGen> visited;
+    forEachTreeEntry(
+        treeRoot.getKey("/ParentTree"), "/Nums",
+        [this](QPDFObjectHandle key, QPDFObjectHandle value) {
+            if (key.isInteger())
+                m_structureParents->emplace(key.getIntValue(), value);
+        },
+        visited);
+    return *m_structureParents;
 }
 
 void PdfSource::parsePageObjects() {
@@ -251,16 +416,55 @@ PdfAssembler::PdfAssembler() {
 PdfAssembler::~PdfAssembler() = default;
 
 void PdfAssembler::takeDocumentInfo(PdfSource &source) {
-    QPDFObjectHandle info = source.qpdf().getTrailer().getKey("/Info");
-    if (!info.isDictionary())
-        return;
-    // Only plain values: a damaged trailer may point /Info at the page tree or elsewhere.
-    QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
-    for (auto [key, value] : info.ditems()) {
-        if (value.isString() || value.isName() || value.isNumber() || value.isBool())
-            copy.replaceKey(key, value.isIndirect() ? value.shallowCopy() : value);
+    QPDF &pdf = source.qpdf();
+    QPDFObjectHandle info = pdf.getTrailer().getKey("/Info");
+    if (info.isDictionary()) {
+        // Only plain values: a damaged trailer may point /Info at the page tree or elsewhere.
+        QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+        for (auto [key, value] : info.ditems()) {
+            if (value.isString() || value.isName() || value.isNumber() || value.isBool())
+                copy.replaceKey(key, plainValue(value));
+        }
+        m_target.getTrailer().replaceKey("/Info", m_target.makeIndirectObject(copy));
     }
-    m_target.getTrailer().replaceKey("/Info", m_target.makeIndirectObject(copy));
+
+    QPDFObjectHandle catalog = pdf.getRoot();
+    QPDFObjectHandle root = m_target.getRoot();
+    for (const char *key : {"/Lang", "/PageMode", "/PageLayout"}) {
+        QPDFObjectHandle value = catalog.getKey(key);
+        if (value.isString() || value.isName())
+            root.replaceKey(key, plainValue(value));
+    }
+    m_language = root.getKey("/Lang");
+
+    // Everything else in one copy.
+    QPDFObjectHandle holder = QPDFObjectHandle::newDictionary();
+    if (QPDFObjectHandle metadata = catalog.getKey("/Metadata"); metadata.isStream())
+        holder.replaceKey("/Metadata", metadata);
+    for (const char *key : {"/ViewerPreferences", "/MarkInfo"}) {
+        if (QPDFObjectHandle value = catalog.getKey(key); value.isDictionary())
+            holder.replaceKey(key, value);
+    }
+    if (QPDFObjectHandle intents = catalog.getKey("/OutputIntents"); intents.isArray())
+        holder.replaceKey("/OutputIntents", intents);
+    if (!holder.getKeys().empty()) {
+        QPDFObjectHandle copy = m_target.copyForeignObject(pdf.makeIndirectObject(holder));
+        for (auto [key, value] : copy.ditems())
+            root.replaceKey(key, value);
+    }
+
+    // The open action is kept when it leads to one of the copied pages.
+    QPDFObjectHandle action = catalog.getKey("/OpenAction");
+    if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo"))
+        action = action.getKey("/D");
+    QPDFObjectHandle destination;
+    const int page = action.isInitialized() && !action.isDictionary()
+                         ? source.destinationPage(action, &destination)
+                         : -1;
+    if (page >= 0) {
+        m_openActionPage = markerName(source.tag(), page);
+        m_openAction = destination;
+    }
 }
 
 void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outlines) {
@@ -280,17 +484,31 @@ void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outline
         m_labelNumbers.push_back(label);
     }
 
+    std::vector<QPDFObjectHandle> copies;
+    copies.reserve(static_cast<size_t>(last - first + 1));
     for (int i = first; i <= last; ++i) {
         QPDFPageObjectHelper page = source.page(i);
         m_target.addPage(page.getObjectHandle(), false);
         QPDFObjectHandle copy = m_target.getAllPages().back();
         m_markerPages.insert(markerName(source.tag(), i), copy);
+        copies.push_back(copy);
         ++m_pageCount;
         if (QPDFAcroFormDocumentHelper *from = source.acroForm()) {
             if (!m_acroForm)
                 m_acroForm = std::make_unique<QPDFAcroFormDocumentHelper>(m_target);
             m_acroForm->fixCopiedAnnotations(copy, page.getObjectHandle(), *from);
         }
+    }
+
+    joinDocumentContent(source);
+    addNamedDestinations(source, first, copies);
+    m_structure.addPages(source, first, last, copies, m_language);
+    QPDFObjectHandle catalog = source.qpdf().getRoot();
+    if (catalog.getKey("/StructTreeRoot").isDictionary()) {
+        QPDFObjectHandle markInfo = catalog.getKey("/MarkInfo");
+        if (markInfo.isDictionary() && markInfo.getKey("/Marked").isBool() &&
+            markInfo.getKey("/Marked").getBoolValue())
+            m_marked = true;
     }
 
     if (outlines) {
@@ -300,6 +518,187 @@ void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outline
                 m_outlineItems.push_back(item);
         }
     }
+}
+
+void PdfAssembler::joinDocumentContent(PdfSource &source) {
+    if (!m_joinedSources.insert(source.tag()).second)
+        return;
+    QPDF &pdf = source.qpdf();
+    QPDFObjectHandle catalog = pdf.getRoot();
+    QPDFObjectHandle holder = QPDFObjectHandle::newDictionary();
+    if (QPDFObjectHandle layers = catalog.getKey("/OCProperties"); layers.isDictionary())
+        holder.replaceKey("/OCProperties", layers);
+    QPDFObjectHandle names = catalog.getKey("/Names");
+    if (names.isDictionary() && names.getKey("/EmbeddedFiles").isDictionary()) {
+        QPDFObjectHandle files = QPDFObjectHandle::newArray();
+        std::set<QPDFObjGen> visited;
+        forEachTreeEntry(
+            names.getKey("/EmbeddedFiles"), "/Names",
+            [&files](QPDFObjectHandle name, QPDFObjectHandle value) {
+                if (name.isString() && value.isDictionary()) {
+                    files.appendItem(plainValue(name));
+                    files.appendItem(value);
+                }
+            },
+            visited);
+        holder.replaceKey("/EmbeddedFiles", files);
+    }
+    if (QPDFObjectHandle form = catalog.getKey("/AcroForm"); form.isDictionary()) {
+        if (QPDFObjectHandle flags = form.getKey("/SigFlags"); flags.isInteger())
+            m_signatureFlags |= flags.getIntValue();
+        // The first form's default text appearance and alignment; qpdf gives the copied
+        // fields of the other forms their own.
+        for (const char *key : {"/DA", "/Q"}) {
+            QPDFObjectHandle value = form.getKey(key);
+            if ((value.isString() || value.isInteger()) && !m_formDefaults.hasKey(key))
+                m_formDefaults.replaceKey(key, plainValue(value));
+        }
+    }
+    if (holder.getKeys().empty())
+        return;
+
+    QPDFObjectHandle copy = m_target.copyForeignObject(pdf.makeIndirectObject(holder));
+    if (QPDFObjectHandle layers = copy.getKey("/OCProperties"); layers.isDictionary())
+        m_optionalContent.push_back(layers);
+    QPDFObjectHandle files = copy.getKey("/EmbeddedFiles");
+    for (int i = 0; i + 1 < files.getArrayNItems(); i += 2) {
+        const std::string name = files.getArrayItem(i).getStringValue();
+        QPDFObjectHandle file = files.getArrayItem(i + 1);
+        std::string unique = name;
+        bool duplicate = false;
+        for (int n = 2; m_attachments.count(unique); ++n) {
+            if (sameEmbeddedFile(m_attachments.at(unique), file)) {
+                duplicate = true;
+                break;
+            }
+            unique = numberedName(name, n);
+        }
+        if (duplicate)
+            continue;
+        if (unique != name) {
+            // A viewer shows the file name of the specification: number it too.
+            const std::string text = QPDFObjectHandle::newString(name).getUTF8Value();
+            const std::string renamed = QPDFObjectHandle::newString(unique).getUTF8Value();
+            for (const char *key : {"/UF", "/F"}) {
+                QPDFObjectHandle value = file.getKey(key);
+                if (value.isString() && value.getUTF8Value() == text)
+                    file.replaceKey(key, QPDFObjectHandle::newUnicodeString(renamed));
+            }
+        }
+        m_attachments.emplace(unique, file);
+    }
+}
+
+void PdfAssembler::addNamedDestinations(PdfSource &source, int first,
+                                        const std::vector<QPDFObjectHandle> &copies) {
+    for (const PdfSource::NamedDestination &named : source.namedDestinations()) {
+        const int index = named.page - first;
+        if (index < 0 || index >= static_cast<int>(copies.size()))
+            continue;
+        auto &into = named.inNameTree ? m_destinationNames : m_destinationDictionary;
+        // The first document's destination keeps a name that several documents use.
+        into.emplace(named.name,
+                     destinationTo(copies[static_cast<size_t>(index)], named.destination));
+    }
+}
+
+// The optional content of several documents as one: all their layers, each shown or hidden
+// by default as in its own document, their orders and exclusive groups one after the other.
+QPDFObjectHandle PdfAssembler::joinedOptionalContent() {
+    if (m_optionalContent.size() == 1)
+        return m_optionalContent.front();
+    QPDFObjectHandle groups = QPDFObjectHandle::newArray();
+    QPDFObjectHandle on = QPDFObjectHandle::newArray();
+    QPDFObjectHandle off = QPDFObjectHandle::newArray();
+    QPDFObjectHandle joined = QPDFObjectHandle::newDictionary();
+    const char *const lists[] = {"/Order", "/RBGroups", "/Locked", "/AS"};
+    for (const char *key : lists)
+        joined.replaceKey(key, QPDFObjectHandle::newArray());
+    std::vector<QPDFObjectHandle> unordered;
+    for (QPDFObjectHandle properties : m_optionalContent) {
+        QPDFObjectHandle layers = properties.getKey("/OCGs");
+        QPDFObjectHandle defaults = properties.getKey("/D");
+        if (!defaults.isDictionary())
+            defaults = QPDFObjectHandle::newDictionary();
+        QPDFObjectHandle shown = defaults.getKey("/ON");
+        QPDFObjectHandle hidden = defaults.getKey("/OFF");
+        std::set<QPDFObjGen> shownGroups;
+        if (shown.isArray()) {
+            for (QPDFObjectHandle group : shown.aitems()) {
+                on.appendItem(group);
+                if (group.isIndirect())
+                    shownGroups.insert(group.getObjGen());
+            }
+        }
+        const bool hiddenByDefault = defaults.getKey("/BaseState").isNameAndEquals("/OFF");
+        if (layers.isArray()) {
+            for (QPDFObjectHandle group : layers.aitems()) {
+                groups.appendItem(group);
+                if (hiddenByDefault && group.isIndirect() && !shownGroups.count(group.getObjGen()))
+                    off.appendItem(group);
+            }
+        }
+        if (!hiddenByDefault && hidden.isArray()) {
+            for (QPDFObjectHandle group : hidden.aitems())
+                off.appendItem(group);
+        }
+        for (const char *key : lists) {
+            QPDFObjectHandle items = defaults.getKey(key);
+            if (items.isArray()) {
+                QPDFObjectHandle into = joined.getKey(key);
+                for (QPDFObjectHandle item : items.aitems())
+                    into.appendItem(item);
+            } else if (key == lists[0] && layers.isArray()) {
+                // Where a viewer lists layers in the given order, it lists only those: the
+                // layers of a document without an order come in their own order.
+                unordered.push_back(layers);
+            }
+        }
+    }
+    QPDFObjectHandle order = joined.getKey(lists[0]);
+    if (order.getArrayNItems() > 0) {
+        for (QPDFObjectHandle layers : unordered) {
+            for (QPDFObjectHandle group : layers.aitems())
+                order.appendItem(group);
+        }
+    }
+    QPDFObjectHandle defaults = QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle first = m_optionalContent.front().getKey("/D");
+    for (const char *key : {"/Name", "/Creator", "/Intent", "/ListMode"}) {
+        if (first.isDictionary() && first.hasKey(key))
+            defaults.replaceKey(key, first.getKey(key));
+    }
+    defaults.replaceKey("/BaseState", QPDFObjectHandle::newName("/ON"));
+    defaults.replaceKey("/ON", on);
+    defaults.replaceKey("/OFF", off);
+    for (const char *key : lists) {
+        if (joined.getKey(key).getArrayNItems() > 0)
+            defaults.replaceKey(key, joined.getKey(key));
+    }
+    QPDFObjectHandle result = QPDFObjectHandle::newDictionary();
+    result.replaceKey("/OCGs", groups);
+    result.replaceKey("/D", defaults);
+    return result;
+}
+
+void PdfAssembler::finishForm(QPDFObjectHandle root) {
+    QPDFObjectHandle form = root.getKey("/AcroForm");
+    if (!form.isDictionary())
+        return;
+    if (m_formDefaults.isDictionary()) {
+        for (auto [key, value] : m_formDefaults.ditems()) {
+            if (!form.hasKey(key))
+                form.replaceKey(key, value);
+        }
+    }
+    // Signature flags only where signature fields came along.
+    bool signatures = false;
+    if (m_acroForm && m_signatureFlags != 0) {
+        for (QPDFFormFieldObjectHelper &field : m_acroForm->getFormFields())
+            signatures = signatures || field.getFieldType() == "/Sig";
+    }
+    if (signatures)
+        form.replaceKey("/SigFlags", QPDFObjectHandle::newInteger(m_signatureFlags));
 }
 
 void PdfAssembler::fixDestination(QPDFObjectHandle holder) {
@@ -392,6 +791,48 @@ void PdfAssembler::finish() {
         QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
         labels.replaceKey("/Nums", QPDFObjectHandle::newArray(m_labelNumbers));
         root.replaceKey("/PageLabels", labels);
+    }
+
+    if (!m_openActionPage.isEmpty()) {
+        const auto page = m_markerPages.constFind(m_openActionPage);
+        if (page != m_markerPages.cend())
+            root.replaceKey("/OpenAction", destinationTo(page.value(), m_openAction));
+    }
+    if (!m_optionalContent.empty()) {
+        QPDFObjectHandle layers = joinedOptionalContent();
+        // The default configuration is required; some producers leave it out.
+        if (!layers.getKey("/D").isDictionary())
+            layers.replaceKey("/D", QPDFObjectHandle::newDictionary());
+        root.replaceKey("/OCProperties", layers);
+    }
+    if (!m_attachments.empty() || !m_destinationNames.empty()) {
+        QPDFObjectHandle names = QPDFObjectHandle::newDictionary();
+        if (!m_attachments.empty())
+            names.replaceKey("/EmbeddedFiles", nameTree(m_target, m_attachments));
+        if (!m_destinationNames.empty())
+            names.replaceKey("/Dests", nameTree(m_target, m_destinationNames));
+        root.replaceKey("/Names", names);
+    }
+    if (!m_destinationDictionary.empty()) {
+        QPDFObjectHandle dests = QPDFObjectHandle::newDictionary();
+        for (const auto &[name, destination] : m_destinationDictionary)
+            dests.replaceKey(name, destination);
+        root.replaceKey("/Dests", m_target.makeIndirectObject(dests));
+    }
+    finishForm(root);
+
+    m_structure.finish(root);
+    // Tagged only when structure came along: a document without it is not.
+    QPDFObjectHandle markInfo = root.getKey("/MarkInfo");
+    if (m_structure.empty()) {
+        if (markInfo.isDictionary())
+            markInfo.removeKey("/Marked");
+    } else if (m_marked) {
+        if (!markInfo.isDictionary()) {
+            markInfo = QPDFObjectHandle::newDictionary();
+            root.replaceKey("/MarkInfo", markInfo);
+        }
+        markInfo.replaceKey("/Marked", QPDFObjectHandle::newBool(true));
     }
 }
 

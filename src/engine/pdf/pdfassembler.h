@@ -7,8 +7,11 @@
 #include <QHash>
 #include <QString>
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <qpdf/PDFVersion.hh>
@@ -16,6 +19,8 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+
+#include "engine/pdf/pdfstructuretree.h"
 
 namespace ventara::engine {
 
@@ -52,6 +57,26 @@ public:
     bool hasPageLabels() const { return m_hasPageLabels; }
     PDFVersion version() const { return m_version; }
 
+    // 0-based index of `page` among the source's pages, -1 when it is none of them.
+    int pageIndexOf(QPDFObjectHandle page) const;
+
+    // A named destination of the document, by its name, and the page it leads to.
+    struct NamedDestination {
+        std::string name;
+        bool inNameTree = false;      // else in the catalog's /Dests dictionary (a name object)
+        int page = -1;                // 0-based
+        QPDFObjectHandle destination; // the explicit destination array
+    };
+    // The document's named destinations that lead to one of its pages; read on first use.
+    const std::vector<NamedDestination> &namedDestinations();
+
+    // The page an explicit or named destination leads to (-1 when none); `array` receives
+    // the explicit destination.
+    int destinationPage(QPDFObjectHandle destination, QPDFObjectHandle *array);
+
+    // The structure tree's parent tree (key to value); read on first use.
+    const std::map<long long, QPDFObjectHandle> &structureParents();
+
     // Parses every object the pages lead to (contents, resources, annotations...), which
     // qpdf otherwise parses when they are first used, typically while PdfAssembler copies
     // them: for callers that prepare a source on one thread and copy it on another.
@@ -70,6 +95,7 @@ private:
     int markDestination(QPDFObjectHandle holder);
     void readOutline(QPDFObjectHandle first, int depth, std::set<QPDFObjGen> &visited,
                      std::vector<int> &into);
+    void loadNames();
     QPDFObjectHandle resolveNamedDestination(QPDFObjectHandle name);
 
     PdfFile &m_file;
@@ -85,20 +111,33 @@ private:
     bool m_namesLoaded = false;
     QPDFObjectHandle m_destsDictionary; // the catalog's /Dests (older named destinations)
     QPDFObjectHandle m_destsNameTree;   // /Names /Dests
+    std::optional<std::vector<NamedDestination>> m_namedDestinations;
+    std::optional<std::map<long long, QPDFObjectHandle>> m_structureParents;
 };
 
 // Builds a new PDF from pages of prepared sources: pages are copied with qpdf, never
 // redrawn, so content, fonts, annotations, boxes and /Rotate survive. Form fields are
 // copied with their widgets (clashing field names are renamed), link and bookmark
 // destinations point at the copied pages (or are dropped when their page was not
-// copied), page labels are carried over. Not thread-safe; methods may throw qpdf's
-// exceptions except write().
+// copied), page labels are carried over.
+//
+// What belongs to a whole document is kept too. The document whose information is taken
+// (takeDocumentInfo()) also gives its XMP metadata, language, viewer preferences, page
+// mode and layout, output intents and open action (when it leads to a copied page). What
+// every source adds is joined: optional content (each layer keeps its default
+// visibility), attachments (a clashing name gets a number), named destinations of copied
+// pages (the first of a name wins), the form's resources, default appearance (the first
+// form's) and signature flags, and the logical structure of the copied pages
+// (StructureTreeJoiner).
+// Not thread-safe; methods may throw qpdf's exceptions except write().
 class PdfAssembler {
 public:
     PdfAssembler();
     ~PdfAssembler();
 
-    // Uses the source's document information dictionary (title, author, ...) as is.
+    // Uses the source's document information dictionary (title, author, ...) and XMP
+    // metadata as they are, and its document-wide settings (see above). Call it before
+    // adding pages.
     void takeDocumentInfo(PdfSource &source);
 
     // Appends pages first..last (0-based, inclusive) of `source`, and, with `outlines`,
@@ -118,6 +157,12 @@ private:
     QPDFObjectHandle copyOutline(PdfSource &source, int node, int first, int last);
     void linkOutlineChildren(QPDFObjectHandle parent, const std::vector<QPDFObjectHandle> &items,
                              bool open);
+    // Takes what `source` adds to the whole document, once per source.
+    void joinDocumentContent(PdfSource &source);
+    void addNamedDestinations(PdfSource &source, int first,
+                              const std::vector<QPDFObjectHandle> &copies);
+    QPDFObjectHandle joinedOptionalContent();
+    void finishForm(QPDFObjectHandle root);
     void finish();
 
     QPDF m_target;
@@ -129,6 +174,19 @@ private:
     bool m_anyPageLabels = false;
     int m_pageCount = 0;
     PDFVersion m_version;
+
+    std::set<int> m_joinedSources; // tags
+    QPDFObjectHandle m_language;
+    QByteArray m_openActionPage; // marker of the page the open action leads to
+    QPDFObjectHandle m_openAction;
+    std::vector<QPDFObjectHandle> m_optionalContent; // each source's /OCProperties
+    std::map<std::string, QPDFObjectHandle> m_attachments;
+    std::map<std::string, QPDFObjectHandle> m_destinationNames;          // /Names /Dests
+    std::map<std::string, QPDFObjectHandle> m_destinationDictionary;     // catalog /Dests
+    QPDFObjectHandle m_formDefaults = QPDFObjectHandle::newDictionary(); // the form's /DA, /Q
+    long long m_signatureFlags = 0;
+    bool m_marked = false; // a source of copied structure says it is tagged
+    StructureTreeJoiner m_structure{m_target};
 };
 
 } // namespace ventara::engine

@@ -1,13 +1,10 @@
 #ifndef POINTERHOLDER_TRANSITION
 #define POINTERHOLDER_TRANSITION 4
 #endif
-#include "engine/pdf/atomicfile.h"
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdffile.h"
 #include "engine/pdf/pdftools.h"
 #include "engine/pdf/pdfupdate.h"
-
-#include <QFile>
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -91,25 +88,9 @@ bool PDFTools::CropPDF(const QString &path, const QString &outputPath, const Cro
         }
 
         // The new boxes are appended to the file when it allows (without a changed page it is
-        // copied as it is); a damaged or encrypted file is rewritten.
-        const QByteArray original = file->bytes();
-        const std::optional<QByteArray> update = incrementalUpdate(original, pdf, changed);
-        if (update) {
-            const bool written = writeAtomically(outputPath, [&](const QString &temporary) {
-                QFile out(temporary);
-                if (!out.open(QIODevice::WriteOnly))
-                    return false;
-                bool complete = out.write(original) == original.size();
-                if (complete)
-                    complete = out.write(*update) == update->size();
-                out.close();
-                return complete && out.error() == QFileDevice::NoError;
-            });
-            if (!written)
-                logPdfProblem(outputPath + QStringLiteral(": the file could not be written"));
-            return written;
-        }
-        return writePdf(pdf, outputPath, PdfWriteMode::SameDocument);
+        // copied as it is); a damaged or encrypted file is rewritten. Only arrays of numbers
+        // change, in page dictionaries: reading the file back would double the cost.
+        return writeChanges(file->bytes(), pdf, changed, outputPath, nullptr, UpdateCheck::None);
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return false;

@@ -105,8 +105,9 @@ private:
 };
 
 enum class PdfWriteMode {
-    // A document assembled from pages of other documents: stream data is copied as it is,
-    // no object streams are generated.
+    // A document assembled from pages of other documents: compressed stream data is copied
+    // as it is, other streams are compressed, and the other objects are put into object
+    // streams (PDF 1.5).
     NewDocument,
     // An existing document rewritten in place: stream data, object streams and encryption
     // are kept as the source had them.

@@ -4,6 +4,7 @@
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdfassembler.h"
 #include "engine/pdf/pdffile.h"
+#include "engine/pdf/pdfupdate.h"
 #include "engine/pdf/pdfxmp.h"
 
 #include <QFileInfo>
@@ -450,29 +451,39 @@ bool PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, const 
 
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle info = trailer.getKey("/Info");
-        // A damaged trailer may point /Info at the page tree: start a dictionary of its own.
-        if (!info.isDictionary() || info.isPagesObject() || info.isPageObject() ||
-            (info.isIndirect() && info.getObjGen() == pdf.getRoot().getObjGen())) {
-            info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        // A damaged trailer may point /Info at the page tree, and a direct dictionary cannot
+        // be updated on its own: start a dictionary of its own.
+        if (!info.isDictionary() || !info.isIndirect() || info.isPagesObject() ||
+            info.isPageObject() || info.getObjGen() == pdf.getRoot().getObjGen()) {
+            QPDFObjectHandle entries = QPDFObjectHandle::newDictionary();
+            if (info.isDictionary() && !info.isIndirect())
+                entries = info.shallowCopy();
+            info = pdf.makeIndirectObject(entries);
             trailer.replaceKey("/Info", info);
         }
         info.replaceKey("/Title", textString(newTitle));
         info.replaceKey("/Author", textString(newAuthor));
         info.replaceKey("/Subject", textString(newSubject));
         info.replaceKey("/Keywords", textString(keywordsToText(newKeywords)));
+        std::vector<QPDFObjectHandle> changed = {info};
 
         QPDFObjectHandle metadata = metadataStream(pdf);
         const QByteArray packet = metadataPacket(metadata, path);
         if (!packet.isEmpty()) {
             const QByteArray updated =
                 updateXmpProperties(packet, newTitle, newAuthor, newSubject, newKeywords);
-            if (updated.isEmpty())
+            if (updated.isEmpty()) {
                 logPdfProblem(path + QStringLiteral(": XMP metadata left as it is (unparsable)"));
-            else
+            } else {
                 metadata.replaceStreamData(updated.toStdString(), QPDFObjectHandle::newNull(),
                                            QPDFObjectHandle::newNull());
+                changed.push_back(metadata);
+            }
         }
-        return writePdf(pdf, path, PdfWriteMode::SameDocument);
+        // Appended to the file as an update where it allows, so that what was signed stays
+        // as it was (and a large file is not written again); damaged and encrypted files
+        // are rewritten.
+        return writeChanges(file->bytes(), pdf, changed, path);
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return false;

@@ -120,8 +120,11 @@ public:
     // "[FileName]" for the file name; the keywords template is split at spaces and commas.
     // Values are stored so that any script round-trips, the keywords as one text joined
     // with ", ", and the XMP metadata, where the document has it, is updated to match. The
-    // file keeps its permissions and is replaced only when the new file is complete.
-    // Returns false when the file cannot be opened or written (it is then untouched).
+    // new values are appended to the file as an incremental update, so every byte of it
+    // stays as it was and a digital signature stays valid; a file that needs repair or is
+    // encrypted is rewritten as a whole. The file keeps its permissions and is replaced
+    // only when the new file is complete. Returns false when the file cannot be opened or
+    // written (it is then untouched).
     static bool ChangedDocumentsPropertiesWithPdfPath(const QString &path, const QString &title,
                                                       const QString &author, const QString &subject,
                                                       const QString &keywords);

@@ -3,6 +3,12 @@
 #endif
 #include "engine/pdf/pdfupdate.h"
 
+#include "engine/pdf/atomicfile.h"
+#include "engine/pdf/pdffile.h"
+
+#include <QFile>
+
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -97,6 +103,43 @@ void appendBigEndian(QByteArray &out, quint64 value, int width) {
         out.append(char((value >> shift) & 0xff));
 }
 
+// Whether `bytes` parse without damage into a document in which every object of `changed`
+// has the value it has in memory. (The page tree is not read again: the update holds only
+// the changed objects, and walking a large tree would cost more than the update saves.)
+bool readsBack(const QByteArray &bytes, const std::vector<QPDFObjectHandle> &changed) {
+    try {
+        QPDF reread;
+        reread.setSuppressWarnings(true);
+        reread.processMemoryFile("update", bytes.constData(), static_cast<size_t>(bytes.size()));
+        if (!reread.getRoot().isDictionary())
+            return false;
+        for (QPDFObjectHandle object : changed) {
+            QPDFObjectHandle copy = reread.getObjectByObjGen(object.getObjGen());
+            if (object.isStream()) {
+                if (!copy.isStream())
+                    return false;
+                const auto a = object.getRawStreamData();
+                const auto b = copy.getRawStreamData();
+                if (a->getSize() != b->getSize() ||
+                    !std::equal(a->getBuffer(), a->getBuffer() + a->getSize(), b->getBuffer()))
+                    return false;
+            } else {
+                // Compared as written, references unread (reading what they lead to would
+                // cost more than the whole update).
+                std::string written;
+                std::string meant;
+                appendObject(written, copy, true);
+                appendObject(meant, object, true);
+                if (written != meant)
+                    return false;
+            }
+        }
+        return !reread.anyWarnings();
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
 } // namespace
 
 std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pdf,
@@ -138,7 +181,20 @@ std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pd
             update.append(QByteArray::number(id.getGen()));
             update.append(" obj\n");
             std::string value;
-            appendObject(value, object, true);
+            if (object.isStream()) {
+                // The data as it is to be stored (replaced data with its filters, or the
+                // original bytes), with a length of its own.
+                const auto data = object.getRawStreamData();
+                QPDFObjectHandle dictionary = object.getDict().shallowCopy();
+                dictionary.replaceKey("/Length", QPDFObjectHandle::newInteger(
+                                                     static_cast<long long>(data->getSize())));
+                appendObject(value, dictionary);
+                value += "\nstream\n";
+                value.append(reinterpret_cast<const char *>(data->getBuffer()), data->getSize());
+                value += "\nendstream";
+            } else {
+                appendObject(value, object, true);
+            }
             update.append(value.data(), qsizetype(value.size()));
             update.append("\nendobj\n");
         }
@@ -200,6 +256,43 @@ std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pd
     } catch (const std::exception &) {
         return std::nullopt;
     }
+}
+
+bool writeChanges(const QByteArray &original, QPDF &pdf,
+                  const std::vector<QPDFObjectHandle> &changed, const QString &target,
+                  bool *appended, UpdateCheck check) {
+    if (appended)
+        *appended = false;
+    std::optional<QByteArray> update = incrementalUpdate(original, pdf, changed);
+    if (update && !update->isEmpty() && check == UpdateCheck::ReadBack) {
+        // What readers will see is checked before it replaces the file: should our update
+        // not read back as meant, the file is rewritten instead.
+        try {
+            const QByteArray updated = original + *update;
+            if (!readsBack(updated, changed))
+                update.reset();
+        } catch (const std::exception &) {
+            update.reset();
+        }
+    }
+    if (update) {
+        const bool written = writeAtomically(target, [&](const QString &temporary) {
+            QFile out(temporary);
+            if (!out.open(QIODevice::WriteOnly))
+                return false;
+            bool complete = out.write(original) == original.size();
+            if (complete)
+                complete = out.write(*update) == update->size();
+            out.close();
+            return complete && out.error() == QFileDevice::NoError;
+        });
+        if (!written)
+            logPdfProblem(target + QStringLiteral(": the file could not be written"));
+        else if (appended)
+            *appended = true;
+        return written;
+    }
+    return writePdf(pdf, target, PdfWriteMode::SameDocument);
 }
 
 } // namespace ventara::engine
