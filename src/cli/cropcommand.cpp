@@ -11,6 +11,16 @@ namespace {
 
 using namespace tools::crop;
 
+// The values of --unit and --corner, in the order of the window's pop-ups.
+QStringList unitNames() {
+    return {QStringLiteral("percent"), QStringLiteral("points")};
+}
+
+QStringList cornerNames() {
+    return {QStringLiteral("bottom-left"), QStringLiteral("bottom-right"),
+            QStringLiteral("top-left"), QStringLiteral("top-right")};
+}
+
 const ToolCommandSpec &cropSpec() {
     static const ToolCommandSpec spec = [] {
         ToolCommandSpec s;
@@ -33,7 +43,7 @@ const ToolCommandSpec &cropSpec() {
              QStringLiteral("Crop to the largest centred rectangle of this aspect ratio (1:1, "
                             "4:3, 3:2 or 16:9), turned with the page: 4:3 is 3 wide by 4 high on "
                             "a portrait page"),
-             QString()},
+             QString(), ValueKind::Word, formatTitles()},
             {QStringLiteral("rect"), QChar(), QStringLiteral("X,Y,W,H"),
              QStringLiteral("Crop to a rectangle: offsets from the corner, then width and "
                             "height, in the unit of --unit"),
@@ -41,11 +51,11 @@ const ToolCommandSpec &cropSpec() {
             {QStringLiteral("unit"), QChar(), QStringLiteral("UNIT"),
              QStringLiteral("What the --rect values are: percent of the page's width (X, W) and "
                             "height (Y, H), 0 to 100, or points, 1/72 inch (default: percent)"),
-             QString()},
+             QString(), ValueKind::Word, unitNames()},
             {QStringLiteral("corner"), QChar(), QStringLiteral("CORNER"),
              QStringLiteral("The corner the offsets are measured from: bottom-left, "
                             "bottom-right, top-left or top-right (default: bottom-left)"),
-             QString()},
+             QString(), ValueKind::Word, cornerNames()},
             {QStringLiteral("pages"), QChar(), QStringLiteral("TEXT"),
              QStringLiteral("Crop only these pages, e.g. \"[1-3],5,[7-9]\"; the others are "
                             "copied as they are (default: every page)"),
@@ -53,7 +63,8 @@ const ToolCommandSpec &cropSpec() {
             {QStringLiteral("names"), QChar(), QStringLiteral("TEMPLATE"), QString(),
              kNamesKey.toString()},
             {QStringLiteral("output"), u'o', QStringLiteral("FOLDER"),
-             QStringLiteral("The folder the output files are written to (required)"), QString()},
+             QStringLiteral("The folder the output files are written to (required)"), QString(),
+             ValueKind::Folder},
         };
         return s;
     }();
@@ -120,8 +131,7 @@ int runCrop(const QStringList &arguments, CommandIo &io) {
         const QString unitText = args->has(QStringLiteral("unit"))
                                      ? args->value(QStringLiteral("unit"))
                                      : QStringLiteral("percent");
-        const QStringList units{QStringLiteral("percent"), QStringLiteral("points")};
-        const qsizetype unit = units.indexOf(unitText);
+        const qsizetype unit = unitNames().indexOf(unitText);
         if (unit < 0)
             return toolUsageError(
                 spec, io, QStringLiteral("--unit takes percent or points, not ") + unitText);
@@ -154,10 +164,7 @@ int runCrop(const QStringList &arguments, CommandIo &io) {
     }
     if (args->has(QStringLiteral("corner"))) {
         const QString corner = args->value(QStringLiteral("corner"));
-        const qsizetype index =
-            QStringList{QStringLiteral("bottom-left"), QStringLiteral("bottom-right"),
-                        QStringLiteral("top-left"), QStringLiteral("top-right")}
-                .indexOf(corner);
+        const qsizetype index = cornerNames().indexOf(corner);
         if (index < 0)
             return toolUsageError(spec, io,
                                   QStringLiteral("--corner takes bottom-left, bottom-right, "
