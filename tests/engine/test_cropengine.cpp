@@ -228,6 +228,25 @@ private Q_SLOTS:
         QVERIFY2(
             actual.has_value() == expected.has_value() && (!actual || near(*actual, *expected)),
             qPrintable(describe(actual) + QStringLiteral(" instead of ") + describe(expected)));
+
+        // The same page in a file, cropped and read back by qpdf.
+        FixturePage fixture;
+        fixture.mediaBox = geometry.mediaBox;
+        if (geometry.visibleBox != geometry.mediaBox)
+            fixture.cropBox = geometry.visibleBox;
+        fixture.rotate = geometry.rotation;
+        FixtureSpec spec;
+        spec.pages = {fixture};
+        const QString source = path(QStringLiteral("page.pdf"));
+        const QString output = path(QStringLiteral("page-cropped.pdf"));
+        QVERIFY(writeFixturePdf(source, spec));
+        QVERIFY(PDFTools::CropPDF(source, output, request));
+        const QList<PageFacts> before = readPageFacts(source);
+        const QList<PageFacts> after = readPageFacts(output);
+        QCOMPARE(after.size(), 1);
+        QCOMPARE(after[0].rotate, geometry.rotation);
+        QVERIFY(near(after[0].mediaBox, expected.value_or(before[0].mediaBox)));
+        QVERIFY(near(after[0].cropBox, expected.value_or(before[0].cropBox)));
     }
 
     // A document with a page list: the pages named get their boxes, the others stay byte for
