@@ -108,8 +108,8 @@ Command infoCommand();       // infocommand.cpp
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
+Command cropCommand();       // cropcommand.cpp
 Command convertCommand();    // convertcommand.cpp, in ventara-render
-Command watermarkCommand();  // watermarkcommand.cpp, in ventara-stamp
 Command watermarkCommand();  // watermarkcommand.cpp, in ventara-stamp
 
 // The commands of the helpers as `ventara` lists them: name, synopsis and summary, with

@@ -551,7 +551,8 @@ Result PDFTools::ChangedDocumentsPropertiesWithPdfPath(const QString &path, cons
         // Appended to the file as an update where it allows, so that what was signed stays
         // as it was (and a large file is not written again); damaged and encrypted files
         // are rewritten.
-        return writeChanges(file->bytes(), pdf, changed, path);
+        return writeChanges(file->bytes(), pdf, changed, path, nullptr, UpdateCheck::ReadBack,
+                            ExistingFile::Edit);
     } catch (const std::exception &e) {
         return Result::failure(path, copyFailureReason(e));
     }

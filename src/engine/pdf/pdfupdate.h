@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/pdf/atomicfile.h"
 #include "engine/pdf/result.h"
 
 #include <QByteArray>
@@ -31,14 +32,27 @@ namespace ventara::engine {
 std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pdf,
                                             const std::vector<QPDFObjectHandle> &changed);
 
+// How writeChanges() makes sure of an update before it writes it.
+enum class UpdateCheck {
+    // The updated file is parsed again and must read back without damage and with the new
+    // values. About doubles the cost of an update of many objects.
+    ReadBack,
+    // None beyond incrementalUpdate()'s own: for callers whose changes are plain values in
+    // dictionaries (page boxes), which the writer's tests cover.
+    None,
+};
+
 // Writes `pdf`, read from `original` and changed in the objects `changed`, to `target`
-// atomically: as `original` with an incremental update appended when the file allows and
-// the updated file reads back without damage and with the new values, else rewritten as a
-// whole (writePdf(), keeping stream data, object streams and encryption). `appended`, when
-// given, tells which way was taken. Fails, naming `target` with the reason, when nothing
-// could be written (the target is then untouched). Never throws.
+// atomically: as `original` with an incremental update appended when the file allows (and,
+// with UpdateCheck::ReadBack, the updated file reads back without damage and with the new
+// values), else rewritten as a whole (writePdf(), keeping stream data, object streams and
+// encryption). `appended`, when given, tells which way was taken. `existing` says whether
+// `target` is an output or the document itself edited in place (see writeAtomically()).
+// Fails, naming `target` with the reason, when nothing could be written (the target is then
+// untouched). Never throws.
 Result writeChanges(const QByteArray &original, QPDF &pdf,
                     const std::vector<QPDFObjectHandle> &changed, const QString &target,
-                    bool *appended = nullptr);
+                    bool *appended = nullptr, UpdateCheck check = UpdateCheck::ReadBack,
+                    ExistingFile existing = ExistingFile::Replace);
 
 } // namespace ventara::engine
