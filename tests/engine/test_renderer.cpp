@@ -4,6 +4,7 @@
 #include "test_imagefixtures.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <thread>
 
 using namespace ventara::engine;
@@ -41,6 +43,7 @@ private Q_SLOTS:
     void previewImage();
     void corpusSweep_data();
     void corpusSweep();
+    void corpusPagesMatchPdftoppm();
 
 private:
     QTemporaryDir m_dir;
@@ -73,6 +76,44 @@ double meanDifference(const QImage &a, const QImage &b) {
                      std::abs(qBlue(p[col]) - qBlue(q[col]));
     }
     return total / (3.0 * x.width() * x.height());
+}
+
+// Peak signal-to-noise ratio of `image` against `reference` (same size), in dB over the RGB
+// channels; infinite when they are identical.
+double psnr(const QImage &image, const QImage &reference) {
+    const QImage x = image.convertToFormat(QImage::Format_RGB32);
+    const QImage y = reference.convertToFormat(QImage::Format_RGB32);
+    double squares = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const QRgb *p = reinterpret_cast<const QRgb *>(x.constScanLine(row));
+        const QRgb *q = reinterpret_cast<const QRgb *>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col) {
+            const int r = qRed(p[col]) - qRed(q[col]);
+            const int g = qGreen(p[col]) - qGreen(q[col]);
+            const int b = qBlue(p[col]) - qBlue(q[col]);
+            squares += r * r + g * g + b * b;
+        }
+    }
+    if (squares == 0)
+        return std::numeric_limits<double>::infinity();
+    return 10 * std::log10(255.0 * 255.0 / (squares / (3.0 * x.width() * x.height())));
+}
+
+// `image` with each block of `k` x `k` pixels averaged into one (a partial last block too).
+QImage blocks(const QImage &image, int k) {
+    const QImage x = image.convertToFormat(QImage::Format_RGB32);
+    QImage result((x.width() + k - 1) / k, (x.height() + k - 1) / k, QImage::Format_RGB32);
+    for (int by = 0; by < result.height(); ++by)
+        for (int bx = 0; bx < result.width(); ++bx) {
+            int r = 0, g = 0, b = 0, n = 0;
+            for (int y = by * k; y < std::min(x.height(), by * k + k); ++y)
+                for (int xx = bx * k; xx < std::min(x.width(), bx * k + k); ++xx) {
+                    const QRgb p = x.pixel(xx, y);
+                    r += qRed(p), g += qGreen(p), b += qBlue(p), ++n;
+                }
+            result.setPixel(bx, by, qRgb(r / n, g / n, b / n));
+        }
+    return result;
 }
 
 QImage renderWith(RendererBackend backend, const QString &file, int page, QSize size) {
@@ -376,6 +417,55 @@ void TestRenderer::corpusSweep() {
         QVERIFY2(timer.elapsed() < 20000, qPrintable(file));
     }
     QVERIFY(rendered >= 60);
+}
+
+// Every page of the corpus looks as `pdftoppm -cropbox` draws it.
+void TestRenderer::corpusPagesMatchPdftoppm() {
+    VENTARA_REQUIRE_CORPUS();
+    const QString pdftoppm = QStandardPaths::findExecutable(u"pdftoppm"_s);
+    if (pdftoppm.isEmpty())
+        QSKIP("poppler-utils not installed");
+    for (const QString &file : corpusPdfFiles()) {
+        const auto splash = createPageRenderer(RendererBackend::Splash);
+        const auto cairo = createPageRenderer(RendererBackend::Cairo);
+        const auto automatic = createPageRenderer();
+        if (!splash->open(file) || !cairo->open(file) || !automatic->open(file))
+            continue;
+        QTemporaryDir folder;
+        QProcess process;
+        process.start(pdftoppm, {u"-cropbox"_s, u"-r"_s, qEnvironmentVariable("VENTARA_DPI", u"36"_s), u"-png"_s, file,
+                                 folder.filePath(u"page"_s)});
+        process.waitForFinished(120000);
+        const QStringList names = QDir(folder.path()).entryList({u"page-*.png"_s});
+        for (const QString &name : names) {
+            const int page = name.mid(5, name.size() - 9).toInt() - 1;
+            const QImage reference(folder.filePath(name));
+            if (reference.isNull() || splash->pageSize(page).isEmpty())
+                continue;
+            const double dpi = qEnvironmentVariable("VENTARA_DPI", u"36"_s).toDouble();
+            const QImage si = splash->renderAtResolution(page, dpi);
+            const QImage ci = cairo->renderAtResolution(page, dpi);
+            const QImage ai = automatic->renderAtResolution(page, dpi);
+            if (si.size() != reference.size())
+                qInfo() << "size" << si.size() << reference.size();
+            const double s = psnr(si, reference);
+            const int k = qEnvironmentVariableIntValue("VENTARA_K");
+            const double c = k > 1 ? psnr(blocks(ci, k), blocks(reference, k)) : psnr(ci, reference);
+            QImage white(reference.size(), QImage::Format_RGB32);
+            white.fill(Qt::white);
+            const double w = k > 1 ? psnr(blocks(white, k), blocks(reference, k)) : psnr(white, reference);
+            const double a = psnr(ai, reference);
+            if (qEnvironmentVariableIsSet("VENTARA_DUMP") && (s < 40 || c < 30)) {
+                const QString base = u"/tmp/fid/dump/"_s + QFileInfo(file).baseName() + u"-"_s +
+                                     QString::number(page + 1);
+                si.save(base + u"-splash.png"_s);
+                ci.save(base + u"-cairo.png"_s);
+                reference.save(base + u"-ref.png"_s);
+            }
+            qInfo().noquote() << QFileInfo(file).fileName() << page + 1 << "splash" << s
+                              << "cairo" << c << "auto" << a << "white" << w;
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRenderer)

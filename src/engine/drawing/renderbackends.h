@@ -29,11 +29,21 @@ public:
     QString documentPath() const override;
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
-    QImage render(int pageIndex, QSize pixelSize) const override;
 
-    // True when the page paints an image XObject, from its own resources or from those of the
-    // forms and tiling patterns it uses. False when nothing is open or the index is out of range.
-    bool pagePaintsImages(int pageIndex) const;
+    // draw(), for the automatic renderer.
+    QImage drawPage(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
+        return draw(pageIndex, pixelSize, xScale, yScale);
+    }
+
+    // True when Splash should draw the page: it paints an image XObject (Splash scales images
+    // down several times faster than cairo), or uses what cairo draws differently from
+    // pdftoppm, mutool and Ghostscript (a transfer function, or a blend mode inside a
+    // non-isolated transparency group), from its own resources or from those of the forms and
+    // tiling patterns it uses. False when nothing is open or the index is out of range.
+    bool pageNeedsSplash(int pageIndex) const;
+
+protected:
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
 private:
     struct Private;
@@ -53,7 +63,14 @@ public:
     QString documentPath() const override;
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
-    QImage render(int pageIndex, QSize pixelSize) const override;
+
+    // draw(), for the automatic renderer.
+    QImage drawPage(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
+        return draw(pageIndex, pixelSize, xScale, yScale);
+    }
+
+protected:
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
 private:
     struct Private;

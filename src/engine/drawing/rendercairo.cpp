@@ -11,6 +11,7 @@
 #include <poppler.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 namespace ventara::engine::detail {
@@ -107,28 +108,23 @@ QSizeF CairoPageRenderer::pageSize(int pageIndex) const {
     return QSizeF(width, height);
 }
 
-QImage CairoPageRenderer::render(int pageIndex, QSize pixelSize) const {
-    if (!isRenderableSize(pixelSize))
-        return {};
+QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
+                               double yScale) const {
     const PagePointer page = d->page(pageIndex);
     if (!page)
         return {};
-    double width = 0.0;
-    double height = 0.0;
-    poppler_page_get_size(page.get(), &width, &height);
-    if (!(width > 0.0) || !(height > 0.0))
-        return {};
 
-    // cairo draws straight into the image: white paper, opaque, so every pixel keeps the
-    // alpha of 255 that Format_RGB32 requires.
+    // cairo draws straight into the image, onto transparent paper that is made white once
+    // the page is drawn, as pdftocairo does: content with a blend mode (/BM /Difference...)
+    // blends with what the page itself painted, not with white paper, as in every other
+    // reader. Afterwards every pixel has the alpha of 255 that Format_RGB32 requires.
     QImage image(pixelSize, QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    image.fill(0xffffffffu);
+    // (QImage::fill() would make the pixels opaque black.)
+    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
     // cairo's surfaces end at maxCairoSide pixels: longer images are drawn in tiles, each
     // a surface over part of the image's rows.
-    const double xScale = pixelSize.width() / width;
-    const double yScale = pixelSize.height() / height;
     const std::lock_guard lock(cairoMutex());
     for (int top = 0; top < pixelSize.height(); top += maxCairoSide) {
         for (int left = 0; left < pixelSize.width(); left += maxCairoSide) {
@@ -143,6 +139,11 @@ QImage CairoPageRenderer::render(int pageIndex, QSize pixelSize) const {
                 cairo_translate(cairo, -left, -top);
                 cairo_scale(cairo, xScale, yScale);
                 poppler_page_render(page.get(), cairo);
+                cairo_reset_clip(cairo);
+                cairo_identity_matrix(cairo);
+                cairo_set_operator(cairo, CAIRO_OPERATOR_DEST_OVER);
+                cairo_set_source_rgb(cairo, 1.0, 1.0, 1.0);
+                cairo_paint(cairo);
                 ok = cairo_status(cairo) == CAIRO_STATUS_SUCCESS;
                 // Destroying the context may release fonts: still under the lock.
                 cairo_destroy(cairo);
