@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
@@ -91,7 +92,7 @@ int replaceProcess(const char *name, ProgramPlace place, char *const arguments[]
 }
 
 int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
-                   int (*withoutCommand)(CommandIo &io)) {
+                   int (*withoutCommand)(CommandIo &io), GuiApplicationFactory guiApplication) {
     g_argv0 = argc > 0 ? argv[0] : nullptr;
     // Handed over first, with the arguments exactly as given: nothing here is of use to
     // the other program.
@@ -99,7 +100,10 @@ int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
         return replaceProcess(command->program, ProgramPlace::Helpers, argv,
                               QStringLiteral("the ") + command->name + QStringLiteral(" command"));
 
-    QCoreApplication app(argc, argv);
+    const Command *named = argc >= 2 ? findCommand(commands, argv[1]) : nullptr;
+    const std::unique_ptr<QCoreApplication> app(
+        named && named->needsGuiApplication && guiApplication ? guiApplication(argc, argv)
+                                                              : new QCoreApplication(argc, argv));
     QCoreApplication::setApplicationName(QStringLiteral("ventara"));
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -149,7 +153,17 @@ QList<Command> renderCommandEntries() {
                        "[--pages TEXT] [--names TEMPLATE] -o FOLDER FILE...");
     convert.summary = QStringLiteral("Render the pages of PDF files to image files");
     convert.program = renderProgram;
-    return {convert};
+    Command watermark;
+    watermark.name = QStringLiteral("watermark");
+    watermark.synopsis = QStringLiteral(
+        "[--text TEXT] [--font NAME] [--size N] [--color #RRGGBB] [--opacity P] "
+        "[--position POS] [--rotate DEG] [--offset X,Y] [--spacing N] [--shadow] [--stroke] "
+        "[--image PATH] [--scale P] [--image-opacity P] [--image-position POS] "
+        "[--image-rotate DEG] [--image-offset X,Y] [--image-quality 1-4] [--image-spacing N] "
+        "[--pages TEXT] [--names TEMPLATE] -o FOLDER FILE...");
+    watermark.summary = QStringLiteral("Stamp a text and an image watermark on PDF pages");
+    watermark.program = renderProgram;
+    return {convert, watermark};
 }
 
 void printCommandHelp(const Command &command, QTextStream &out) {

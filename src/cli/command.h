@@ -7,6 +7,8 @@
 
 #include <functional>
 
+class QCoreApplication;
+
 namespace ventara::cli {
 
 struct ToolCommandSpec;
@@ -39,7 +41,13 @@ struct Command {
     const char *program = nullptr;
     // The options, help and profile of a tool command (toolcommand.h); null for the others.
     const ToolCommandSpec *tool = nullptr;
+    // The command draws text (fonts need a QGuiApplication, see runCommandLine()).
+    bool needsGuiApplication = false;
 };
+
+// Makes the application object of a command that draws text: a QGuiApplication on a platform
+// that needs no display. Given by the program that links Qt Gui.
+using GuiApplicationFactory = QCoreApplication *(*)(int &argc, char **argv);
 
 // The helper program that runs the commands which draw pages, so that `ventara` itself
 // loads neither Qt Gui nor poppler.
@@ -53,9 +61,11 @@ inline constexpr char renderProgram[] = "ventara-render";
 //  - "--help", "-h" and "help" list the commands, "help COMMAND" shows a command's help;
 //  - without a command, `withoutCommand` decides (it may replace the process too);
 //  - an unknown command is a usage error.
-// Creates the QCoreApplication the commands run in.
+// Creates the application the commands run in: a QCoreApplication, or for a command that
+// needs one, what `guiApplication` makes.
 int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
-                   int (*withoutCommand)(CommandIo &io));
+                   int (*withoutCommand)(CommandIo &io),
+                   GuiApplicationFactory guiApplication = nullptr);
 
 // Where the programs of Ventara are, relative to the running one: `ventara` and `ventara-gui`
 // side by side (bin), the helpers such as `ventara-render` in the helper folder
@@ -97,6 +107,8 @@ Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
 Command convertCommand();    // convertcommand.cpp, in ventara-render
+Command watermarkCommand();  // watermarkcommand.cpp, in ventara-render
+Command watermarkCommand();  // watermarkcommand.cpp, in ventara-render
 
 // The commands of `ventara-render` as `ventara` lists them: name, synopsis and summary,
 // with `program` set to renderProgram.

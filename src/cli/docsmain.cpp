@@ -85,8 +85,9 @@ QString manualPage(const QString &version) {
            "the command's\n.B \\-\\-profile\noption. Without a command,\n.B ventara\n"
            "starts the window program.\n"
         << ".PP\nOptions may come before, between or after the files;\n.B \\-\\-\n"
-           "ends the options. An option given twice takes its last value. Every option takes "
-           "its value as the next argument or after an equals sign\n(\\fB\\-\\-every=4\\fR).\n"
+           "ends the options. An option given twice takes its last value. Every option but a "
+           "switch (such as\n\\fB\\-\\-shadow\\fR) takes its value as the next argument or "
+           "after an equals sign\n(\\fB\\-\\-every=4\\fR).\n"
         << ".SH COMMANDS\n";
     for (const Command &command : commands) {
         out << ".SS \"ventara " << roff(command.name) << "\"\n"
@@ -213,6 +214,8 @@ QString completion() {
             for (const ToolOption &option : std::as_const(options)) {
                 QString patterns = QStringLiteral("--") + option.name;
                 optionWords << QStringLiteral("--") + option.name;
+                if (option.isSwitch)
+                    continue; // no value follows
                 if (!option.shortName.isNull()) {
                     patterns += QStringLiteral("|-") + option.shortName;
                     optionWords << QStringLiteral("-") + option.shortName;

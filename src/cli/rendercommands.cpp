@@ -3,7 +3,7 @@
 namespace ventara::cli {
 
 QList<Command> renderCommands() {
-    return {convertCommand()};
+    return {convertCommand(), watermarkCommand()};
 }
 
 } // namespace ventara::cli

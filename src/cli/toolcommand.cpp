@@ -184,13 +184,24 @@ std::optional<ToolArguments> ToolArguments::parse(const ToolCommandSpec &spec,
         }
 
         QString key;
+        bool isSwitch = false;
         if (isLong && (name == profileOption ? spec.profile != nullptr : name == overwriteOption)) {
             key = name;
         } else if (const ToolOption *option = findOption(spec, name, !isLong)) {
             key = option->name;
+            isSwitch = option->isSwitch;
         } else {
             *problem = QStringLiteral("unknown option ") + argument;
             return std::nullopt;
+        }
+        if (isSwitch) {
+            if (!value)
+                value = QStringLiteral("yes");
+            if (*value != u"yes" && *value != u"no") {
+                *problem =
+                    QStringLiteral("--") + key + QStringLiteral(" takes yes or no, not ") + *value;
+                return std::nullopt;
+            }
         }
         if (!value) {
             if (i + 1 >= arguments.size()) {
@@ -292,7 +303,9 @@ QList<HelpEntry> optionEntries(const ToolCommandSpec &spec) {
         QString term = option.shortName.isNull()
                            ? QString()
                            : QStringLiteral("-") + option.shortName + QStringLiteral(", ");
-        term += QStringLiteral("--") + option.name + u' ' + option.valueName;
+        term += QStringLiteral("--") + option.name;
+        if (!option.isSwitch)
+            term += u' ' + option.valueName;
         const toolkit::FieldSpec *field = findField(spec, option.fieldKey);
         QString text = option.help.isEmpty() && field ? field->description : option.help;
         if (field)

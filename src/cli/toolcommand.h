@@ -27,17 +27,18 @@ namespace ventara::cli {
 // are a fixed list), a folder, or a file (one of `extensions` when given).
 enum class ValueKind { Word, Folder, File };
 
-// One option of a tool command. Every tool option takes a value ("--every 4",
-// "--every=4", "-o out").
+// One option of a tool command. A tool option takes a value ("--every 4", "--every=4",
+// "-o out"), unless it is a switch ("--shadow", also "--shadow=no").
 struct ToolOption {
     QString name;      // long name without the dashes, e.g. "every"
     QChar shortName;   // e.g. 'o'; null when there is none
-    QString valueName; // e.g. "N", shown in the help
+    QString valueName; // e.g. "N", shown in the help; empty for a switch
     QString help;      // what it does; the field's description when empty
     QString fieldKey;  // the profile field the option sets, whose default the help shows
     ValueKind kind = ValueKind::Word;
     QStringList choices = {};    // the values a Word option takes, when they are a fixed list
     QStringList extensions = {}; // the extensions of a File option, without the dot; any case
+    bool isSwitch = false; // no value follows: it is "yes", or what follows "=" ("yes" or "no")
 };
 
 // One line of a command's help: the option or field as written ("-o, --output FOLDER") and

@@ -4,6 +4,7 @@
 #include "merge/mergepanel.h"
 #include "properties/propertiespanel.h"
 #include "split/splitpanel.h"
+#include "watermark/watermarkpanel.h"
 
 namespace ventara::gui {
 
@@ -19,6 +20,11 @@ const QList<ToolEntry> &toolCatalog() {
          QStringLiteral("buttonOpenSplit"), QStringLiteral("split.html"),
          QStringLiteral("How to Split PDF Documents"), QStringLiteral("OnHowToSplitPDFDocuments"),
          createSplitWindow},
+        {QStringLiteral("watermark"), QStringLiteral("&Watermark"),
+         QStringLiteral("Stamp text and an image on the pages"), QStringLiteral("insert-text"),
+         QStringLiteral("buttonOpenWatermark"), QStringLiteral("watermark.html"),
+         QStringLiteral("How to Watermark PDF Documents"),
+         QStringLiteral("OnHowToWatermarkPDFDocuments"), createWatermarkWindow},
         {QStringLiteral("convert"), QStringLiteral("Convert to &Images"),
          QStringLiteral("Turn pages into JPEG, PNG, TIFF, GIF and other images"),
          QStringLiteral("image-x-generic"), QStringLiteral("buttonOpenConvert"),

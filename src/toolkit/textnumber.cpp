@@ -50,4 +50,69 @@ float floatValue(QStringView text) {
     return strtof_l(number.constData(), nullptr, cLocale);
 }
 
+namespace {
+
+bool isAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Reads the trimmed text once the grammar has been checked, in the C locale (the window
+// program runs under the user's, where a decimal comma may be expected).
+double decimalValue(QStringView text) {
+    return text.toLatin1().toDouble();
+}
+
+} // namespace
+
+std::optional<double> wholeNumberValue(QStringView text) {
+    const QStringView trimmed = text.trimmed();
+    qsizetype i = 0;
+    if (i < trimmed.size() && (trimmed.at(i) == u'+' || trimmed.at(i) == u'-'))
+        ++i;
+    if (i == trimmed.size())
+        return std::nullopt;
+    for (qsizetype k = i; k < trimmed.size(); ++k) {
+        if (!isAsciiDigit(trimmed.at(k)))
+            return std::nullopt;
+    }
+    return decimalValue(trimmed);
+}
+
+std::optional<double> numberValue(QStringView text) {
+    const QStringView trimmed = text.trimmed();
+    const qsizetype n = trimmed.size();
+    qsizetype i = 0;
+    if (i < n && (trimmed.at(i) == u'+' || trimmed.at(i) == u'-'))
+        ++i;
+    qsizetype digits = 0;
+    while (i < n && isAsciiDigit(trimmed.at(i))) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && trimmed.at(i) == u'.') {
+        ++i;
+        while (i < n && isAsciiDigit(trimmed.at(i))) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (i < n && (trimmed.at(i) == u'e' || trimmed.at(i) == u'E')) {
+        ++i;
+        if (i < n && (trimmed.at(i) == u'+' || trimmed.at(i) == u'-'))
+            ++i;
+        qsizetype exponentDigits = 0;
+        while (i < n && isAsciiDigit(trimmed.at(i))) {
+            ++i;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return std::nullopt;
+    }
+    if (i != n)
+        return std::nullopt;
+    return decimalValue(trimmed);
+}
+
 } // namespace ventara::toolkit

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void convertMultipage_data();
     void convertMultipage();
     void convertNamesFailedPages();
+    void watermark_data();
+    void watermark();
 
 private:
     QStringList outputs() const { return QDir(m_out).entryList(QDir::Files, QDir::Name); }
@@ -264,6 +267,60 @@ void TestCommandRuns::convertNamesFailedPages() {
     QVERIFY2(result.err.contains(path + u": page 2 could not be converted"_s),
              qPrintable(result.err));
     QCOMPARE(outputs(), strings({"tiny-middle(Page1).png", "tiny-middle(Page3).png"}));
+}
+
+void TestCommandRuns::watermark_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("stamped"); // the text found on each page of doc.pdf's output
+    QTest::addColumn<int>("images");          // image XObjects in it (soft masks too)
+    QTest::addColumn<QString>("message");     // in the standard error output
+    QTest::newRow("defaults: copyright, numbered")
+        << QStringList() << strings({"Copyright © 1", "Copyright © 2", "Copyright © 3"}) << 0
+        << QString();
+    QTest::newRow("pages, installed font, tiled and turned")
+        << strings({"--text", "Draft", "--pages", "[2-3]", "--font", "DejaVu Serif", "--position",
+                    "tile", "--spacing", "40", "--rotate", "90", "--color", "#ff0000"})
+        << strings({"", "Draft", "Draft"}) << 0 << QString();
+    QTest::newRow("no text, an image")
+        << strings({"--text", "", "--image", "{image}", "--image-position", "center", "--scale",
+                    "50", "--image-quality", "4"})
+        << strings({"", "", ""}) << 2 << QString();
+    QTest::newRow("an image that cannot be read: said once, the text still stamped")
+        << strings({"--text", "Mark", "--image", "{missing}"}) << strings({"Mark", "Mark", "Mark"})
+        << 0 << u"missing.png: no such file; the image watermark is left out"_s;
+}
+
+void TestCommandRuns::watermark() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, stamped);
+    QFETCH(int, images);
+    QFETCH(QString, message);
+    const QString image = m_dir.filePath(u"logo.png"_s);
+    QImage logo(40, 40, QImage::Format_ARGB32);
+    logo.fill(QColor(0, 0, 255, 100));
+    QVERIFY(logo.save(image));
+    options.replaceInStrings(u"{image}"_s, image);
+    options.replaceInStrings(u"{missing}"_s, m_dir.filePath(u"missing.png"_s));
+    const test::CommandResult result = runVentara(QStringList{u"watermark"_s} + options +
+                                                  QStringList{u"-o"_s, m_out, m_doc, m_other});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"PDF document(s) watermarked successfully."_s);
+    if (!message.isEmpty())
+        QCOMPARE(result.err.count(message), 1);
+    QCOMPARE(outputs(), strings({"doc_Watermarked.pdf", "other_Watermarked.pdf"}));
+    const QString output = m_out + u"/doc_Watermarked.pdf"_s;
+    for (int page = 1; page <= 3; ++page) {
+        QProcess text;
+        text.start(u"pdftotext"_s, {u"-f"_s, QString::number(page), u"-l"_s, QString::number(page),
+                                    output, u"-"_s});
+        QVERIFY(text.waitForFinished());
+        const QString found = QString::fromUtf8(text.readAllStandardOutput());
+        const QString expected = stamped.at(page - 1);
+        QVERIFY2(expected.isEmpty() ? !found.contains(u"Draft"_s) && !found.contains(u"©"_s)
+                                    : found.contains(expected),
+                 qPrintable(found));
+    }
+    QCOMPARE(test::readBytes(output).count("/Subtype /Image"), images);
 }
 
 QTEST_GUILESS_MAIN(TestCommandRuns)

@@ -150,6 +150,29 @@ void TestCommands::usageErrors_data() {
     row("convert: multipage with jpg", {"convert", "--multipage", "all", "-o", "{out}", "{file}"});
     row("convert: unknown multipage",
         {"convert", "--format", "gif", "--multipage", "some", "-o", "{out}", "{file}"});
+    // Values outside their range are refused, naming the option, not clamped.
+    row("watermark: size too large", {"watermark", "--size", "900", "-o", "{out}", "{file}"},
+        "--size takes a whole number from 0 to 500, not 900");
+    row("watermark: opacity not whole", {"watermark", "--opacity", "50.5", "-o", "{out}", "{file}"},
+        "--opacity takes");
+    row("watermark: scale zero", {"watermark", "--scale", "0", "-o", "{out}", "{file}"},
+        "--scale takes a whole number from 1 to 1000");
+    row("watermark: offset of one number", {"watermark", "--offset", "5", "-o", "{out}", "{file}"},
+        "--offset takes X,Y");
+    row("watermark: image offset too far",
+        {"watermark", "--image-offset", "0,20000", "-o", "{out}", "{file}"}, "--image-offset");
+    row("watermark: rotation beyond a turn",
+        {"watermark", "--rotate", "400", "-o", "{out}", "{file}"}, "--rotate takes degrees");
+    row("watermark: quality 5", {"watermark", "--image-quality", "5", "-o", "{out}", "{file}"},
+        "--image-quality takes a whole number from 1 to 4");
+    row("watermark: unknown position",
+        {"watermark", "--position", "middle", "-o", "{out}", "{file}"}, "--position takes one of");
+    row("watermark: colour by name", {"watermark", "--color", "red", "-o", "{out}", "{file}"},
+        "--color takes #RRGGBB");
+    row("watermark: font not installed",
+        {"watermark", "--font", "No Such Family", "-o", "{out}", "{file}"}, "--font: No Such");
+    row("watermark: switch with a value", {"watermark", "--shadow=maybe", "-o", "{out}", "{file}"},
+        "--shadow takes yes or no");
 }
 
 void TestCommands::usageErrors() {
@@ -188,6 +211,12 @@ void TestCommands::help_data() {
                                                 "--box WxH", "--multipage MODE", "--profile FILE",
                                                 "textFieldPageIntervals", "(default: 80)"})
                                     << QString();
+    QTest::newRow("watermark --help")
+        << strings({"watermark", "--help"})
+        << strings({"Usage: ventara watermark [--text TEXT]", "--image-quality 1-4",
+                    "(default: Copyright © [PageNumber])", "36. stepperImageSpacing",
+                    "  --shadow  "})
+        << QString();
     QTest::newRow("help convert") << strings({"help", "convert"})
                                   << strings({"Usage: ventara convert [--format"}) << QString();
     QTest::newRow("convert -h after files")
@@ -224,6 +253,9 @@ void TestCommands::badInputsFailButOthersRun_data() {
     QTest::newRow("convert") << strings({"convert", "--percent", "10", "--pages", "1", "-o",
                                          "{out}", "{text}", "{file}", "{missing}"})
                              << strings({"doc(Page1).jpg"});
+    QTest::newRow("watermark") << strings(
+                                      {"watermark", "-o", "{out}", "{text}", "{file}", "{missing}"})
+                               << strings({"doc_Watermarked.pdf"});
 }
 
 void TestCommands::badInputsFailButOthersRun() {

@@ -135,6 +135,7 @@ private Q_SLOTS:
         QTest::newRow("split") << u"OnHowToSplitPDFDocuments"_s << u"split.html"_s;
         QTest::newRow("properties") << u"OnHowToEditPDFProperties"_s << u"properties.html"_s;
         QTest::newRow("convert") << u"OnHowToConvertPDFDocumentToImage"_s << u"convert.html"_s;
+        QTest::newRow("watermark") << u"OnHowToWatermarkPDFDocuments"_s << u"watermark.html"_s;
     }
 
     void howToPages() {

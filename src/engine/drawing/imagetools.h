@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace ventara::engine {
+struct WatermarkSettings;
+}
+
 namespace ventara::engine::ImageTools {
 
 // The preview image of a page: the page with the 0-based `pageIndex` of the PDF at `path`,
@@ -31,5 +35,19 @@ bool WriteMultipageTIFF(const QStringList &paths, const QString &destination);
 // are centred on it with transparent margins. No delay and no loop count are set. Files that
 // cannot be read are left out. Returns true when the file was written with at least one frame.
 bool WriteMultipageGIF(const QStringList &paths, const QString &destination);
+
+// `image` turned by `degrees` about its centre, counter-clockwise as seen on a page: the image
+// itself for exactly 0 and 360; otherwise a new premultiplied ARGB image as large as the turned
+// image's bounding box (a 100 x 50 image turned by 90 is 50 x 100), transparent around it.
+// Thread-safe.
+QImage RotateImage(const QImage &image, double degrees);
+
+// The preview of the watermark on page `pageIndex` (0-based) of the PDF at `path`: the page
+// stamped with `settings` by the same code as WatermarkPDF() (always stamped, whatever the
+// settings' page list; "[PageNumber]" is the page's number), rendered as
+// PDFPageToImageWithPdfPath() renders pages. Nothing is written to disk. A null image when the
+// file or page cannot be read or the watermark cannot be drawn. Needs a QGuiApplication;
+// thread-safe.
+QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings);
 
 } // namespace ventara::engine::ImageTools

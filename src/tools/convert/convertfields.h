@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/drawing/imageformat.h"
+#include "toolkit/textnumber.h"
 #include "tools/convert/convertsettings.h"
 
 #include <QList>
@@ -44,13 +45,9 @@ struct FieldRule {
 const QList<FieldRule> &validationTable();
 const FieldRule &fieldRule(ValidatedField field);
 
-// The value of `text` when it is a whole number (optional blanks around an optional sign and
-// ASCII digits; no fraction, no exponent), else nullopt. Very long numbers give large values
-// or infinity, never an error.
-std::optional<double> wholeNumberValue(QStringView text);
-// The value of `text` when it is a decimal number (optional blanks around a sign, digits with
-// an optional fraction and exponent), else nullopt. NaN and infinity texts are not numbers.
-std::optional<double> numberValue(QStringView text);
+// The number parsers the validation uses (toolkit/textnumber.h).
+using toolkit::numberValue;
+using toolkit::wholeNumberValue;
 
 // The text a field keeps when editing ends: `typed` when it is a number of the field's kind
 // within its limits (unchanged, so "00" stays "00"); the limit's text when it lies outside
