@@ -30,10 +30,8 @@ public:
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
 
-    // draw(), for the automatic renderer.
-    QImage drawPage(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
-        return draw(pageIndex, pixelSize, xScale, yScale);
-    }
+    // Public here, for the automatic renderer.
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
     // True when Splash should draw the page: it paints an image XObject (Splash scales images
     // down several times faster than cairo), or uses what cairo draws differently from
@@ -41,9 +39,6 @@ public:
     // non-isolated transparency group), from its own resources or from those of the forms and
     // tiling patterns it uses. False when nothing is open or the index is out of range.
     bool pageNeedsSplash(int pageIndex) const;
-
-protected:
-    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
 private:
     struct Private;
@@ -64,12 +59,7 @@ public:
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
 
-    // draw(), for the automatic renderer.
-    QImage drawPage(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
-        return draw(pageIndex, pixelSize, xScale, yScale);
-    }
-
-protected:
+    // Public here, for the automatic renderer.
     QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
 private:

@@ -108,8 +108,7 @@ QSizeF CairoPageRenderer::pageSize(int pageIndex) const {
     return QSizeF(width, height);
 }
 
-QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
-                               double yScale) const {
+QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
     const PagePointer page = d->page(pageIndex);
     if (!page)
         return {};

@@ -23,9 +23,8 @@ void popplerMessage(ErrorCategory, Goffset position, const char *message) {
 }
 
 // Splash for the pages that paint images or use what cairo draws differently, cairo for the
-// others. Both read the same document:
-// the Splash renderer's copy answers the page sizes and the image test, the cairo one is opened
-// at the first page it draws.
+// others. Both read the same document: the Splash renderer's copy answers the page sizes and
+// the choice of rasteriser, the cairo one is opened at the first page it draws.
 class AutomaticPageRenderer final : public PageRenderer {
 public:
     bool open(const QString &path) override {
@@ -47,15 +46,15 @@ public:
 protected:
     QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override {
         if (m_splash.pageNeedsSplash(pageIndex))
-            return m_splash.drawPage(pageIndex, pixelSize, xScale, yScale);
+            return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
         if (!m_cairo) {
             auto cairo = std::make_unique<detail::CairoPageRenderer>();
             // Should poppler-glib fail where the core API succeeded, Splash draws every page.
             if (!cairo->open(m_splash.documentPath()) || cairo->pageCount() != m_splash.pageCount())
-                return m_splash.drawPage(pageIndex, pixelSize, xScale, yScale);
+                return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
             m_cairo = std::move(cairo);
         }
-        return m_cairo->drawPage(pageIndex, pixelSize, xScale, yScale);
+        return m_cairo->draw(pageIndex, pixelSize, xScale, yScale);
     }
 
 private:

@@ -90,9 +90,8 @@ private:
         }
         if (inOpenGroup) {
             const Object blend = state->lookup("BM");
-            const Object first = blend.isArray() && blend.arrayGetLength() > 0
-                                     ? blend.arrayGet(0)
-                                     : blend.copy();
+            const Object first =
+                blend.isArray() && blend.arrayGetLength() > 0 ? blend.arrayGet(0) : blend.copy();
             if (!first.isNull() && !isName(first, {"Normal", "Compatible"}))
                 return true;
         }
