@@ -412,7 +412,10 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
         given << file;
         unique << path;
     }
-    const QList<QString> problems = QtConcurrent::blockingMapped(unique, inputProblem);
+    // One file is checked on this thread: starting the pool's threads would cost more.
+    const QList<QString> problems = unique.size() == 1
+                                        ? QList<QString>{inputProblem(unique.first())}
+                                        : QtConcurrent::blockingMapped(unique, inputProblem);
     QSet<QString> accepted;
     QStringList documents;
     bool inputsFailed = false;

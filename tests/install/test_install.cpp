@@ -77,6 +77,7 @@ void TestInstall::layout_data() {
     QTest::newRow("ventara") << u"bin/ventara"_s << true;
     QTest::newRow("helper in libexec") << u"libexec/ventara/ventara-render"_s << true;
     QTest::newRow("no helper in bin") << u"bin/ventara-render"_s << false;
+    QTest::newRow("stamping helper in libexec") << u"libexec/ventara/ventara-stamp"_s << true;
     QTest::newRow("no build tools") << u"bin/ventara-docs"_s << false;
     QTest::newRow("manual") << u"share/man/man1/ventara.1.gz"_s << true;
     QTest::newRow("completion") << u"share/bash-completion/completions/ventara"_s << true;

@@ -7,6 +7,7 @@
 #include "engine/drawing/pngdownscale.h"
 #include "engine/drawing/watermarkfonts.h"
 #include "engine/drawing/watermarkgeometry.h"
+#include "engine/drawing/watermarkstamp.h"
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdffile.h"
 
@@ -35,9 +36,6 @@
 #include <map>
 #include <memory>
 #include <set>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace ventara::engine {
 
@@ -700,55 +698,6 @@ bool Stamper::stamp(QString *problem) {
     return true;
 }
 
-bool haveGuiApplication() {
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return true;
-    logPdfProblem(QStringLiteral("watermark: fonts need a QGuiApplication"));
-    return false;
-}
-
-// Turns `pdf` into a document of its page `index` alone (every other page, the bookmarks,
-// names and forms dropped), for the preview of that page.
-void keepOnlyPage(QPDF &pdf, int index) {
-    QPDFPageDocumentHelper pages(pdf);
-    pages.pushInheritedAttributesToPage();
-    QPDFObjectHandle page = pages.getAllPages().at(size_t(index)).getObjectHandle();
-    QPDFObjectHandle node = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    node.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
-    node.replaceKey("/Kids", QPDFObjectHandle::newArray({page}));
-    node.replaceKey("/Count", QPDFObjectHandle::newInteger(1));
-    page.replaceKey("/Parent", node);
-    QPDFObjectHandle root = pdf.getRoot();
-    for (const std::string &key : root.getKeys()) {
-        // Optional content decides what is shown.
-        if (key != "/Type" && key != "/OCProperties")
-            root.removeKey(key);
-    }
-    root.replaceKey("/Pages", node);
-    pdf.updateAllPagesCache();
-}
-
-// Renders page `pageIndex` of a PDF held in memory, as the preview does with files. The bytes
-// are handed to the renderer as an anonymous in-memory file: nothing is written to disk.
-QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex) {
-    const int fd = memfd_create("ventara-preview", MFD_CLOEXEC);
-    if (fd < 0)
-        return {};
-    size_t written = 0;
-    while (written < size) {
-        const ssize_t n = ::write(fd, data + written, size - written);
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    QImage image;
-    if (written == size)
-        image = ImageTools::PDFPageToImageWithPdfPath(QStringLiteral("/proc/self/fd/%1").arg(fd),
-                                                      pageIndex);
-    ::close(fd);
-    return image;
-}
-
 // The number of pixels of the turned bitmap, for the bounds of a w x h rectangle turned by
 // `degrees`: exact for right angles.
 QSizeF turnedBounds(QSizeF size, double degrees) {
@@ -858,6 +807,21 @@ QString imageWatermarkProblem(const QString &path) {
     return {};
 }
 
+bool haveGuiApplication() {
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return true;
+    logPdfProblem(QStringLiteral("watermark: fonts need a QGuiApplication"));
+    return false;
+}
+
+bool stampDocument(QPDF &pdf, const WatermarkSettings &settings, QString *problem,
+                   const std::function<bool()> &write) {
+    Stamper stamper(pdf, settings);
+    if (!stamper.stamp(problem))
+        return false;
+    return write();
+}
+
 bool WatermarkPDF(const QString &inputPath, const QString &outputPath,
                   const WatermarkSettings &settings) {
     if (!haveGuiApplication())
@@ -869,13 +833,13 @@ bool WatermarkPDF(const QString &inputPath, const QString &outputPath,
         return false;
     }
     try {
-        Stamper stamper(file->qpdf(), settings);
         QString problem;
-        if (!stamper.stamp(&problem)) {
+        const bool written = stampDocument(file->qpdf(), settings, &problem, [&] {
+            return writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument);
+        });
+        if (!problem.isEmpty())
             logPdfProblem(inputPath + QStringLiteral(": ") + problem);
-            return false;
-        }
-        return writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument);
+        return written;
     } catch (const std::exception &e) {
         logPdfProblem(inputPath + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return false;
@@ -904,44 +868,6 @@ QImage RotateImage(const QImage &image, double degrees) {
         QPointF((size.width() - image.width()) / 2.0, (size.height() - image.height()) / 2.0),
         image);
     return turned;
-}
-
-QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings) {
-    if (!haveGuiApplication())
-        return {};
-    // Its warnings were shown when the document was listed; the preview opens it again and
-    // again.
-    const QuietPdfWarnings quiet;
-    const std::unique_ptr<PdfFile> file = PdfFile::open(path);
-    if (!file)
-        return {};
-    try {
-        QPDF &pdf = file->qpdf();
-        if (pageIndex < 0 || pageIndex >= int(pdf.getAllPages().size()))
-            return {};
-        keepOnlyPage(pdf, pageIndex);
-        // Always stamped, numbered as in the document.
-        WatermarkSettings page = settings;
-        page.pages.clear();
-        page.text.replace(QLatin1String("[PageNumber]"), QString::number(pageIndex + 1));
-        Stamper stamper(pdf, page);
-        QString problem;
-        if (!stamper.stamp(&problem)) {
-            logPdfProblem(path + QStringLiteral(": ") + problem);
-            return {};
-        }
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.setObjectStreamMode(qpdf_o_disable);
-        writer.write();
-        const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
-        return renderPdfBytes(bytes->getBuffer(), bytes->getSize(), 0);
-    } catch (const std::exception &e) {
-        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-        return {};
-    }
 }
 
 } // namespace ImageTools
