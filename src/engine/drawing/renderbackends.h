@@ -33,11 +33,9 @@ public:
     // Public here, for the automatic renderer.
     QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
-    // True when Splash should draw the page: it paints an image XObject (Splash scales images
-    // down several times faster than cairo), or uses what cairo draws differently from
-    // pdftoppm, mutool and Ghostscript (a transfer function, or a blend mode inside a
-    // non-isolated transparency group), from its own resources or from those of the forms and
-    // tiling patterns it uses. False when nothing is open or the index is out of range.
+    // True when Splash should draw the page: it paints an image XObject, or uses a blend mode
+    // or a transfer function, from its own resources or from those of the forms and tiling
+    // patterns it uses. False when nothing is open or the index is out of range.
     bool pageNeedsSplash(int pageIndex) const;
 
 private:

@@ -11,7 +11,6 @@
 #include <poppler.h>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 
 namespace ventara::engine::detail {
@@ -113,15 +112,12 @@ QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, do
     if (!page)
         return {};
 
-    // cairo draws straight into the image, onto transparent paper that is made white once
-    // the page is drawn, as pdftocairo does: content with a blend mode (/BM /Difference...)
-    // blends with what the page itself painted, not with white paper, as in every other
-    // reader. Afterwards every pixel has the alpha of 255 that Format_RGB32 requires.
+    // cairo draws straight into the image: white paper, opaque, so every pixel keeps the
+    // alpha of 255 that Format_RGB32 requires.
     QImage image(pixelSize, QImage::Format_RGB32);
     if (image.isNull())
         return {};
-    // (QImage::fill() would make the pixels opaque black.)
-    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
+    image.fill(0xffffffffu);
     // cairo's surfaces end at maxCairoSide pixels: longer images are drawn in tiles, each
     // a surface over part of the image's rows.
     const std::lock_guard lock(cairoMutex());
@@ -138,11 +134,6 @@ QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, do
                 cairo_translate(cairo, -left, -top);
                 cairo_scale(cairo, xScale, yScale);
                 poppler_page_render(page.get(), cairo);
-                cairo_reset_clip(cairo);
-                cairo_identity_matrix(cairo);
-                cairo_set_operator(cairo, CAIRO_OPERATOR_DEST_OVER);
-                cairo_set_source_rgb(cairo, 1.0, 1.0, 1.0);
-                cairo_paint(cairo);
                 ok = cairo_status(cairo) == CAIRO_STATUS_SUCCESS;
                 // Destroying the context may release fonts: still under the lock.
                 cairo_destroy(cairo);

@@ -63,8 +63,8 @@ inline constexpr int maxRenderSide = 200'000;
 // page, and slightly in their antialiasing.
 enum class RendererBackend {
     // Splash for pages that paint images, cairo for all others: the faster one for each kind.
-    // Pages with what cairo draws unlike every other reader (transfer functions, blend modes
-    // inside non-isolated transparency groups) go to Splash too.
+    // Pages with what cairo draws unlike every other reader (blend modes, transfer functions)
+    // go to Splash too.
     Automatic,
     // poppler's Splash rasteriser: the same pixels as `pdftoppm -cropbox`. Draws images
     // several times faster than cairo when it scales them down, text several times slower.

@@ -32,22 +32,19 @@ bool isName(const Object &object, std::initializer_list<const char *> names) {
 }
 
 // Looks through a page's resources, and those of the forms and tiling patterns they name, for
-// what only Splash draws as `pdftoppm` does. `seen` holds the objects already looked at.
+// what Splash should draw. `seen` holds the objects already looked at.
 class ResourceScan {
 public:
-    // True when the resources name an image XObject, or content cairo draws differently:
-    // a transfer function (cairo ignores them), or a blend mode inside a non-isolated
-    // transparency group (cairo isolates every group, so the mode does not blend with what
-    // lies beneath the group).
-    bool needsSplash(Dict *resources) { return scan(resources, maxResourceDepth, false); }
-
-private:
-    bool scan(Dict *resources, int depth, bool inOpenGroup) {
+    // True when the resources name an image XObject (Splash scales images down several times
+    // faster than cairo), or a graphics state that cairo draws unlike pdftoppm, mutool and
+    // Ghostscript: a blend mode (cairo blends with transparent paper, and isolates every
+    // transparency group) or a transfer function (cairo ignores them).
+    bool needsSplash(Dict *resources, int depth = maxResourceDepth) {
         const Object states = resources->lookup("ExtGState");
         if (states.isDict()) {
             for (int i = 0; i < states.dictGetLength(); ++i) {
                 const Object state = states.dictGetVal(i);
-                if (state.isDict() && stateNeedsSplash(state.getDict(), inOpenGroup))
+                if (state.isDict() && stateNeedsSplash(state.getDict()))
                     return true;
             }
         }
@@ -68,31 +65,24 @@ private:
                     return true;
                 if (depth <= 0)
                     continue;
-                bool open = inOpenGroup;
-                const Object transparency = dict->lookup("Group");
-                if (transparency.isDict() && transparency.dictLookup("S").isName("Transparency")) {
-                    const Object isolated = transparency.dictLookup("I");
-                    open = !(isolated.isBool() && isolated.getBool());
-                }
                 const Object inner = dict->lookup("Resources");
-                if (inner.isDict() && scan(inner.getDict(), depth - 1, open))
+                if (inner.isDict() && needsSplash(inner.getDict(), depth - 1))
                     return true;
             }
         }
         return false;
     }
 
-    bool stateNeedsSplash(Dict *state, bool inOpenGroup) {
+private:
+    static bool stateNeedsSplash(Dict *state) {
+        const Object blend = state->lookup("BM");
+        const Object first =
+            blend.isArray() && blend.arrayGetLength() > 0 ? blend.arrayGet(0) : blend.copy();
+        if (!first.isNull() && !isName(first, {"Normal", "Compatible"}))
+            return true;
         for (const char *key : {"TR", "TR2"}) {
             const Object transfer = state->lookup(key);
             if (!transfer.isNull() && !isName(transfer, {"Identity", "Default"}))
-                return true;
-        }
-        if (inOpenGroup) {
-            const Object blend = state->lookup("BM");
-            const Object first =
-                blend.isArray() && blend.arrayGetLength() > 0 ? blend.arrayGet(0) : blend.copy();
-            if (!first.isNull() && !isName(first, {"Normal", "Compatible"}))
                 return true;
         }
         const Object mask = state->lookup("SMask");
