@@ -191,14 +191,20 @@ void TestInstall::completion_data() {
     QTest::newRow("folders for -o") << u"ventara split -o "_s << QStringList{u"folder"_s};
     QTest::newRow("profiles of the tool")
         << u"ventara split --profile "_s << QStringList{u"folder"_s, u"p.vxs"_s};
+    QTest::newRow("positions") << u"ventara watermark --image-position t"_s
+                               << QStringList{u"top-left"_s, u"top-right"_s, u"tile"_s};
+    QTest::newRow("images") << u"ventara watermark --image "_s
+                            << QStringList{u"folder"_s, u"logo.PNG"_s};
 }
 
 void TestInstall::completion() {
     QFETCH(QString, words);
     QFETCH(QStringList, offered);
-    // A folder of files to complete: PDFs, a profile of each kind, a text file, a folder.
+    // A folder of files to complete: PDFs, a profile of each kind, a text file, an image, a
+    // folder.
     QTemporaryDir files;
-    for (const QString &name : {u"A.PDF"_s, u"b.pdf"_s, u"p.vxs"_s, u"q.p2i"_s, u"c.txt"_s})
+    for (const QString &name :
+         {u"A.PDF"_s, u"b.pdf"_s, u"p.vxs"_s, u"q.p2i"_s, u"c.txt"_s, u"logo.PNG"_s})
         QVERIFY(ventara::test::writeBytes(files.filePath(name), "x"));
     QVERIFY(QDir(files.path()).mkdir(u"folder"_s));
     const QString script =

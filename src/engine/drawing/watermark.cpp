@@ -516,6 +516,34 @@ QByteArray Stamper::outline(const TextPiece &text, const Piece &piece) const {
            pdfPath(text.block.glyphs, toForm) + "S Q\n";
 }
 
+// Qt embeds subsets of the fonts it draws with and tags the subset's FontName ("ABCDEF+Name"),
+// but not the fonts' BaseFont, by which readers and checkers tell a subset from a whole font.
+void nameSubsetFonts(QPDFObjectHandle resources) {
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (!fonts.isDictionary())
+        return;
+    for (const std::string &key : fonts.getKeys()) {
+        QPDFObjectHandle font = fonts.getKey(key);
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        QPDFObjectHandle cidFont = descendants.isArray() && descendants.getArrayNItems() == 1
+                                       ? descendants.getArrayItem(0)
+                                       : font;
+        QPDFObjectHandle name = cidFont.getKey("/FontDescriptor").getKey("/FontName");
+        if (!name.isName())
+            continue;
+        const std::string tagged = name.getName();
+        if (tagged.size() < 9 || tagged[7] != '+' ||
+            !std::all_of(tagged.begin() + 1, tagged.begin() + 7,
+                         [](char c) { return c >= 'A' && c <= 'Z'; }))
+            continue;
+        for (QPDFObjectHandle named : {font, cidFont}) {
+            if (named.getKey("/BaseFont").isName() &&
+                named.getKey("/BaseFont").getName() == '/' + tagged.substr(8))
+                named.replaceKey("/BaseFont", QPDFObjectHandle::newName(tagged));
+        }
+    }
+}
+
 // The form XObject of a layer page, in the document: the page's content (and `extra`,
 // drawn after it in the form's own coordinates), compressed, with the page's resources.
 QPDFObjectHandle Stamper::form(QPDFPageObjectHelper &page, const QSize &size,
@@ -533,6 +561,7 @@ QPDFObjectHandle Stamper::form(QPDFPageObjectHelper &page, const QSize &size,
         resources = QPDFObjectHandle::newDictionary();
     if (!resources.isIndirect())
         resources = m_layer->qpdf().makeIndirectObject(resources);
+    nameSubsetFonts(resources);
     QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
     dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
