@@ -135,8 +135,16 @@ void refinePalette(const QImage &rgb32, std::vector<unsigned int> &palette, ucha
         for (int y = 0; y < rgb32.height(); ++y) {
             const QRgb *row = reinterpret_cast<const QRgb *>(rgb32.constScanLine(y));
             uchar *out = indices + qsizetype(y) * width;
-            for (int x = 0; x < width; ++x)
-                out[x] = nearest(row[x]);
+            // Runs of one colour, most of a page, are looked up once.
+            QRgb last = ~row[0];
+            uchar lastIndex = 0;
+            for (int x = 0; x < width; ++x) {
+                if (row[x] != last) {
+                    last = row[x];
+                    lastIndex = nearest(last);
+                }
+                out[x] = lastIndex;
+            }
         }
     }
 }
