@@ -468,8 +468,8 @@ void TestRenderer::corpusSweep() {
 // Every corpus page (the first 12 of each file, to keep the run short) looks as
 // `pdftoppm -cropbox` draws it: identical from Splash; from the automatic renderer, where cairo
 // draws a page, within 22 dB over 4 x 4 blocks at 36 dpi (the rasterisers' antialiasing of
-// small text and hairlines, seen as low as 23 dB on dense pages of text), 32 dB on the page
-// whose blend mode cairo drew in the wrong colour (16 dB then).
+// small text and hairlines, seen as low as 23 dB on dense pages of text). The page with a blend
+// mode that cairo drew in the wrong colour (16 dB) is Splash's now: identical.
 void TestRenderer::corpusPagesMatchPdftoppm() {
     VENTARA_REQUIRE_CORPUS();
     const QString pdftoppm = QStandardPaths::findExecutable(u"pdftoppm"_s);
@@ -487,7 +487,9 @@ void TestRenderer::corpusPagesMatchPdftoppm() {
         process.start(pdftoppm, {u"-cropbox"_s, u"-r"_s, QString::number(dpi), u"-l"_s, u"12"_s,
                                  u"-png"_s, file, folder.filePath(u"page"_s)});
         QVERIFY(process.waitForFinished(120000));
-        const double minimum = file.endsWith(u"transparency-group-illustrator.pdf"_s) ? 32.0 : 22.0;
+        const double minimum = file.endsWith(u"transparency-group-illustrator.pdf"_s)
+                                   ? std::numeric_limits<double>::infinity()
+                                   : 22.0;
         // pdftoppm names the pages page-1.png or page-01.png..., as many digits as the count.
         const QStringList names = QDir(folder.path()).entryList({u"page-*.png"_s});
         for (const QString &name : names) {
