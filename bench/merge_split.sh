@@ -78,7 +78,9 @@ make_pdf() { # pages seed font output
 }
 
 fonts=(Times-Roman Helvetica Courier Palatino-Roman NewCenturySchlbk-Roman)
-if [ ! -f "$inputs/done" ]; then
+# Made when a row needs them.
+ensure_inputs() {
+    [ -f "$inputs/done" ] && return
     echo "Generating inputs in $inputs (once)..." >&2
     rm -rf "$inputs"
     mkdir -p "$inputs/small"
@@ -92,8 +94,7 @@ if [ ! -f "$inputs/done" ]; then
     [ "$total" -eq 546 ] || { echo "merge_split.sh: generated $total pages, not 546" >&2; exit 1; }
     make_pdf 300 4242 Times-Roman "$inputs/long300.pdf"
     touch "$inputs/done"
-fi
-small=("$inputs"/small/doc*.pdf)
+}
 long="$inputs/long300.pdf"
 
 # --- Measuring -----------------------------------------------------------------------------
@@ -121,7 +122,6 @@ bench() {
     echo "  $row / $name: ${median}s" >&2
 }
 
-quoted_small=$(printf "'%s' " "${small[@]}")
 
 # merge_row ROW FILES: every merging tool on the same files (pdftk only with WITH_PDFTK=1 on
 # the workload row: it takes seconds).
@@ -141,6 +141,9 @@ merge_row() {
 
 row="merge 200 files, 546 pages"
 if [[ "$row" =~ $only ]]; then
+    ensure_inputs
+    small=("$inputs"/small/doc*.pdf)
+    quoted_small=$(printf "'%s' " "${small[@]}")
     echo "Merging 200 files (546 pages)..." >&2
     for _ in $(seq "${ROUNDS:-1}"); do merge_row "$row" "$quoted_small"; done
 fi
@@ -156,6 +159,7 @@ fi
 
 row="split 300 pages by 10"
 if [[ "$row" =~ $only ]]; then
+    ensure_inputs
     echo "Splitting 300 pages into files of 10..." >&2
     mutool_loop=""
     for start in $(seq 1 10 300); do
