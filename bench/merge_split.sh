@@ -99,8 +99,8 @@ long="$inputs/long300.pdf"
 
 # --- Measuring -----------------------------------------------------------------------------
 results="$bench_dir/results.tsv"
+mkdir -p "$bench_dir" "$scratch"
 : > "$results"
-mkdir -p "$scratch"
 
 # bench ROW NAME NOTE COMMAND: median wall time over $runs runs (hyperfine, one warm-up, the
 # output folder emptied before each run), mean processor time (user + system) of those runs,
