@@ -162,7 +162,7 @@ QList<Command> renderCommandEntries() {
         "[--image-rotate DEG] [--image-offset X,Y] [--image-quality 1-4] [--image-spacing N] "
         "[--pages TEXT] [--names TEMPLATE] -o FOLDER FILE...");
     watermark.summary = QStringLiteral("Stamp a text and an image watermark on PDF pages");
-    watermark.program = renderProgram;
+    watermark.program = stampProgram;
     return {convert, watermark};
 }
 

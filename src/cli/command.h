@@ -52,6 +52,8 @@ using GuiApplicationFactory = QCoreApplication *(*)(int &argc, char **argv);
 // The helper program that runs the commands which draw pages, so that `ventara` itself
 // loads neither Qt Gui nor poppler.
 inline constexpr char renderProgram[] = "ventara-render";
+// The helper program that runs the commands which stamp pages: Qt Gui for fonts, no poppler.
+inline constexpr char stampProgram[] = "ventara-stamp";
 
 // Runs a command line `PROGRAM COMMAND ARGUMENTS...` over `commands` (listed in this
 // order by --help) and returns the exit status:
@@ -106,12 +108,12 @@ Command infoCommand();       // infocommand.cpp
 Command splitCommand();      // splitcommand.cpp
 Command mergeCommand();      // mergecommand.cpp
 Command propertiesCommand(); // propertiescommand.cpp
+Command cropCommand();       // cropcommand.cpp
 Command convertCommand();    // convertcommand.cpp, in ventara-render
-Command watermarkCommand();  // watermarkcommand.cpp, in ventara-render
-Command watermarkCommand();  // watermarkcommand.cpp, in ventara-render
+Command watermarkCommand();  // watermarkcommand.cpp, in ventara-stamp
 
-// The commands of `ventara-render` as `ventara` lists them: name, synopsis and summary,
-// with `program` set to renderProgram.
+// The commands of the helpers as `ventara` lists them: name, synopsis and summary, with
+// `program` set to the helper that runs them (renderProgram, stampProgram).
 QList<Command> renderCommandEntries();
 
 // The commands `ventara` runs itself, in the order of its --help (ventaracommands.cpp).
@@ -119,6 +121,8 @@ QList<Command> ventaraCommands();
 // The commands `ventara-render` runs, in the order of renderCommandEntries()
 // (rendercommands.cpp).
 QList<Command> renderCommands();
+// The commands `ventara-stamp` runs (stampcommands.cpp).
+QList<Command> stampCommands();
 
 // Every command as `ventara --help` lists them, each with its own run, help and options (for
 // the manual page and the shell completion, which describe them all).

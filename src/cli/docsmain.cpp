@@ -18,7 +18,7 @@ namespace ventara::cli {
 
 QList<Command> allCommands() {
     const QList<Command> runHere = ventaraCommands();
-    const QList<Command> runByHelpers = renderCommands();
+    const QList<Command> runByHelpers = renderCommands() + stampCommands();
     QList<Command> commands = runHere;
     for (const Command &entry : renderCommandEntries()) {
         for (const Command &command : runByHelpers) {

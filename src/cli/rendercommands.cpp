@@ -3,7 +3,7 @@
 namespace ventara::cli {
 
 QList<Command> renderCommands() {
-    return {convertCommand(), watermarkCommand()};
+    return {convertCommand()};
 }
 
 } // namespace ventara::cli

@@ -1,9 +1,7 @@
-// `ventara-render`: runs the commands of `ventara` that draw pages (convert, watermark), which
+// `ventara-render`: runs the commands of `ventara` that draw pages (convert), which
 // `ventara` hands over with their arguments unchanged. Its messages are those of `ventara`.
 
 #include "cli/command.h"
-
-#include <QGuiApplication>
 
 namespace {
 
@@ -16,27 +14,8 @@ int withoutCommand(CommandIo &io) {
     return ExitUsage;
 }
 
-QtMessageHandler g_defaultHandler = nullptr;
-
-// The window platform's complaint about a session without a runtime folder says nothing to
-// the user of a command line; everything else goes on as usual.
-void filterMessages(QtMsgType type, const QMessageLogContext &context, const QString &message) {
-    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
-        return;
-    if (g_defaultHandler)
-        g_defaultHandler(type, context, message);
-}
-
-// Fonts need a QGuiApplication; a command line shows no window, so it needs no display either.
-QCoreApplication *guiApplication(int &argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    g_defaultHandler = qInstallMessageHandler(filterMessages);
-    return new QGuiApplication(argc, argv);
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
-    return runCommandLine(argc, argv, renderCommands(), withoutCommand, guiApplication);
+    return runCommandLine(argc, argv, renderCommands(), withoutCommand);
 }

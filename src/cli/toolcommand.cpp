@@ -13,6 +13,7 @@
 #include <QSet>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -297,6 +298,21 @@ QList<ToolOption> completedOptions(const ToolCommandSpec &spec) {
     return options;
 }
 
+namespace {
+
+// A field's value as an option takes it: whole numbers without a fraction ("0", not the
+// profile's "0.0").
+QString optionValueText(const toolkit::FieldValue &value) {
+    const double *number = std::get_if<double>(&value);
+    const float *single = std::get_if<float>(&value);
+    const double whole = number ? *number : single ? double(*single) : 0.5;
+    if (whole == std::trunc(whole) && std::abs(whole) < 1e9)
+        return QString::number(qint64(whole));
+    return toolkit::formatFieldValue(value);
+}
+
+} // namespace
+
 QList<HelpEntry> optionEntries(const ToolCommandSpec &spec) {
     QList<HelpEntry> entries;
     for (const ToolOption &option : spec.options) {
@@ -309,8 +325,7 @@ QList<HelpEntry> optionEntries(const ToolCommandSpec &spec) {
         const toolkit::FieldSpec *field = findField(spec, option.fieldKey);
         QString text = option.help.isEmpty() && field ? field->description : option.help;
         if (field)
-            text += QStringLiteral(" (default: ") + toolkit::formatFieldValue(field->defaultValue) +
-                    u')';
+            text += QStringLiteral(" (default: ") + optionValueText(field->defaultValue) + u')';
         entries.append({term, text});
     }
     if (spec.profile) {
@@ -412,7 +427,10 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
         given << file;
         unique << path;
     }
-    const QList<QString> problems = QtConcurrent::blockingMapped(unique, inputProblem);
+    // One file is checked on this thread: starting the pool's threads would cost more.
+    const QList<QString> problems = unique.size() == 1
+                                        ? QList<QString>{inputProblem(unique.first())}
+                                        : QtConcurrent::blockingMapped(unique, inputProblem);
     QSet<QString> accepted;
     QStringList documents;
     bool inputsFailed = false;

@@ -3,7 +3,7 @@
 namespace ventara::cli {
 
 QList<Command> ventaraCommands() {
-    return {infoCommand(), splitCommand(), mergeCommand(), propertiesCommand()};
+    return {infoCommand(), splitCommand(), mergeCommand(), propertiesCommand(), cropCommand()};
 }
 
 } // namespace ventara::cli

@@ -60,6 +60,24 @@ const ToolCommandSpec &watermarkSpec() {
         ToolOption stroke = option("stroke", "", QStringView(),
                                    "A black outline around the letters (default: none)");
         stroke.isSwitch = true;
+        const auto position = [&option](const char *name, const char *help) {
+            ToolOption result = option(name, "POS", QStringView(), help);
+            result.choices = positionNames();
+            return result;
+        };
+        ToolOption image = option("image", "PATH", QStringView(),
+                                  "Image watermark: a JPEG, PNG, TIFF, GIF or BMP file "
+                                  "(default: none)");
+        image.kind = ValueKind::File;
+        for (const char *extension : {"jpg", "jpeg", "png", "tiff", "tif", "gif", "bmp"})
+            image.extensions << QString::fromLatin1(extension);
+        ToolOption quality = option("image-quality", "1-4", kQualityKey);
+        quality.choices = QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                      QStringLiteral("4")};
+        ToolOption output = option("output", "FOLDER", QStringView(),
+                                   "The folder the watermarked files are written to (required)");
+        output.shortName = u'o';
+        output.kind = ValueKind::Folder;
         s.options = {
             option("text", "TEXT", kTextKey,
                    "Watermark text; [PageNumber] becomes each page's number; '' for no text"),
@@ -71,9 +89,8 @@ const ToolCommandSpec &watermarkSpec() {
             ToolOption{QStringLiteral("color"), QChar(), QStringLiteral("#RRGGBB"),
                        QStringLiteral("Text colour (default: #000000)"), QString()},
             option("opacity", "P", kTextOpacityKey),
-            option("position", "POS", QStringView(),
-                   "Text position: bottom-left, bottom-right, top-left, top-right, center or "
-                   "tile (default: bottom-left)"),
+            position("position", "Text position: bottom-left, bottom-right, top-left, "
+                                 "top-right, center or tile (default: bottom-left)"),
             option("rotate", "DEG", kTextRotateKey),
             option("offset", "X,Y", QStringView(),
                    "Shift of the text in points, + to the right and upwards, each from -10000 to "
@@ -81,27 +98,20 @@ const ToolCommandSpec &watermarkSpec() {
             option("spacing", "N", kTextSpacingKey),
             shadow,
             stroke,
-            ToolOption{QStringLiteral("image"), QChar(), QStringLiteral("PATH"),
-                       QStringLiteral("Image watermark: a JPEG, PNG, TIFF, GIF or BMP file "
-                                      "(default: none)"),
-                       QString()},
+            image,
             option("scale", "P", kScaleKey),
             option("image-opacity", "P", kImageOpacityKey),
-            option("image-position", "POS", QStringView(),
-                   "Image position, as --position (default: bottom-right)"),
+            position("image-position", "Image position, as --position (default: bottom-right)"),
             option("image-rotate", "DEG", kImageRotateKey),
             option("image-offset", "X,Y", QStringView(),
                    "Shift of the image in points, as --offset (default: 0,0)"),
-            option("image-quality", "1-4", kQualityKey),
+            quality,
             option("image-spacing", "N", kImageSpacingKey),
             option("pages", "TEXT", QStringView(),
                    "Stamp only these pages, e.g. \"[1-3],5,[7-9]\"; \"all\" stamps every page "
                    "(default: all)"),
             option("names", "TEMPLATE", kNamesKey),
-            ToolOption{QStringLiteral("output"), u'o', QStringLiteral("FOLDER"),
-                       QStringLiteral("The folder the watermarked files are written to "
-                                      "(required)"),
-                       QString()},
+            output,
         };
         return s;
     }();

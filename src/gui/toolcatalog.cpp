@@ -1,6 +1,7 @@
 #include "toolcatalog.h"
 
 #include "convert/convertpanel.h"
+#include "crop/croppanel.h"
 #include "merge/mergepanel.h"
 #include "properties/propertiespanel.h"
 #include "split/splitpanel.h"
@@ -20,6 +21,11 @@ const QList<ToolEntry> &toolCatalog() {
          QStringLiteral("buttonOpenSplit"), QStringLiteral("split.html"),
          QStringLiteral("How to Split PDF Documents"), QStringLiteral("OnHowToSplitPDFDocuments"),
          createSplitWindow},
+        {QStringLiteral("crop"), QStringLiteral("&Crop"),
+         QStringLiteral("Trim pages to a rectangle or an aspect ratio"),
+         QStringLiteral("transform-crop"), QStringLiteral("buttonOpenCrop"),
+         QStringLiteral("crop.html"), QStringLiteral("How to Crop PDF Documents"),
+         QStringLiteral("OnHowToCropPDFDocuments"), createCropWindow},
         {QStringLiteral("watermark"), QStringLiteral("&Watermark"),
          QStringLiteral("Stamp text and an image on the pages"), QStringLiteral("insert-text"),
          QStringLiteral("buttonOpenWatermark"), QStringLiteral("watermark.html"),

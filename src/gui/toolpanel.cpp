@@ -55,6 +55,10 @@ QList<QWidget *> ToolPanel::interfaceControls() const {
 
 void ToolPanel::resetInterface() {}
 
+void ToolPanel::prepareForSettings(const toolkit::FieldValues &values) {
+    Q_UNUSED(values)
+}
+
 void ToolPanel::settingsApplied() {}
 
 void ToolPanel::selectedDocumentChanged(const QString &path) {

@@ -91,6 +91,11 @@ public:
     // what is not a setting (labels, the preview's document).
     virtual void resetInterface();
 
+    // Before `values` are shown in the controls (by an action, a reset or a profile load):
+    // prepare what must fit them first, such as the limits of a stepper whose range depends
+    // on another setting, so that the controls take the values whole.
+    virtual void prepareForSettings(const toolkit::FieldValues &values);
+
     // After settings were applied without the controls' own actions (a profile loaded):
     // re-derive what depends on them (enabled states, labels, the preview).
     virtual void settingsApplied();

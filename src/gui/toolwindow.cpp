@@ -430,6 +430,7 @@ toolkit::FieldValues ToolWindow::settings() const {
 }
 
 void ToolWindow::applySettings(const toolkit::FieldValues &values) {
+    m_panel->prepareForSettings(values);
     m_values = values;
     FieldBinding::write(this, values);
 }

@@ -7,6 +7,7 @@
 #include "toolcommandrun.h"
 
 #include "toolkit/profilecodec.h"
+#include "tools/crop/cropsettings.h"
 #include "tools/properties/propertiessettings.h"
 
 #include <QDir>
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void convertMultipage_data();
     void convertMultipage();
     void convertNamesFailedPages();
+    void crop_data();
+    void crop();
     void watermark_data();
     void watermark();
 
@@ -267,6 +270,62 @@ void TestCommandRuns::convertNamesFailedPages() {
     QVERIFY2(result.err.contains(path + u": page 2 could not be converted"_s),
              qPrintable(result.err));
     QCOMPARE(outputs(), strings({"tiny-middle(Page1).png", "tiny-middle(Page3).png"}));
+}
+
+void TestCommandRuns::crop_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("profile"); // none when null
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QRectF>("cropped"); // page 2's box
+    QTest::addColumn<bool>("others");    // pages 1 and 3 cropped too
+    QTest::newRow("defaults: 80 percent from 10")
+        << QStringList() << QByteArray() << u"doc_Cropped.pdf"_s << QRectF(61.2, 79.2, 489.6, 633.6)
+        << true;
+    QTest::newRow("points, top right, own names")
+        << strings({"--rect", "10,20,100,200", "--unit", "points", "--corner", "top-right",
+                    "--names", "[FileName]-c"})
+        << QByteArray() << u"doc-c.pdf"_s << QRectF(502, 572, 100, 200) << true;
+    QTest::newRow("automatic, page 2 only")
+        << strings({"--auto", "1:1", "--pages", "2"}) << QByteArray() << u"doc_Cropped.pdf"_s
+        << QRectF(0, 90, 612, 612) << false;
+    // A profile keeps the window's units: 400 preview pixels are 100 points.
+    tools::crop::CropSettings settings;
+    settings.fields.setIndex(tools::crop::kDefineUsingKey, tools::crop::Points);
+    for (const auto value : tools::crop::kValues)
+        settings.setValueText(value, u"400"_s);
+    settings.setNames(u"from profile"_s);
+    const QByteArray profile =
+        toolkit::encodeProfile(tools::crop::profileFormat(), settings.fields);
+    QTest::newRow("profile in preview units, corner over it")
+        << strings({"--corner", "top-left"}) << profile << u"from profile (1).pdf"_s
+        << QRectF(100, 592, 100, 100) << true;
+}
+
+void TestCommandRuns::crop() {
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, profile);
+    QFETCH(QString, output);
+    QFETCH(QRectF, cropped);
+    QFETCH(bool, others);
+    if (!profile.isNull()) {
+        const QString path = m_dir.filePath(u"crop.vxc"_s);
+        QVERIFY(test::writeBytes(path, profile));
+        options << u"--profile"_s << path;
+    }
+    const test::CommandResult result =
+        runVentara(QStringList{u"crop"_s} + options + QStringList{u"-o"_s, m_out, m_doc});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out.trimmed(), u"PDF document(s) cropped successfully."_s);
+    QCOMPARE(outputs(), QStringList{output});
+    const QList<test::PageFacts> pages = test::readPageFacts(m_out + u'/' + output);
+    QCOMPARE(pages.size(), 3);
+    const auto near = [](const QRectF &a, const QRectF &b) {
+        return qAbs(a.x() - b.x()) < 0.01 && qAbs(a.y() - b.y()) < 0.01 &&
+               qAbs(a.right() - b.right()) < 0.01 && qAbs(a.bottom() - b.bottom()) < 0.01;
+    };
+    QVERIFY(near(pages.at(1).mediaBox, cropped));
+    QCOMPARE(near(pages.at(0).mediaBox, cropped), others);
+    QCOMPARE(pages.at(2).mediaBox == QRectF(0, 0, 612, 792), !others);
 }
 
 void TestCommandRuns::watermark_data() {

@@ -141,6 +141,16 @@ void TestCommands::usageErrors_data() {
     row("split: no such folder", {"split", "-o", "{out}/missing", "{file}"});
     row("split: bad overwrite", {"split", "--overwrite", "maybe", "-o", "{out}", "{file}"});
     row("properties: no files", {"properties", "--title", "T"});
+    row("crop: auto and rect",
+        {"crop", "--auto", "1:1", "--rect", "1,1,9,9", "-o", "{out}", "{file}"});
+    row("crop: unknown ratio", {"crop", "--auto", "5:4", "-o", "{out}", "{file}"});
+    row("crop: three numbers", {"crop", "--rect", "1,1,9", "-o", "{out}", "{file}"});
+    row("crop: no width", {"crop", "--rect", "1,1,0,9", "-o", "{out}", "{file}"});
+    row("crop: percent above 100", {"crop", "--rect", "10,10,120,9", "-o", "{out}", "{file}"});
+    row("crop: unit without rect", {"crop", "--unit", "points", "-o", "{out}", "{file}"});
+    row("crop: unknown unit",
+        {"crop", "--rect", "1,1,9,9", "--unit", "mm", "-o", "{out}", "{file}"});
+    row("crop: unknown corner", {"crop", "--corner", "middle", "-o", "{out}", "{file}"});
     row("convert: no output folder", {"convert", "{file}"});
     row("convert: unknown format", {"convert", "--format", "webp", "-o", "{out}", "{file}"});
     row("convert: quality not whole", {"convert", "--quality", "55.5", "-o", "{out}", "{file}"});
@@ -205,6 +215,10 @@ void TestCommands::help_data() {
                                           "[FileName](Page[IntervalIndex])", "6. textFieldNames",
                                           "--overwrite yes|no|ask"})
                               << QString();
+    QTest::newRow("crop --help") << strings({"crop", "--help"})
+                                 << strings({"--rect X,Y,W,H", "[FileName]_Cropped)",
+                                             "17. comboAutoCrop", "four to a PDF point"})
+                                 << QString();
     // Only the helper program has the convert help; it comes under the name of `ventara`.
     QTest::newRow("convert --help") << strings({"convert", "--help"})
                                     << strings({"Usage: ventara convert [--format", "--quality Q",
@@ -250,6 +264,8 @@ void TestCommands::badInputsFailButOthersRun_data() {
     QTest::newRow("properties") << strings({"properties", "--title", "New", "{missing}", "{file}",
                                             "{text}"})
                                 << QStringList();
+    QTest::newRow("crop") << strings({"crop", "-o", "{out}", "{text}", "{file}", "{missing}"})
+                          << strings({"doc_Cropped.pdf"});
     QTest::newRow("convert") << strings({"convert", "--percent", "10", "--pages", "1", "-o",
                                          "{out}", "{text}", "{file}", "{missing}"})
                              << strings({"doc(Page1).jpg"});

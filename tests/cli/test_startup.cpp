@@ -37,6 +37,11 @@ void TestStartup::loadedLibraries_data() {
     QTest::newRow("ventara: no image codecs") << u"ventara"_s << u"libtiff.so"_s << false;
     QTest::newRow("ventara-render: poppler") << u"ventara-render"_s << u"libpoppler"_s << true;
     QTest::newRow("ventara-render: Qt Gui") << u"ventara-render"_s << u"libQt6Gui.so"_s << true;
+    QTest::newRow("ventara-stamp: Qt Gui") << u"ventara-stamp"_s << u"libQt6Gui.so"_s << true;
+    QTest::newRow("ventara-stamp: qpdf") << u"ventara-stamp"_s << u"libqpdf.so"_s << true;
+    QTest::newRow("ventara-stamp: no poppler") << u"ventara-stamp"_s << u"libpoppler"_s << false;
+    QTest::newRow("ventara-stamp: no image codecs")
+        << u"ventara-stamp"_s << u"libtiff.so"_s << false;
 }
 
 void TestStartup::loadedLibraries() {

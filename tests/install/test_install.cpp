@@ -77,6 +77,7 @@ void TestInstall::layout_data() {
     QTest::newRow("ventara") << u"bin/ventara"_s << true;
     QTest::newRow("helper in libexec") << u"libexec/ventara/ventara-render"_s << true;
     QTest::newRow("no helper in bin") << u"bin/ventara-render"_s << false;
+    QTest::newRow("stamping helper in libexec") << u"libexec/ventara/ventara-stamp"_s << true;
     QTest::newRow("no build tools") << u"bin/ventara-docs"_s << false;
     QTest::newRow("manual") << u"share/man/man1/ventara.1.gz"_s << true;
     QTest::newRow("completion") << u"share/bash-completion/completions/ventara"_s << true;
@@ -190,14 +191,20 @@ void TestInstall::completion_data() {
     QTest::newRow("folders for -o") << u"ventara split -o "_s << QStringList{u"folder"_s};
     QTest::newRow("profiles of the tool")
         << u"ventara split --profile "_s << QStringList{u"folder"_s, u"p.vxs"_s};
+    QTest::newRow("positions") << u"ventara watermark --image-position t"_s
+                               << QStringList{u"top-left"_s, u"top-right"_s, u"tile"_s};
+    QTest::newRow("images") << u"ventara watermark --image "_s
+                            << QStringList{u"folder"_s, u"logo.PNG"_s};
 }
 
 void TestInstall::completion() {
     QFETCH(QString, words);
     QFETCH(QStringList, offered);
-    // A folder of files to complete: PDFs, a profile of each kind, a text file, a folder.
+    // A folder of files to complete: PDFs, a profile of each kind, a text file, an image, a
+    // folder.
     QTemporaryDir files;
-    for (const QString &name : {u"A.PDF"_s, u"b.pdf"_s, u"p.vxs"_s, u"q.p2i"_s, u"c.txt"_s})
+    for (const QString &name :
+         {u"A.PDF"_s, u"b.pdf"_s, u"p.vxs"_s, u"q.p2i"_s, u"c.txt"_s, u"logo.PNG"_s})
         QVERIFY(ventara::test::writeBytes(files.filePath(name), "x"));
     QVERIFY(QDir(files.path()).mkdir(u"folder"_s));
     const QString script =

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace ventara::engine {
 struct WatermarkSettings;
@@ -20,6 +23,39 @@ namespace ventara::engine::ImageTools {
 // Returns a null image when the file cannot be read, is not a PDF, needs a password, or has no
 // such page, or when the page has no area. Thread-safe (each call opens its own document).
 QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex);
+
+// The crop overlay: `page`, an image of a page's preview whose nominal size is `previewSize`
+// (4 pixels per point of the page as displayed; the image may be smaller when its size was
+// capped), darkened by a black veil of 60 percent except inside `rectangle`. The rectangle is
+// in preview units (pixels of the nominal size) in the page's displayed orientation, its
+// offsets measured from `originCorner` (engine::OriginCorner; any other value puts it at the
+// lower-left corner), without clipping. Returns an opaque image of the page image's size, or
+// a null image when `page` is null or `previewSize` empty. Thread-safe.
+QImage DrawCropOverlay(const QImage &page, QSizeF previewSize, const QRectF &rectangle,
+                       int originCorner);
+
+// The crop overlay of page `page` (1-based) of the PDF at `path`, for a rectangle
+// (x, y, width, height) in preview units measured from `originCorner`: the page as
+// PDFPageToImageWithPdfPath() renders it, under DrawCropOverlay(). A null image when the page
+// cannot be rendered. Thread-safe.
+QImage DrawCropRectangleOnPageWithPdfPath(const QString &path, int page, double originX,
+                                          double originY, double width, double height,
+                                          int originCorner);
+
+// What a crop preview shows of a page: the overlay, the page's displayed size in points and
+// the document's page count.
+struct CropPreview {
+    QImage image; // null when the page cannot be rendered
+    QSizeF pageSize;
+    int pageCount = 0;
+};
+
+// DrawCropRectangleOnPageWithPdfPath() for a rectangle that depends on the page:
+// `rectangle` is called with the page's nominal preview size (4 pixels per point of the page
+// as displayed) and returns the rectangle in preview units. Thread-safe.
+CropPreview DrawCropRectangleOnPage(const QString &path, int page,
+                                    const std::function<QRectF(QSizeF previewSize)> &rectangle,
+                                    int originCorner);
 
 // The largest pixel width and height over the images in the file at `path` (every frame of a
 // multipage file); (0, 0) when the file holds no readable image. Thread-safe.

@@ -7,6 +7,7 @@
 #include "engine/drawing/pngdownscale.h"
 #include "engine/drawing/watermarkfonts.h"
 #include "engine/drawing/watermarkgeometry.h"
+#include "engine/drawing/watermarkstamp.h"
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdffile.h"
 
@@ -35,9 +36,6 @@
 #include <map>
 #include <memory>
 #include <set>
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace ventara::engine {
 
@@ -518,6 +516,34 @@ QByteArray Stamper::outline(const TextPiece &text, const Piece &piece) const {
            pdfPath(text.block.glyphs, toForm) + "S Q\n";
 }
 
+// Qt embeds subsets of the fonts it draws with and tags the subset's FontName ("ABCDEF+Name"),
+// but not the fonts' BaseFont, by which readers and checkers tell a subset from a whole font.
+void nameSubsetFonts(QPDFObjectHandle resources) {
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (!fonts.isDictionary())
+        return;
+    for (const std::string &key : fonts.getKeys()) {
+        QPDFObjectHandle font = fonts.getKey(key);
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        QPDFObjectHandle cidFont = descendants.isArray() && descendants.getArrayNItems() == 1
+                                       ? descendants.getArrayItem(0)
+                                       : font;
+        QPDFObjectHandle name = cidFont.getKey("/FontDescriptor").getKey("/FontName");
+        if (!name.isName())
+            continue;
+        const std::string tagged = name.getName();
+        if (tagged.size() < 9 || tagged[7] != '+' ||
+            !std::all_of(tagged.begin() + 1, tagged.begin() + 7,
+                         [](char c) { return c >= 'A' && c <= 'Z'; }))
+            continue;
+        for (QPDFObjectHandle named : {font, cidFont}) {
+            if (named.getKey("/BaseFont").isName() &&
+                named.getKey("/BaseFont").getName() == '/' + tagged.substr(8))
+                named.replaceKey("/BaseFont", QPDFObjectHandle::newName(tagged));
+        }
+    }
+}
+
 // The form XObject of a layer page, in the document: the page's content (and `extra`,
 // drawn after it in the form's own coordinates), compressed, with the page's resources.
 QPDFObjectHandle Stamper::form(QPDFPageObjectHelper &page, const QSize &size,
@@ -535,6 +561,7 @@ QPDFObjectHandle Stamper::form(QPDFPageObjectHelper &page, const QSize &size,
         resources = QPDFObjectHandle::newDictionary();
     if (!resources.isIndirect())
         resources = m_layer->qpdf().makeIndirectObject(resources);
+    nameSubsetFonts(resources);
     QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
     dictionary.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dictionary.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
@@ -700,55 +727,6 @@ bool Stamper::stamp(QString *problem) {
     return true;
 }
 
-bool haveGuiApplication() {
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return true;
-    logPdfProblem(QStringLiteral("watermark: fonts need a QGuiApplication"));
-    return false;
-}
-
-// Turns `pdf` into a document of its page `index` alone (every other page, the bookmarks,
-// names and forms dropped), for the preview of that page.
-void keepOnlyPage(QPDF &pdf, int index) {
-    QPDFPageDocumentHelper pages(pdf);
-    pages.pushInheritedAttributesToPage();
-    QPDFObjectHandle page = pages.getAllPages().at(size_t(index)).getObjectHandle();
-    QPDFObjectHandle node = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-    node.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
-    node.replaceKey("/Kids", QPDFObjectHandle::newArray({page}));
-    node.replaceKey("/Count", QPDFObjectHandle::newInteger(1));
-    page.replaceKey("/Parent", node);
-    QPDFObjectHandle root = pdf.getRoot();
-    for (const std::string &key : root.getKeys()) {
-        // Optional content decides what is shown.
-        if (key != "/Type" && key != "/OCProperties")
-            root.removeKey(key);
-    }
-    root.replaceKey("/Pages", node);
-    pdf.updateAllPagesCache();
-}
-
-// Renders page `pageIndex` of a PDF held in memory, as the preview does with files. The bytes
-// are handed to the renderer as an anonymous in-memory file: nothing is written to disk.
-QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex) {
-    const int fd = memfd_create("ventara-preview", MFD_CLOEXEC);
-    if (fd < 0)
-        return {};
-    size_t written = 0;
-    while (written < size) {
-        const ssize_t n = ::write(fd, data + written, size - written);
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    QImage image;
-    if (written == size)
-        image = ImageTools::PDFPageToImageWithPdfPath(QStringLiteral("/proc/self/fd/%1").arg(fd),
-                                                      pageIndex);
-    ::close(fd);
-    return image;
-}
-
 // The number of pixels of the turned bitmap, for the bounds of a w x h rectangle turned by
 // `degrees`: exact for right angles.
 QSizeF turnedBounds(QSizeF size, double degrees) {
@@ -858,6 +836,21 @@ QString imageWatermarkProblem(const QString &path) {
     return {};
 }
 
+bool haveGuiApplication() {
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return true;
+    logPdfProblem(QStringLiteral("watermark: fonts need a QGuiApplication"));
+    return false;
+}
+
+bool stampDocument(QPDF &pdf, const WatermarkSettings &settings, QString *problem,
+                   const std::function<bool()> &write) {
+    Stamper stamper(pdf, settings);
+    if (!stamper.stamp(problem))
+        return false;
+    return write();
+}
+
 bool WatermarkPDF(const QString &inputPath, const QString &outputPath,
                   const WatermarkSettings &settings) {
     if (!haveGuiApplication())
@@ -869,13 +862,13 @@ bool WatermarkPDF(const QString &inputPath, const QString &outputPath,
         return false;
     }
     try {
-        Stamper stamper(file->qpdf(), settings);
         QString problem;
-        if (!stamper.stamp(&problem)) {
+        const bool written = stampDocument(file->qpdf(), settings, &problem, [&] {
+            return writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument);
+        });
+        if (!problem.isEmpty())
             logPdfProblem(inputPath + QStringLiteral(": ") + problem);
-            return false;
-        }
-        return writePdf(file->qpdf(), outputPath, PdfWriteMode::SameDocument);
+        return written;
     } catch (const std::exception &e) {
         logPdfProblem(inputPath + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return false;
@@ -904,44 +897,6 @@ QImage RotateImage(const QImage &image, double degrees) {
         QPointF((size.width() - image.width()) / 2.0, (size.height() - image.height()) / 2.0),
         image);
     return turned;
-}
-
-QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings) {
-    if (!haveGuiApplication())
-        return {};
-    // Its warnings were shown when the document was listed; the preview opens it again and
-    // again.
-    const QuietPdfWarnings quiet;
-    const std::unique_ptr<PdfFile> file = PdfFile::open(path);
-    if (!file)
-        return {};
-    try {
-        QPDF &pdf = file->qpdf();
-        if (pageIndex < 0 || pageIndex >= int(pdf.getAllPages().size()))
-            return {};
-        keepOnlyPage(pdf, pageIndex);
-        // Always stamped, numbered as in the document.
-        WatermarkSettings page = settings;
-        page.pages.clear();
-        page.text.replace(QLatin1String("[PageNumber]"), QString::number(pageIndex + 1));
-        Stamper stamper(pdf, page);
-        QString problem;
-        if (!stamper.stamp(&problem)) {
-            logPdfProblem(path + QStringLiteral(": ") + problem);
-            return {};
-        }
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.setObjectStreamMode(qpdf_o_disable);
-        writer.write();
-        const std::shared_ptr<Buffer> bytes = writer.getBufferSharedPointer();
-        return renderPdfBytes(bytes->getBuffer(), bytes->getSize(), 0);
-    } catch (const std::exception &e) {
-        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
-        return {};
-    }
 }
 
 } // namespace ImageTools

@@ -9,15 +9,30 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <charconv>
+#include <cmath>
+#include <string>
 #include <vector>
 
 namespace ventara::engine {
 
 namespace {
 
+// A coordinate to a ten-thousandth of a point, written as briefly as it reads back (qpdf's
+// own formatting of doubles costs more than the rest of a crop).
+QPDFObjectHandle coordinate(double value) {
+    const double rounded = std::round(value * 10000) / 10000;
+    if (rounded == std::trunc(rounded) && std::fabs(rounded) < 1e15)
+        return QPDFObjectHandle::newInteger(static_cast<long long>(rounded));
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, rounded, std::chars_format::fixed);
+    return QPDFObjectHandle::newReal(std::string(text, result.ptr));
+}
+
 QPDFObjectHandle boxArray(const QRectF &box) {
     return QPDFObjectHandle::newArray(
-        QPDFObjectHandle::Rectangle(box.left(), box.top(), box.right(), box.bottom()));
+        std::vector<QPDFObjectHandle>{coordinate(box.left()), coordinate(box.top()),
+                                      coordinate(box.right()), coordinate(box.bottom())});
 }
 
 // Gives the page `box` as its MediaBox and CropBox; the page's own BleedBox, TrimBox and
@@ -73,8 +88,9 @@ bool PDFTools::CropPDF(const QString &path, const QString &outputPath, const Cro
         }
 
         // The new boxes are appended to the file when it allows (without a changed page it is
-        // copied as it is); a damaged or encrypted file is rewritten.
-        return writeChanges(file->bytes(), pdf, changed, outputPath);
+        // copied as it is); a damaged or encrypted file is rewritten. Only arrays of numbers
+        // change, in page dictionaries: reading the file back would double the cost.
+        return writeChanges(file->bytes(), pdf, changed, outputPath, nullptr, UpdateCheck::None);
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         return false;

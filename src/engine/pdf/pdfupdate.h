@@ -29,14 +29,24 @@ namespace ventara::engine {
 std::optional<QByteArray> incrementalUpdate(const QByteArray &original, QPDF &pdf,
                                             const std::vector<QPDFObjectHandle> &changed);
 
+// How writeChanges() makes sure of an update before it writes it.
+enum class UpdateCheck {
+    // The updated file is parsed again and must read back without damage and with the new
+    // values. About doubles the cost of an update of many objects.
+    ReadBack,
+    // None beyond incrementalUpdate()'s own: for callers whose changes are plain values in
+    // dictionaries (page boxes), which the writer's tests cover.
+    None,
+};
+
 // Writes `pdf`, read from `original` and changed in the objects `changed`, to `target`
-// atomically: as `original` with an incremental update appended when the file allows and
-// the updated file reads back without damage and with the new values, else rewritten as a
-// whole (writePdf(), keeping stream data, object streams and encryption). `appended`, when
-// given, tells which way was taken. Returns false when nothing could be written (the target
-// is then untouched). Never throws.
+// atomically: as `original` with an incremental update appended when the file allows (and,
+// with UpdateCheck::ReadBack, the updated file reads back without damage and with the new
+// values), else rewritten as a whole (writePdf(), keeping stream data, object streams and
+// encryption). `appended`, when given, tells which way was taken. Returns false when nothing
+// could be written (the target is then untouched). Never throws.
 bool writeChanges(const QByteArray &original, QPDF &pdf,
                   const std::vector<QPDFObjectHandle> &changed, const QString &target,
-                  bool *appended = nullptr);
+                  bool *appended = nullptr, UpdateCheck check = UpdateCheck::ReadBack);
 
 } // namespace ventara::engine

@@ -1,0 +1,9 @@
+#include "cli/command.h"
+
+namespace ventara::cli {
+
+QList<Command> stampCommands() {
+    return {watermarkCommand()};
+}
+
+} // namespace ventara::cli
