@@ -22,7 +22,6 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -77,6 +76,7 @@ std::atomic<PdfParseCache::Documents *> g_parseCache = nullptr;
 
 // Gathers qpdf's many small writes (a token or a few bytes each) into large ones: through
 // stdio, each would take the stream's lock and a call of its own, a fifth of a merge's write.
+// A failed write is remembered, not thrown: qpdf also finishes its pipelines while it unwinds.
 class BufferedFilePipeline final : public Pipeline {
 public:
     explicit BufferedFilePipeline(FILE *file)
@@ -98,6 +98,8 @@ public:
 
     void finish() override { flush(); }
 
+    bool failed() const { return m_failed; }
+
 private:
     static constexpr size_t capacity = size_t(256) << 10;
 
@@ -107,13 +109,14 @@ private:
     }
 
     void put(const unsigned char *data, size_t length) {
-        if (length > 0 && std::fwrite(data, 1, length, m_file) != length)
-            throw std::runtime_error("the file could not be written");
+        if (!m_failed && length > 0 && std::fwrite(data, 1, length, m_file) != length)
+            m_failed = true;
     }
 
     FILE *m_file;
     std::unique_ptr<unsigned char[]> m_buffer;
     size_t m_used = 0;
+    bool m_failed = false;
 };
 
 // The thread of destroyInBackground(), started on first use and joined at exit.
@@ -320,7 +323,7 @@ bool writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
             if (!minimumVersion.empty())
                 writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
             writer.write();
-            written = true;
+            written = !output.failed();
         } catch (const std::exception &e) {
             logPdfProblem(target + QStringLiteral(": ") + QString::fromUtf8(e.what()));
         }
