@@ -7,8 +7,10 @@
 set(VENTARA_MAINTAINER "Ventara developers <developers@ventara.org>")
 
 file(READ ${PROJECT_SOURCE_DIR}/scripts/setup setup_script)
+# Comments go first: one inside the list may hold a parenthesis.
+string(REGEX REPLACE "#[^\n]*" "" setup_script "${setup_script}")
 string(REGEX MATCH "\nfonts=\\(([^)]*)\\)" fonts_block "${setup_script}")
-string(REGEX REPLACE "#[^\n]*" "" fonts_block "${CMAKE_MATCH_1}")
+set(fonts_block "${CMAKE_MATCH_1}")
 string(REGEX MATCHALL "[a-z0-9][a-z0-9.+-]+" VENTARA_FONT_PACKAGES "${fonts_block}")
 if(NOT VENTARA_FONT_PACKAGES)
     message(FATAL_ERROR "No fonts=(...) list found in scripts/setup")

@@ -520,6 +520,12 @@ void ToolWindow::browseOutputFolder() {
 void ToolWindow::run() {
     if (isRunning() || !m_runButton->isEnabled())
         return;
+    // A run started with Ctrl+Return while a field still has the focus would otherwise take
+    // its text unchecked.
+    if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
+        if (isAncestorOf(edit))
+            Q_EMIT edit->editingFinished();
+    }
     toolkit::BatchTool &tool = m_panel->batchTool(settings(), outputFolder());
     m_runner->run(tool, *m_list);
 }

@@ -328,6 +328,18 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(out + u"/three_Watermarked.pdf"_s));
     }
 
+    // A run started from the keyboard while a field is being edited takes the field's checked
+    // value, as leaving the field would.
+    void runWhileEditing() {
+        QLineEdit *size = control<QLineEdit>(u"textFieldSize"_s);
+        size->setFocus();
+        size->selectAll();
+        QTest::keyClicks(size, u"900"_s);
+        QTest::keyClick(size, Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(m_ui->alerts, QStringList{u"There are no PDF documents to watermark."_s});
+        QCOMPARE(size->text(), u"500"_s);
+    }
+
     // The preview shows the selected page stamped.
     void preview() {
         QCOMPARE(m_window->documents()->append({m_six}).added, 1);

@@ -5,7 +5,6 @@
 #include "gui/stepper.h"
 #include "gui/toolwindow.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -253,20 +252,10 @@ ToolWindowSpec ConvertPanel::spec() const {
     return spec;
 }
 
-void ConvertPanel::finishEditing() {
-    // A run started with Ctrl+Return while a field still has the focus would otherwise take
-    // its text unchecked.
-    if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
-        if (isAncestorOf(edit))
-            Q_EMIT edit->editingFinished();
-    }
-}
-
 toolkit::BatchTool &ConvertPanel::batchTool(const toolkit::FieldValues &settings,
                                             const QString &outputFolder) {
     Q_UNUSED(settings)
     Q_UNUSED(outputFolder)
-    finishEditing();
     m_tool.setSettings(currentSettings());
     return m_tool;
 }

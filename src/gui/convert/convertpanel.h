@@ -73,8 +73,6 @@ private:
     // Validates `field`'s text now (end of editing) and returns the accepted text.
     QString acceptedText(tools::convert::ValidatedField field, QLineEdit *edit) const;
     void selectFirstDocumentIfNone();
-    // Ends the editing of a field that still has the focus, as leaving it would.
-    void finishEditing();
 
     // The settings actions.
     void onImageFormatSelected(int index);

@@ -10,7 +10,6 @@
 #include "engine/pdf/pdftools.h"
 #include "toolkit/userinterface.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -335,20 +334,10 @@ ToolWindowSpec WatermarkPanel::spec() const {
     return spec;
 }
 
-void WatermarkPanel::finishEditing() {
-    // A run started with Ctrl+Return while a field still has the focus would otherwise take
-    // its text unchecked.
-    if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget())) {
-        if (isAncestorOf(edit))
-            Q_EMIT edit->editingFinished();
-    }
-}
-
 toolkit::BatchTool &WatermarkPanel::batchTool(const toolkit::FieldValues &settings,
                                               const QString &outputFolder) {
     Q_UNUSED(settings)
     Q_UNUSED(outputFolder)
-    finishEditing();
     m_tool.setSettings(currentSettings());
     return m_tool;
 }

@@ -69,8 +69,6 @@ private:
     void updateLabels();
     // textFieldsValues: the accepted texts of the validated fields (and the text).
     void storeFieldValues();
-    // Ends the editing of a field that still has the focus, as leaving it would.
-    void finishEditing();
     void selectFirstDocumentIfNone();
 
     void onNumberEdited(const tools::watermark::NumberRule &rule);
