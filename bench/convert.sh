@@ -6,6 +6,9 @@
 # build/bench-convert), BUILD_DIR (build folder, default build/bench), JOBS (build jobs,
 # default 2), ONLY (run only the rows whose "input/setting" matches this regular expression),
 # DRIVER=1 (run the engine's pipeline driver instead of `ventara convert`).
+#
+# Besides its own inputs it converts the first 30 pages of the shared workload's mixed.pdf
+# (bench/workloads.sh) to JPEG at 288 dpi (input "workload", setting jpeg-400).
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,6 +18,8 @@ build_dir="${BUILD_DIR:-$repo/build/bench}"
 only="${ONLY:-.}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
+# shellcheck source=bench/workloads.sh
+source "$repo/bench/workloads.sh"
 
 # The peer tools are installed here, not by scripts/start or scripts/test.
 bash "$repo/scripts/setup" build run bench
@@ -132,23 +137,25 @@ fi
 # --- Measuring --------------------------------------------------------------------------------
 median() { sort -g | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 
-# run_cell COMMAND...: runs COMMAND $runs times into an empty $scratch and prints
-# "median_seconds peak_kb median_cpu_seconds" (the peak is the largest of the runs), or
-# "failed".
-run_cell() {
-    local times=() cpus=() peak=0 line seconds kb status cpu
-    for ((i = 0; i < runs; i++)); do
-        rm -rf "$scratch" && mkdir -p "$scratch"
-        line="$("$measure" "$@")"
-        read -r seconds kb status cpu <<<"$line"
-        if [ "$status" != 0 ]; then echo failed; return; fi
-        times+=("$seconds")
-        cpus+=("$cpu")
-        [ "$kb" -gt "$peak" ] && peak="$kb"
-    done
+# Every tool of a row runs once per round, $runs rounds, so that a load that comes and goes
+# touches them alike. run_once FILE COMMAND...: one run into an empty $scratch; appends
+# "seconds peak_kb cpu_seconds", or "failed", to FILE.
+run_once() {
+    local file="$1" line seconds kb status cpu
+    shift
+    rm -rf "$scratch" && mkdir -p "$scratch"
+    line="$("$measure" "$@")"
+    read -r seconds kb status cpu <<<"$line"
+    if [ "$status" != 0 ]; then echo failed >> "$file"; else echo "$seconds $kb $cpu" >> "$file"; fi
     rm -rf "$scratch"
-    printf '%s %s %s\n' "$(printf '%s\n' "${times[@]}" | median)" "$peak" \
-           "$(printf '%s\n' "${cpus[@]}" | median)"
+}
+
+# summary FILE: "median_seconds peak_kb median_cpu_seconds" of the runs in FILE (the peak is
+# the largest), or "failed" when any run failed.
+summary() {
+    if grep -q failed "$1"; then echo failed; return; fi
+    printf '%s %s %s\n' "$(awk '{print $1}' "$1" | median)" "$(awk '$2 > p {p = $2} END {print p}' "$1")" \
+           "$(awk '{print $3}' "$1" | median)"
 }
 
 pages_of() { pdfinfo "$1" | awk '/^Pages:/ {print $2}'; }
@@ -159,10 +166,25 @@ mkdir -p "$bench_dir"
 printf '%-10s %-9s %-10s %9s %9s %9s %9s %s\n' input setting tool "median s" "pages/s" \
        "peak MB" "CPU s" "ratio to fastest peer" | tee -a "$results"
 
-for input in text-30p mixed-30p; do
-    pdf="$inputs/$input.pdf"
-    pages="$(pages_of "$pdf")"
-    for setting in jpeg-400 png-400 jpeg-100; do
+for input in text-30p mixed-30p workload; do
+    settings=(jpeg-400 png-400 jpeg-100)
+    # Each tool's way of converting only some pages: none, or the workload's first 30.
+    ours_pages=() poppler_pages=() mutool_pages=() gs_pages=()
+    if [ "$input" = workload ]; then
+        [[ "$input/jpeg-400" =~ $only ]] || continue
+        ensure_workloads
+        pdf="$workloads/mixed.pdf"
+        pages=30
+        settings=(jpeg-400)
+        ours_pages=(--pages "[1-30]")
+        poppler_pages=(-f 1 -l 30)
+        mutool_pages=(1-30)
+        gs_pages=(-dFirstPage=1 -dLastPage=30)
+    else
+        pdf="$inputs/$input.pdf"
+        pages="$(pages_of "$pdf")"
+    fi
+    for setting in "${settings[@]}"; do
         [[ "$input/$setting" =~ $only ]] || continue
         case "$setting" in
             jpeg-400) dpi=288; percent=400; fmt=jpg; ext=jpg ;;
@@ -171,29 +193,45 @@ for input in text-30p mixed-30p; do
         esac
         declare -A cell=()
         tools=(ours pdftoppm pdftocairo)
-        [ "$fmt" = png ] && tools+=(mutool)
+        # mutool draw writes no JPEG: on the workload row it writes PNM files, less work
+        # than any encoder, shown beside the others but not counted as the fastest peer.
+        [ "$fmt" = png ] || [ "$input" = workload ] && tools+=(mutool)
         tools+=(gs)
-        for tool in "${tools[@]}"; do
-            case "$tool:$fmt" in
+        command_of() { # TOOL: sets cmd
+            case "$1:$fmt" in
                 ours:*) cmd=("${ours[@]}" --format "$fmt" --quality 80 --percent "$percent"
-                             --dpi "$dpi" --multipage none -o "$scratch" "$pdf") ;;
-                pdftoppm:jpg) cmd=(pdftoppm -cropbox -r "$dpi" -jpeg -jpegopt quality=80 "$pdf" "$scratch/p") ;;
-                pdftoppm:png) cmd=(pdftoppm -cropbox -r "$dpi" -png "$pdf" "$scratch/p") ;;
-                pdftocairo:jpg) cmd=(pdftocairo -r "$dpi" -jpeg -jpegopt quality=80 "$pdf" "$scratch/p") ;;
-                pdftocairo:png) cmd=(pdftocairo -r "$dpi" -png "$pdf" "$scratch/p") ;;
-                mutool:png) cmd=(mutool draw -q -r "$dpi" -o "$scratch/p%d.png" "$pdf") ;;
+                             --dpi "$dpi" --multipage none "${ours_pages[@]}" -o "$scratch" "$pdf") ;;
+                pdftoppm:jpg) cmd=(pdftoppm -cropbox -r "$dpi" -jpeg -jpegopt quality=80
+                                   "${poppler_pages[@]}" "$pdf" "$scratch/p") ;;
+                pdftoppm:png) cmd=(pdftoppm -cropbox -r "$dpi" -png "${poppler_pages[@]}" "$pdf" "$scratch/p") ;;
+                pdftocairo:jpg) cmd=(pdftocairo -r "$dpi" -jpeg -jpegopt quality=80
+                                     "${poppler_pages[@]}" "$pdf" "$scratch/p") ;;
+                pdftocairo:png) cmd=(pdftocairo -r "$dpi" -png "${poppler_pages[@]}" "$pdf" "$scratch/p") ;;
+                mutool:png) cmd=(mutool draw -q -r "$dpi" -o "$scratch/p%d.png" "$pdf" "${mutool_pages[@]}") ;;
+                mutool:jpg) cmd=(mutool draw -q -r "$dpi" -o "$scratch/p%d.pnm" "$pdf" "${mutool_pages[@]}") ;;
                 gs:jpg) cmd=(gs -q -dNOPAUSE -dBATCH -dSAFER -dUseCropBox -sDEVICE=jpeg -dJPEGQ=80
-                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi"
+                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi" "${gs_pages[@]}"
                              -sOutputFile="$scratch/p%03d.jpg" "$pdf") ;;
                 gs:png) cmd=(gs -q -dNOPAUSE -dBATCH -dSAFER -dUseCropBox -sDEVICE=png16m
-                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi"
+                             -dTextAlphaBits=4 -dGraphicsAlphaBits=4 -r"$dpi" "${gs_pages[@]}"
                              -sOutputFile="$scratch/p%03d.png" "$pdf") ;;
             esac
-            cell[$tool]="$(run_cell "${cmd[@]}")"
+        }
+        for tool in "${tools[@]}"; do : > "$bench_dir/runs-$tool"; done
+        for ((round = 0; round < runs; round++)); do
+            for tool in "${tools[@]}"; do
+                command_of "$tool"
+                run_once "$bench_dir/runs-$tool" "${cmd[@]}"
+            done
+        done
+        for tool in "${tools[@]}"; do
+            cell[$tool]="$(summary "$bench_dir/runs-$tool")"
+            rm -f "$bench_dir/runs-$tool"
         done
         fastest=""
         for tool in "${tools[@]}"; do
             [ "$tool" = ours ] && continue
+            [ "$tool:$fmt" = mutool:jpg ] && continue
             read -r seconds _ <<<"${cell[$tool]}"
             [ "$seconds" = failed ] && continue
             if [ -z "$fastest" ] || awk -v a="$seconds" -v b="$fastest" 'BEGIN {exit !(a < b)}'; then

@@ -3,7 +3,12 @@
 # pdfunite/pdfseparate, pdftk and mutool on the same generated inputs. See bench/README.md
 # ("Merge and split"). Usage: bash bench/merge_split.sh
 #
-# Environment: RUNS (timed runs per command, default 5), BENCH_DIR (inputs and scratch,
+# Besides its own inputs it merges the shared workload's many-small/ folder (bench/workloads.sh).
+#
+# Environment: ROUNDS (default 1: how many times each merge row runs all its tools in turn,
+# so that a load that comes and goes touches them alike; the report takes the median of the
+# rounds), ONLY (run only the rows whose name matches this regular expression: "many-small",
+# "merge", "split"), RUNS (timed runs per command, default 5), BENCH_DIR (inputs and scratch,
 # default build/bench-merge-split), BUILD_DIR (build folder, default build/bench), JOBS
 # (build jobs, default 2), VENTARA (use this ventara binary instead of building one),
 # BASELINE (another ventara binary, for example one built from an earlier commit, measured
@@ -16,6 +21,9 @@ bench_dir="${BENCH_DIR:-$repo/build/bench-merge-split}"
 build_dir="${BUILD_DIR:-$repo/build/bench}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
+only="${ONLY:-.}"
+# shellcheck source=bench/workloads.sh
+source "$repo/bench/workloads.sh"
 
 # The peer tools are installed here, not by scripts/start or scripts/test.
 bash "$repo/scripts/setup" build run bench
@@ -70,7 +78,9 @@ make_pdf() { # pages seed font output
 }
 
 fonts=(Times-Roman Helvetica Courier Palatino-Roman NewCenturySchlbk-Roman)
-if [ ! -f "$inputs/done" ]; then
+# Made when a row needs them.
+ensure_inputs() {
+    [ -f "$inputs/done" ] && return
     echo "Generating inputs in $inputs (once)..." >&2
     rm -rf "$inputs"
     mkdir -p "$inputs/small"
@@ -84,14 +94,13 @@ if [ ! -f "$inputs/done" ]; then
     [ "$total" -eq 546 ] || { echo "merge_split.sh: generated $total pages, not 546" >&2; exit 1; }
     make_pdf 300 4242 Times-Roman "$inputs/long300.pdf"
     touch "$inputs/done"
-fi
-small=("$inputs"/small/doc*.pdf)
+}
 long="$inputs/long300.pdf"
 
 # --- Measuring -----------------------------------------------------------------------------
 results="$bench_dir/results.tsv"
+mkdir -p "$bench_dir" "$scratch"
 : > "$results"
-mkdir -p "$scratch"
 
 # bench ROW NAME NOTE COMMAND: median wall time over $runs runs (hyperfine, one warm-up, the
 # output folder emptied before each run), mean processor time (user + system) of those runs,
@@ -113,46 +122,82 @@ bench() {
     echo "  $row / $name: ${median}s" >&2
 }
 
-quoted_small=$(printf "'%s' " "${small[@]}")
 
-echo "Merging 200 files (546 pages)..." >&2
+# merge_row ROW FILES: every merging tool on the same files (pdftk only with WITH_PDFTK=1 on
+# the workload row: it takes seconds).
+merge_row() {
+    local row="$1" files="$2"
+    bench "$row" "ventara merge" "" "'$ventara' merge --overwrite yes -o '$scratch/merged.pdf' $files"
+    if [ -n "${BASELINE:-}" ]; then
+        bench "$row" "ventara merge (baseline)" "" "'$BASELINE' merge --overwrite yes -o '$scratch/merged.pdf' $files"
+    fi
+    bench "$row" "qpdf --empty --pages" "" "qpdf --empty --pages $files -- '$scratch/merged.pdf'"
+    bench "$row" "pdfunite" "" "pdfunite $files '$scratch/merged.pdf'"
+    if [[ "$row" != *many-small* || "${WITH_PDFTK:-0}" = 1 ]]; then
+        bench "$row" "pdftk cat" "" "pdftk $files cat output '$scratch/merged.pdf'"
+    fi
+    bench "$row" "mutool merge" "" "mutool merge -o '$scratch/merged.pdf' $files"
+}
+
 row="merge 200 files, 546 pages"
-bench "$row" "ventara merge" "" "'$ventara' merge --overwrite yes -o '$scratch/merged.pdf' $quoted_small"
-if [ -n "${BASELINE:-}" ]; then
-    bench "$row" "ventara merge (baseline)" "" "'$BASELINE' merge --overwrite yes -o '$scratch/merged.pdf' $quoted_small"
+if [[ "$row" =~ $only ]]; then
+    ensure_inputs
+    small=("$inputs"/small/doc*.pdf)
+    quoted_small=$(printf "'%s' " "${small[@]}")
+    echo "Merging 200 files (546 pages)..." >&2
+    for _ in $(seq "${ROUNDS:-1}"); do merge_row "$row" "$quoted_small"; done
 fi
-bench "$row" "qpdf --empty --pages" "" "qpdf --empty --pages $quoted_small -- '$scratch/merged.pdf'"
-bench "$row" "pdfunite" "" "pdfunite $quoted_small '$scratch/merged.pdf'"
-bench "$row" "pdftk cat" "" "pdftk $quoted_small cat output '$scratch/merged.pdf'"
-bench "$row" "mutool merge" "" "mutool merge -o '$scratch/merged.pdf' $quoted_small"
 
-echo "Splitting 300 pages into files of 10..." >&2
-row="split 300 pages by 10"
-mutool_loop=""
-for start in $(seq 1 10 300); do
-    mutool_loop+="mutool merge -o '$scratch/part-$start.pdf' '$long' $start-$((start + 9)) && "
-done
-mutool_loop+="true"
-bench "$row" "ventara split --every 10" "" "'$ventara' split --every 10 --overwrite yes -o '$scratch' '$long'"
-if [ -n "${BASELINE:-}" ]; then
-    bench "$row" "ventara split (baseline)" "" "'$BASELINE' split --every 10 --overwrite yes -o '$scratch' '$long'"
+# The shared workload: 200 files of 1 to 5 pages, each with its own fonts and Info.
+row="merge many-small/ (200 files, 546 pages)"
+if [[ "$row" =~ $only ]]; then
+    ensure_workloads
+    echo "Merging the workload's many-small/..." >&2
+    workload_files="$(printf "'%s' " "$workloads"/many-small/small-*.pdf)"
+    for _ in $(seq "${ROUNDS:-1}"); do merge_row "$row" "$workload_files"; done
 fi
-bench "$row" "qpdf --split-pages=10" "" "qpdf --split-pages=10 '$long' '$scratch/part.pdf'"
-bench "$row" "mutool merge x30" "one process per part" "$mutool_loop"
-bench "$row" "pdfseparate" "one file per page (300 files)" "pdfseparate '$long' '$scratch/page-%d.pdf'"
-bench "$row" "pdftk burst" "one file per page (300 files)" "pdftk '$long' burst output '$scratch/page-%04d.pdf'"
+
+row="split 300 pages by 10"
+if [[ "$row" =~ $only ]]; then
+    ensure_inputs
+    echo "Splitting 300 pages into files of 10..." >&2
+    mutool_loop=""
+    for start in $(seq 1 10 300); do
+        mutool_loop+="mutool merge -o '$scratch/part-$start.pdf' '$long' $start-$((start + 9)) && "
+    done
+    mutool_loop+="true"
+    bench "$row" "ventara split --every 10" "" "'$ventara' split --every 10 --overwrite yes -o '$scratch' '$long'"
+    if [ -n "${BASELINE:-}" ]; then
+        bench "$row" "ventara split (baseline)" "" "'$BASELINE' split --every 10 --overwrite yes -o '$scratch' '$long'"
+    fi
+    bench "$row" "qpdf --split-pages=10" "" "qpdf --split-pages=10 '$long' '$scratch/part.pdf'"
+    bench "$row" "mutool merge x30" "one process per part" "$mutool_loop"
+    bench "$row" "pdfseparate" "one file per page (300 files)" "pdfseparate '$long' '$scratch/page-%d.pdf'"
+    bench "$row" "pdftk burst" "one file per page (300 files)" "pdftk '$long' burst output '$scratch/page-%04d.pdf'"
+fi
 
 # --- Report --------------------------------------------------------------------------------
 python3 - "$results" "$runs" <<'PY'
+import statistics
 import sys
 rows = {}
 order = []
+rounds = {}
 for line in open(sys.argv[1]):
     row, name, median, cpu, peak, size, note = line.rstrip("\n").split("\t")
     if row not in rows:
         rows[row] = []
         order.append(row)
-    rows[row].append((name, float(median), float(cpu), int(peak), int(size), note))
+    if (row, name) not in rounds:
+        rounds[(row, name)] = []
+        rows[row].append(name)
+    rounds[(row, name)].append((float(median), float(cpu), int(peak), int(size), note))
+# Several rounds: the median of the rounds' medians and processor times, the largest peak.
+for row in order:
+    rows[row] = [(name, statistics.median(r[0] for r in rounds[(row, name)]),
+                  statistics.median(r[1] for r in rounds[(row, name)]),
+                  max(r[2] for r in rounds[(row, name)]), rounds[(row, name)][-1][3],
+                  rounds[(row, name)][-1][4]) for name in rows[row]]
 print(f"Median wall time of {sys.argv[2]} runs and its ratio to the fastest peer (ventara "
       "excluded); mean processor time (user + system) and its ratio; peak resident memory of "
       "one run; bytes written and their ratio to qpdf's.")

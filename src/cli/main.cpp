@@ -5,6 +5,9 @@
 
 #include "cli/command.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 using namespace ventara::cli;
@@ -20,6 +23,11 @@ int startWindowProgram(CommandIo &) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    return runCommandLine(argc, argv, ventaraCommands() + renderCommandEntries(),
-                          startWindowProgram);
+    const int exitCode =
+        runCommandLine(argc, argv, ventaraCommands() + renderCommandEntries(), startWindowProgram);
+    // Every file is written and closed by now. Ending here, without running destructors,
+    // leaves the memory of large parsed documents to the system instead of freeing it
+    // object by object (see engine::destroyInBackground()).
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
 }

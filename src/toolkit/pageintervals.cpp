@@ -1,6 +1,7 @@
 #include "toolkit/pageintervals.h"
 
 #include <QByteArray>
+#include <QDir>
 
 #include <algorithm>
 #include <climits>
@@ -145,6 +146,11 @@ QList<PageRange> ParsePageRanges(const QString &text, qint64 numberOfPages) {
         ranges.append(PageRange{static_cast<int>(item.lo), static_cast<int>(item.hi)});
     });
     return ranges;
+}
+
+QString noPagesSelectedText(const QString &intervals, const QString &path) {
+    return QStringLiteral("The page intervals \"%1\" select no page of the document %2.")
+        .arg(intervals, QDir::toNativeSeparators(path));
 }
 
 } // namespace ventara::toolkit

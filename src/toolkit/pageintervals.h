@@ -43,4 +43,8 @@ QList<int> GenerateArrayOfPages(const QString &text, qint64 numberOfPages);
 // numberOfPages.
 QList<PageRange> ParsePageRanges(const QString &text, qint64 numberOfPages);
 
+// The alert of a run abandoned because the page intervals `intervals` select no page of the
+// document at `path`.
+QString noPagesSelectedText(const QString &intervals, const QString &path);
+
 } // namespace ventara::toolkit

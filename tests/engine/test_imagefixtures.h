@@ -105,4 +105,37 @@ inline bool writeDrawnPdf(const QString &path, const QList<DrawnPage> &pages) {
     }
 }
 
+// Writes a one-page PDF of `width` x `height` points to `path` whose page draws `content` with
+// the resources written in `resources` (PDF syntax). When `formContent` is not empty, the
+// resources' XObject /Fm0 is a form drawing it, with the dictionary entries `formEntries`.
+inline bool writeContentPdf(const QString &path, int width, int height, const std::string &content,
+                            const std::string &resources, const std::string &formContent = {},
+                            const std::string &formEntries = {}) {
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        const std::string box =
+            "[0 0 " + std::to_string(width) + " " + std::to_string(height) + "]";
+        QPDFObjectHandle resourceDictionary = QPDFObjectHandle::parse(resources);
+        if (!formContent.empty()) {
+            QPDFObjectHandle form = pdf.newStream(formContent);
+            form.replaceDict(QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Form /BBox " +
+                                                     box + " " + formEntries + " >>"));
+            QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+            xobjects.replaceKey("/Fm0", form);
+            resourceDictionary.replaceKey("/XObject", xobjects);
+        }
+        QPDFObjectHandle page = QPDFObjectHandle::parse("<< /Type /Page /MediaBox " + box + " >>");
+        page.replaceKey("/Contents", pdf.newStream(content));
+        page.replaceKey("/Resources", resourceDictionary);
+        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)),
+                                            false);
+        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        writer.write();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace ventara::test

@@ -17,6 +17,9 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <mutex>
+#include <thread>
+
 using ventara::engine::PDFTools;
 using namespace ventara::test;
 
@@ -32,6 +35,15 @@ private:
     QString writeText(const QString &name, const QByteArray &content) {
         writeBytes(path(name), content);
         return path(name);
+    }
+    static bool usesObjectStreams(const QString &file) {
+        QPDF pdf;
+        pdf.processFile(QFile::encodeName(file).constData());
+        for (const auto &[object, entry] : pdf.getXRefTable()) {
+            if (entry.getType() == 2)
+                return true;
+        }
+        return false;
     }
     // The texts drawn on the pages of a file, in page order.
     static QStringList pageTexts(const QString &file) {
@@ -350,6 +362,73 @@ private Q_SLOTS:
             QCOMPARE(parts, QList<bool>({true, true}));
             QCOMPARE(readOutline(path(QStringLiteral("cached-part2.pdf"))).size(), 2);
         }
+    }
+
+    // Merged and split files keep their objects in object streams when a source did, and
+    // are written with a plain cross-reference table otherwise.
+    void objectStreamsFollowTheSources_data() {
+        QTest::addColumn<QList<bool>>("compactSources");
+        QTest::addColumn<bool>("split");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("merge of plain files") << QList<bool>{false, false} << false << false;
+        QTest::newRow("merge with one compact file") << QList<bool>{false, true} << false << true;
+        QTest::newRow("split of a plain file") << QList<bool>{false} << true << false;
+        QTest::newRow("split of a compact file") << QList<bool>{true} << true << true;
+    }
+    void objectStreamsFollowTheSources() {
+        QFETCH(QList<bool>, compactSources);
+        QFETCH(bool, split);
+        QFETCH(bool, expected);
+        QStringList sources;
+        for (qsizetype i = 0; i < compactSources.size(); ++i) {
+            const QString plain = path(QStringLiteral("plain-%1.pdf").arg(i));
+            QVERIFY(writeSimplePdf(plain, 3, QStringLiteral("S%1").arg(i)));
+            if (!compactSources.at(i)) {
+                sources << plain;
+                continue;
+            }
+            const QString compact = path(QStringLiteral("compact-%1.pdf").arg(i));
+            QPDF pdf;
+            pdf.processFile(QFile::encodeName(plain).constData());
+            QPDFWriter writer(pdf, QFile::encodeName(compact).constData());
+            writer.setObjectStreamMode(qpdf_o_generate);
+            writer.write();
+            QVERIFY(usesObjectStreams(compact));
+            sources << compact;
+        }
+        const QString out = path(QStringLiteral("result.pdf"));
+        QVERIFY(split ? PDFTools::SplitPdf(sources.first(), out, 2, 3)
+                      : PDFTools::MergePdfs(sources, out));
+        QCOMPARE(usesObjectStreams(out), expected);
+        QVERIFY(qpdfChecks(out));
+        QCOMPARE(pageTexts(out).size(), split ? 2 : 3 * sources.size());
+    }
+
+    // Objects handed over are destroyed in order, off the calling thread.
+    void destroyInBackgroundKeepsTheOrder() {
+        struct Log {
+            std::mutex mutex;
+            QList<int> order;
+            bool onCaller = false;
+        };
+        auto log = std::make_shared<Log>();
+        const auto caller = std::this_thread::get_id();
+        for (int i = 0; i < 5; ++i) {
+            ventara::engine::destroyInBackground(std::shared_ptr<void>(new int(i), [=](void *p) {
+                std::lock_guard lock(log->mutex);
+                log->order << *static_cast<int *>(p);
+                log->onCaller = log->onCaller || std::this_thread::get_id() == caller;
+                delete static_cast<int *>(p);
+            }));
+        }
+        auto done = [&] {
+            std::lock_guard lock(log->mutex);
+            return log->order.size() == 5;
+        };
+        QTRY_VERIFY(done());
+        std::lock_guard lock(log->mutex);
+        QCOMPARE(log->order, QList<int>({0, 1, 2, 3, 4}));
+        QVERIFY(!log->onCaller);
     }
 
     void splitRanges_data() {

@@ -1,5 +1,6 @@
 #include "toolharness.h"
 
+#include "toolkit/pageintervals.h"
 #include "toolkit/profilecodec.h"
 #include "tools/split/splitplan.h"
 #include "tools/split/splitsettings.h"
@@ -206,8 +207,9 @@ private Q_SLOTS:
         SplitTool tool(settings);
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(h.runner.lastSummary().outcome, RunSummary::Outcome::Abandoned);
-        QCOMPARE(h.scripted.alerts, QStringList{intervals ? noRangesText(u"[5-8]"_s, small)
-                                                          : invalidPagesPerChunkText()});
+        QCOMPARE(h.scripted.alerts,
+                 QStringList{intervals ? toolkit::noPagesSelectedText(u"[5-8]"_s, small)
+                                       : invalidPagesPerChunkText()});
         QCOMPARE(h.interfaceEnabled, QList<bool>({false, true}));
         QVERIFY(QDir(settings.folder).isEmpty());
     }

@@ -1,5 +1,6 @@
 #include "toolharness.h"
 
+#include "toolkit/pageintervals.h"
 #include "toolkit/profilecodec.h"
 #include "tools/watermark/watermarksettings.h"
 #include "tools/watermark/watermarktool.h"
@@ -166,7 +167,8 @@ private Q_SLOTS:
         WatermarkTool tool(settings);
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(h.runner.lastSummary().outcome, RunSummary::Outcome::Abandoned);
-        QCOMPARE(h.scripted.alerts, QStringList{noPagesText(u"[5-8],12"_s, small)});
+        QCOMPARE(h.scripted.alerts,
+                 QStringList{toolkit::noPagesSelectedText(u"[5-8],12"_s, small)});
         QVERIFY(QDir(out).isEmpty());
     }
 

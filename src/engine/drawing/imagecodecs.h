@@ -21,6 +21,10 @@ bool isGrayscale(const QImage &rgb32);
 bool writeJpegFile(const QImage &rgb32, const QString &path, double compressionFactor, int dpi);
 bool writeBmpFile(const QImage &rgb32, const QString &path, int dpi);
 bool writePngFile(const QImage &rgb32, const QString &path, int dpi);
+// The fidelity a lossy JPEG 2000 file is encoded to, as a PSNR in dB over the whole image:
+// 25 dB at compression factor 0 rising linearly to 45 dB towards 1 (41 dB at 0.8, the
+// default quality). Factor 1 is lossless.
+double jpeg2000TargetPsnr(double compressionFactor);
 bool writeJpeg2000File(const QImage &rgb32, const QString &path, double compressionFactor, int dpi,
                        bool jpx);
 

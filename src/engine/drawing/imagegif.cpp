@@ -7,7 +7,9 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace ventara::engine::detail {
@@ -45,6 +47,106 @@ bool hasAtMostColours(const QImage &rgb32, int limit) {
         }
     }
     return true;
+}
+
+// Nearest palette entry to a colour, looked up through a table of 6 bits a channel filled at
+// first use. The palette is searched outward from the entries of closest green, stopping once
+// the green difference alone exceeds the best distance found.
+class NearestColour {
+public:
+    explicit NearestColour(const std::vector<unsigned int> &palette)
+        : m_table(size_t(1) << 18, -1) {
+        for (size_t i = 0; i < palette.size(); ++i)
+            m_entries.push_back({int(palette[i] >> 16 & 0xff), int(palette[i] >> 8 & 0xff),
+                                 int(palette[i] & 0xff), int(i)});
+        std::sort(m_entries.begin(), m_entries.end(),
+                  [](const Entry &a, const Entry &b) { return a.green < b.green; });
+    }
+
+    uchar operator()(QRgb colour) {
+        const int r = qRed(colour), g = qGreen(colour), b = qBlue(colour);
+        int16_t &slot = m_table[size_t((r >> 2) << 12 | (g >> 2) << 6 | (b >> 2))];
+        if (slot < 0)
+            slot = int16_t(search(r, g, b));
+        return uchar(slot);
+    }
+
+private:
+    struct Entry {
+        int red, green, blue, index;
+    };
+
+    int search(int r, int g, int b) const {
+        const auto start =
+            std::lower_bound(m_entries.begin(), m_entries.end(), g,
+                             [](const Entry &e, int green) { return e.green < green; });
+        int best = -1;
+        int bestDistance = std::numeric_limits<int>::max();
+        const auto consider = [&](const Entry &e) {
+            const int dg = e.green - g;
+            if (dg * dg >= bestDistance)
+                return false;
+            const int dr = e.red - r, db = e.blue - b;
+            const int distance = dr * dr + dg * dg + db * db;
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = e.index;
+            }
+            return true;
+        };
+        for (auto up = start; up != m_entries.end() && consider(*up); ++up) {
+        }
+        for (auto down = start; down != m_entries.begin() && consider(*(down - 1)); --down) {
+        }
+        return best;
+    }
+
+    std::vector<Entry> m_entries;
+    std::vector<int16_t> m_table;
+};
+
+// Moves each palette entry to the exact mean of the pixels mapped to it and maps every pixel
+// to its nearest entry again. giflib's median cut works on 5 bits a channel
+// and gives its entries as multiples of 8 (white paper becomes 248 grey); this brings them to
+// the page's real colours.
+void refinePalette(const QImage &rgb32, std::vector<unsigned int> &palette, uchar *indices) {
+    const int width = rgb32.width();
+    {
+        std::vector<qint64> sums(palette.size() * 4, 0);
+        for (int y = 0; y < rgb32.height(); ++y) {
+            const QRgb *row = reinterpret_cast<const QRgb *>(rgb32.constScanLine(y));
+            const uchar *in = indices + qsizetype(y) * width;
+            for (int x = 0; x < width; ++x) {
+                qint64 *sum = &sums[size_t(in[x]) * 4];
+                sum[0] += qRed(row[x]);
+                sum[1] += qGreen(row[x]);
+                sum[2] += qBlue(row[x]);
+                ++sum[3];
+            }
+        }
+        for (size_t i = 0; i < palette.size(); ++i) {
+            const qint64 *sum = &sums[i * 4];
+            if (sum[3] > 0)
+                palette[i] = unsigned((sum[0] + sum[3] / 2) / sum[3]) << 16 |
+                             unsigned((sum[1] + sum[3] / 2) / sum[3]) << 8 |
+                             unsigned((sum[2] + sum[3] / 2) / sum[3]);
+        }
+        NearestColour nearest(palette);
+        for (int y = 0; y < rgb32.height(); ++y) {
+            const QRgb *row = reinterpret_cast<const QRgb *>(rgb32.constScanLine(y));
+            uchar *out = indices + qsizetype(y) * width;
+            // Runs of one colour, most of a page, are looked up once.
+            QRgb last = ~row[0];
+            uchar lastIndex = 0;
+            for (int x = 0; x < width; ++x) {
+                if (row[x] != last) {
+                    last = row[x];
+                    lastIndex = nearest(last);
+                }
+                out[x] = lastIndex;
+            }
+        }
+    }
 }
 
 class GifWriter final : public MultipageImageWriter {
@@ -173,6 +275,7 @@ MultipageFrame prepareGifFrame(const QImage &rgb32, QSize canvas) {
             for (int c = 0; c < mapSize; ++c)
                 palette.push_back((unsigned(map[c].Red) << 16) | (unsigned(map[c].Green) << 8) |
                                   map[c].Blue);
+            refinePalette(rgb32, palette, reinterpret_cast<uchar *>(pageIndices.data()));
         }
     } catch (const std::bad_alloc &) {
         return {};

@@ -83,9 +83,11 @@ void setU32(QByteArray &in, qsizetype at, quint32 value) {
     in[at + 3] = char(value);
 }
 
-// The resolution box: a `res ` superbox holding a `resc` (capture resolution) box. The value
-// is grid points per metre as N / D x 10^E: dpi / 0.0254 = dpi x 5000 / 127, exact for every
-// DPI up to 13107 and to five digits beyond.
+// The resolution box: a `res ` superbox holding a capture (`resc`) and a display (`resd`)
+// resolution box with the same value, so that readers of either (exiftool reads the first,
+// ImageMagick and GIMP the second) see the DPI. The value is grid points per metre as
+// N / D x 10^E: dpi / 0.0254 = dpi x 5000 / 127, exact for every DPI up to 13107 and to five
+// digits beyond.
 QByteArray resolutionBox(int dpi) {
     qint64 numerator = qint64(dpi) * 5;
     int exponent = 3;
@@ -93,18 +95,19 @@ QByteArray resolutionBox(int dpi) {
         numerator = (numerator + 5) / 10;
         ++exponent;
     }
-    QByteArray resc;
-    putU32(resc, 8 + 10);
-    resc.append("resc", 4);
-    for (int axis = 0; axis < 2; ++axis) { // vertical, then horizontal
-        putU16(resc, unsigned(numerator));
-        putU16(resc, 127);
-    }
-    resc.append(char(exponent)).append(char(exponent));
     QByteArray res;
-    putU32(res, quint32(8 + resc.size()));
+    putU32(res, 8 + 2 * (8 + 10));
     res.append("res ", 4);
-    return res + resc;
+    for (const char *type : {"resc", "resd"}) {
+        putU32(res, 8 + 10);
+        res.append(type, 4);
+        for (int axis = 0; axis < 2; ++axis) { // vertical, then horizontal
+            putU16(res, unsigned(numerator));
+            putU16(res, 127);
+        }
+        res.append(char(exponent)).append(char(exponent));
+    }
+    return res;
 }
 
 // Finds the top-level box `type` (a box with a 32-bit length); returns its offset or -1.
@@ -154,6 +157,10 @@ struct StreamDeleter {
 
 } // namespace
 
+double jpeg2000TargetPsnr(double compressionFactor) {
+    return 25.0 + 20.0 * std::clamp(compressionFactor, 0.0, 1.0);
+}
+
 bool writeJpeg2000File(const QImage &rgb32, const QString &path, double compressionFactor, int dpi,
                        bool jpx) {
     const int width = rgb32.width();
@@ -201,9 +208,13 @@ bool writeJpeg2000File(const QImage &rgb32, const QString &path, double compress
         settings.irreversible = 0;
         settings.tcp_rates[0] = 0; // lossless
     } else {
+        // A target fidelity, not a fixed ratio: a page of text reaches it in a far smaller file
+        // than a photo does, and every page's file shrinks as the factor falls.
         settings.irreversible = 1;
-        const double factor = std::clamp(compressionFactor, 0.0, 1.0);
-        settings.tcp_rates[0] = float(std::pow(2.0, 1.0 + 9.0 * (1.0 - factor)));
+        settings.cp_fixed_quality = 1;
+        settings.cp_disto_alloc = 0;
+        settings.tcp_rates[0] = 0;
+        settings.tcp_distoratio[0] = float(jpeg2000TargetPsnr(compressionFactor));
     }
     settings.tcp_mct = grey ? 0 : 1;
     // The smallest side must hold every resolution level.

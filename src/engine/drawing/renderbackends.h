@@ -29,11 +29,14 @@ public:
     QString documentPath() const override;
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
-    QImage render(int pageIndex, QSize pixelSize) const override;
 
-    // True when the page paints an image XObject, from its own resources or from those of the
-    // forms and tiling patterns it uses. False when nothing is open or the index is out of range.
-    bool pagePaintsImages(int pageIndex) const;
+    // Public here, for the automatic renderer.
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
+
+    // True when Splash should draw the page: it paints an image XObject, or uses a blend mode
+    // or a transfer function, from its own resources or from those of the forms and tiling
+    // patterns it uses. False when nothing is open or the index is out of range.
+    bool pageNeedsSplash(int pageIndex) const;
 
 private:
     struct Private;
@@ -53,7 +56,9 @@ public:
     QString documentPath() const override;
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
-    QImage render(int pageIndex, QSize pixelSize) const override;
+
+    // Public here, for the automatic renderer.
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
 
 private:
     struct Private;

@@ -107,16 +107,9 @@ QSizeF CairoPageRenderer::pageSize(int pageIndex) const {
     return QSizeF(width, height);
 }
 
-QImage CairoPageRenderer::render(int pageIndex, QSize pixelSize) const {
-    if (!isRenderableSize(pixelSize))
-        return {};
+QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
     const PagePointer page = d->page(pageIndex);
     if (!page)
-        return {};
-    double width = 0.0;
-    double height = 0.0;
-    poppler_page_get_size(page.get(), &width, &height);
-    if (!(width > 0.0) || !(height > 0.0))
         return {};
 
     // cairo draws straight into the image: white paper, opaque, so every pixel keeps the
@@ -127,8 +120,6 @@ QImage CairoPageRenderer::render(int pageIndex, QSize pixelSize) const {
     image.fill(0xffffffffu);
     // cairo's surfaces end at maxCairoSide pixels: longer images are drawn in tiles, each
     // a surface over part of the image's rows.
-    const double xScale = pixelSize.width() / width;
-    const double yScale = pixelSize.height() / height;
     const std::lock_guard lock(cairoMutex());
     for (int top = 0; top < pixelSize.height(); top += maxCairoSide) {
         for (int left = 0; left < pixelSize.width(); left += maxCairoSide) {

@@ -4,6 +4,8 @@
 
 #include <QLoggingCategory>
 
+#include <cmath>
+
 #include <Error.h>
 #include <GlobalParams.h>
 
@@ -20,9 +22,9 @@ void popplerMessage(ErrorCategory, Goffset position, const char *message) {
         qCDebug(lcRender).noquote() << QString::fromUtf8(message);
 }
 
-// Splash for the pages that paint images, cairo for the others. Both read the same document:
-// the Splash renderer's copy answers the page sizes and the image test, the cairo one is opened
-// at the first page it draws.
+// Splash for the pages that paint images or use what cairo draws differently, cairo for the
+// others. Both read the same document: the Splash renderer's copy answers the page sizes and
+// the choice of rasteriser, the cairo one is opened at the first page it draws.
 class AutomaticPageRenderer final : public PageRenderer {
 public:
     bool open(const QString &path) override {
@@ -41,17 +43,18 @@ public:
 
     QSizeF pageSize(int pageIndex) const override { return m_splash.pageSize(pageIndex); }
 
-    QImage render(int pageIndex, QSize pixelSize) const override {
-        if (m_splash.pagePaintsImages(pageIndex))
-            return m_splash.render(pageIndex, pixelSize);
+protected:
+    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override {
+        if (m_splash.pageNeedsSplash(pageIndex))
+            return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
         if (!m_cairo) {
             auto cairo = std::make_unique<detail::CairoPageRenderer>();
             // Should poppler-glib fail where the core API succeeded, Splash draws every page.
             if (!cairo->open(m_splash.documentPath()) || cairo->pageCount() != m_splash.pageCount())
-                return m_splash.render(pageIndex, pixelSize);
+                return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
             m_cairo = std::move(cairo);
         }
-        return m_cairo->render(pageIndex, pixelSize);
+        return m_cairo->draw(pageIndex, pixelSize, xScale, yScale);
     }
 
 private:
@@ -79,6 +82,31 @@ bool isRenderableSize(QSize pixelSize) {
 }
 
 } // namespace detail
+
+QImage PageRenderer::render(int pageIndex, QSize pixelSize) const {
+    if (!detail::isRenderableSize(pixelSize))
+        return {};
+    const QSizeF points = pageSize(pageIndex);
+    if (!(points.width() > 0.0) || !(points.height() > 0.0))
+        return {};
+    return draw(pageIndex, pixelSize, pixelSize.width() / points.width(),
+                pixelSize.height() / points.height());
+}
+
+QImage PageRenderer::renderAtResolution(int pageIndex, double dpi) const {
+    const QSizeF points = pageSize(pageIndex);
+    if (!(dpi > 0.0) || !(points.width() > 0.0) || !(points.height() > 0.0))
+        return {};
+    // pdftoppm's arithmetic, so that the sizes agree to the pixel.
+    const double width = std::ceil(points.width() * (dpi / 72.0));
+    const double height = std::ceil(points.height() * (dpi / 72.0));
+    if (width > maxRenderSide || height > maxRenderSide)
+        return {};
+    const QSize pixelSize{int(width), int(height)};
+    if (!detail::isRenderableSize(pixelSize))
+        return {};
+    return draw(pageIndex, pixelSize, dpi / 72.0, dpi / 72.0);
+}
 
 std::unique_ptr<PageRenderer> createPageRenderer(RendererBackend backend) {
     detail::setUpPoppler();

@@ -40,7 +40,18 @@ public:
     // Renders the page with the 0-based `pageIndex` to an image of exactly `pixelSize` pixels,
     // the page stretched to fill it. Returns a null image when the index is out of range, the
     // size is empty or larger than maxRenderPixels, or the renderer fails.
-    virtual QImage render(int pageIndex, QSize pixelSize) const = 0;
+    QImage render(int pageIndex, QSize pixelSize) const;
+
+    // Renders the page at `dpi` pixels per inch on both axes, as `pdftoppm -r` does: the image
+    // is the displayed page size at that resolution with each side rounded up, so its last
+    // row and column may reach past the page (they are white). Null as for render().
+    QImage renderAtResolution(int pageIndex, double dpi) const;
+
+protected:
+    // Draws the page into an image of `pixelSize` pixels at `xScale` and `yScale` pixels per
+    // point along the image's axes, the page's top left corner at the image's. The size is
+    // one render() may produce.
+    virtual QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const = 0;
 };
 
 // The largest image render() produces, in pixels (about 1.6 GB of memory).
@@ -52,6 +63,8 @@ inline constexpr int maxRenderSide = 200'000;
 // page, and slightly in their antialiasing.
 enum class RendererBackend {
     // Splash for pages that paint images, cairo for all others: the faster one for each kind.
+    // Pages with what cairo draws unlike every other reader (blend modes, transfer functions)
+    // go to Splash too.
     Automatic,
     // poppler's Splash rasteriser: the same pixels as `pdftoppm -cropbox`. Draws images
     // several times faster than cairo when it scales them down, text several times slower.

@@ -12,43 +12,90 @@
 #include <splash/SplashBitmap.h>
 
 #include <cstdlib>
+#include <initializer_list>
 #include <set>
 
 namespace ventara::engine::detail {
 
 namespace {
 
-// Nesting of forms and patterns followed when looking for images; deeper ones are rare and
-// only decide which rasteriser draws the page.
+// Nesting of forms and patterns followed when looking at a page's resources; deeper ones are
+// rare and only decide which rasteriser draws the page.
 constexpr int maxResourceDepth = 8;
 
-// True when the resource dictionary names an image XObject, directly or in the resources of
-// the forms and tiling patterns it names. `seen` holds the objects already looked at.
-bool resourcesNameImages(Dict *resources, int depth, std::set<Ref> &seen) {
-    for (const char *category : {"XObject", "Pattern"}) {
-        const Object group = resources->lookup(category);
-        if (!group.isDict())
-            continue;
-        const bool xobjects = category[0] == 'X';
-        for (int i = 0; i < group.dictGetLength(); ++i) {
-            const Object &reference = group.dictGetValNF(i);
-            if (reference.isRef() && !seen.insert(reference.getRef()).second)
-                continue;
-            const Object item = group.dictGetVal(i);
-            if (!item.isStream())
-                continue;
-            Dict *dict = item.streamGetDict();
-            if (xobjects && dict->lookup("Subtype").isName("Image"))
-                return true;
-            if (depth <= 0)
-                continue;
-            const Object inner = dict->lookup("Resources");
-            if (inner.isDict() && resourcesNameImages(inner.getDict(), depth - 1, seen))
-                return true;
-        }
+bool isName(const Object &object, std::initializer_list<const char *> names) {
+    for (const char *name : names) {
+        if (object.isName(name))
+            return true;
     }
     return false;
 }
+
+// Looks through a page's resources, and those of the forms and tiling patterns they name, for
+// what Splash should draw. `seen` holds the objects already looked at.
+class ResourceScan {
+public:
+    // True when the resources name an image XObject (Splash scales images down several times
+    // faster than cairo), or a graphics state that cairo draws unlike pdftoppm, mutool and
+    // Ghostscript: a blend mode (cairo blends with transparent paper, and isolates every
+    // transparency group) or a transfer function (cairo ignores them).
+    bool needsSplash(Dict *resources, int depth = maxResourceDepth) {
+        const Object states = resources->lookup("ExtGState");
+        if (states.isDict()) {
+            for (int i = 0; i < states.dictGetLength(); ++i) {
+                const Object state = states.dictGetVal(i);
+                if (state.isDict() && stateNeedsSplash(state.getDict()))
+                    return true;
+            }
+        }
+        for (const char *category : {"XObject", "Pattern"}) {
+            const Object group = resources->lookup(category);
+            if (!group.isDict())
+                continue;
+            const bool xobjects = category[0] == 'X';
+            for (int i = 0; i < group.dictGetLength(); ++i) {
+                const Object &reference = group.dictGetValNF(i);
+                if (reference.isRef() && !m_seen.insert(reference.getRef()).second)
+                    continue;
+                const Object item = group.dictGetVal(i);
+                if (!item.isStream())
+                    continue;
+                Dict *dict = item.streamGetDict();
+                if (xobjects && dict->lookup("Subtype").isName("Image"))
+                    return true;
+                if (depth <= 0)
+                    continue;
+                const Object inner = dict->lookup("Resources");
+                if (inner.isDict() && needsSplash(inner.getDict(), depth - 1))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static bool stateNeedsSplash(Dict *state) {
+        const Object blend = state->lookup("BM");
+        const Object first =
+            blend.isArray() && blend.arrayGetLength() > 0 ? blend.arrayGet(0) : blend.copy();
+        if (!first.isNull() && !isName(first, {"Normal", "Compatible"}))
+            return true;
+        for (const char *key : {"TR", "TR2"}) {
+            const Object transfer = state->lookup(key);
+            if (!transfer.isNull() && !isName(transfer, {"Identity", "Default"}))
+                return true;
+        }
+        const Object mask = state->lookup("SMask");
+        if (mask.isDict()) {
+            const Object transfer = mask.dictLookup("TR");
+            if (!transfer.isNull() && !isName(transfer, {"Identity"}))
+                return true;
+        }
+        return false;
+    }
+
+    std::set<Ref> m_seen;
+};
 
 void freeBitmapData(void *data) {
     std::free(data); // allocated by poppler's gmalloc, which is malloc
@@ -120,20 +167,17 @@ QSizeF SplashPageRenderer::pageSize(int pageIndex) const {
     return rotate == 90 || rotate == 270 ? size.transposed() : size;
 }
 
-bool SplashPageRenderer::pagePaintsImages(int pageIndex) const {
+bool SplashPageRenderer::pageNeedsSplash(int pageIndex) const {
     Page *page = d->page(pageIndex);
     if (!page)
         return false;
     Dict *resources = page->getResourceDict();
-    std::set<Ref> seen;
-    return resources && resourcesNameImages(resources, maxResourceDepth, seen);
+    return resources && ResourceScan().needsSplash(resources);
 }
 
-QImage SplashPageRenderer::render(int pageIndex, QSize pixelSize) const {
-    if (!isRenderableSize(pixelSize))
-        return {};
-    const QSizeF points = pageSize(pageIndex);
-    if (!(points.width() > 0.0) || !(points.height() > 0.0))
+QImage SplashPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
+                                double yScale) const {
+    if (!d->page(pageIndex))
         return {};
     try {
         if (!d->device) {
@@ -146,11 +190,13 @@ QImage SplashPageRenderer::render(int pageIndex, QSize pixelSize) const {
             device->startDoc(d->document.get());
             d->device = std::move(device);
         }
-        const double xres = 72.0 * pixelSize.width() / points.width();
-        const double yres = 72.0 * pixelSize.height() / points.height();
+        // poppler's resolutions are those of the image's axes, /Rotate applied.
+        const double xres = 72.0 * xScale;
+        const double yres = 72.0 * yScale;
         // Asking for the exact slice keeps the size exact whatever the rounding of the page
-        // size at this resolution.
-        d->document->displayPageSlice(d->device.get(), pageIndex + 1, xres, yres, 0, false, true,
+        // size at this resolution. The crop box is the page's box but does not clip, as in
+        // pdftoppm: a last, partly covered row or column gets what lies there.
+        d->document->displayPageSlice(d->device.get(), pageIndex + 1, xres, yres, 0, false, false,
                                       false, 0, 0, pixelSize.width(), pixelSize.height());
         std::unique_ptr<SplashBitmap> bitmap(d->device->takeBitmap());
         if (!bitmap || bitmap->getMode() != splashModeXBGR8 || !bitmap->getDataPtr() ||

@@ -189,6 +189,12 @@ PdfSource::PdfSource(PdfFile &file, int tag)
     for (size_t i = 0; i < m_pages.size(); ++i)
         m_pageIndex.emplace(m_pages[i].getObjectHandle().getObjGen(), static_cast<int>(i));
     m_version = versionOf(pdf);
+    for (const auto &[object, entry] : pdf.getXRefTable()) {
+        if (entry.getType() == 2) {
+            m_usesObjectStreams = true;
+            break;
+        }
+    }
 
     for (QPDFPageObjectHelper &page : m_pages) {
         QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
@@ -472,6 +478,7 @@ void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outline
     if (first < 0 || last >= source.pageCount() || first > last)
         return;
     m_version.updateIfGreater(source.version());
+    m_objectStreams = m_objectStreams || source.usesObjectStreams();
     if (source.hasPageLabels()) {
         m_anyPageLabels = true;
         QPDFPageLabelDocumentHelper(source.qpdf())
@@ -843,7 +850,10 @@ Result PdfAssembler::write(const QString &target) {
         std::string version;
         int extensionLevel = 0;
         m_version.getVersion(version, extensionLevel);
-        return writePdf(m_target, target, PdfWriteMode::NewDocument, version, extensionLevel);
+        return writePdf(m_target, target,
+                        m_objectStreams ? PdfWriteMode::NewCompactDocument
+                                        : PdfWriteMode::NewDocument,
+                        version, extensionLevel);
     } catch (const std::bad_alloc &) {
         return Result::failure(target, reasonForError(ENOMEM));
     } catch (const std::exception &e) {

@@ -58,6 +58,8 @@ public:
     QPDFAcroFormDocumentHelper *acroForm() const { return m_acroForm.get(); }
     bool hasPageLabels() const { return m_hasPageLabels; }
     PDFVersion version() const { return m_version; }
+    // Whether the file keeps objects in object streams (compressed, PDF 1.5).
+    bool usesObjectStreams() const { return m_usesObjectStreams; }
 
     // 0-based index of `page` among the source's pages, -1 when it is none of them.
     int pageIndexOf(QPDFObjectHandle page) const;
@@ -109,6 +111,7 @@ private:
     std::unique_ptr<QPDFAcroFormDocumentHelper> m_acroForm;
     std::set<int> m_prunedPages;
     bool m_hasPageLabels = false;
+    bool m_usesObjectStreams = false;
     PDFVersion m_version;
     bool m_namesLoaded = false;
     QPDFObjectHandle m_destsDictionary; // the catalog's /Dests (older named destinations)
@@ -131,6 +134,9 @@ private:
 // pages (the first of a name wins), the form's resources, default appearance (the first
 // form's) and signature flags, and the logical structure of the copied pages
 // (StructureTreeJoiner).
+// The new file keeps its objects in object streams when a source did: compact sources give
+// a compact result, and sources with plain cross-reference tables are written without the
+// costly second pass through every object that object streams take.
 // Not thread-safe; methods may throw qpdf's exceptions except write().
 class PdfAssembler {
 public:
@@ -176,6 +182,7 @@ private:
     bool m_anyPageLabels = false;
     int m_pageCount = 0;
     PDFVersion m_version;
+    bool m_objectStreams = false; // a source of copied pages used them
 
     std::set<int> m_joinedSources; // tags
     QPDFObjectHandle m_language;

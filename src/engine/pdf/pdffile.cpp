@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/Pl_Function.hh>
 #include <qpdf/QPDF.hh>
@@ -18,9 +19,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 
 #include <sys/stat.h>
@@ -80,7 +85,107 @@ QString damagedReason(const QByteArray &bytes, const QString &detail) {
 // The living cache's documents, if any.
 std::atomic<PdfParseCache::Documents *> g_parseCache = nullptr;
 
+// Gathers qpdf's many small writes (a token or a few bytes each) into large ones: through
+// stdio, each would take the stream's lock and a call of its own, a fifth of a merge's write.
+// A failed write is remembered, not thrown: qpdf also finishes its pipelines while it unwinds.
+class BufferedFilePipeline final : public Pipeline {
+public:
+    explicit BufferedFilePipeline(FILE *file)
+        : Pipeline("output file", nullptr)
+        , m_file(file)
+        , m_buffer(new unsigned char[capacity]) {}
+
+    void write(unsigned char const *data, size_t length) override {
+        if (m_used + length > capacity) {
+            flush();
+            if (length >= capacity) {
+                put(data, length);
+                return;
+            }
+        }
+        std::memcpy(m_buffer.get() + m_used, data, length);
+        m_used += length;
+    }
+
+    void finish() override { flush(); }
+
+    bool failed() const { return m_failed; }
+    int error() const { return m_error; } // errno of the failed write
+
+private:
+    static constexpr size_t capacity = size_t(256) << 10;
+
+    void flush() {
+        put(m_buffer.get(), m_used);
+        m_used = 0;
+    }
+
+    void put(const unsigned char *data, size_t length) {
+        if (!m_failed && length > 0 && std::fwrite(data, 1, length, m_file) != length) {
+            m_failed = true;
+            m_error = errno;
+        }
+    }
+
+    FILE *m_file;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    size_t m_used = 0;
+    bool m_failed = false;
+    int m_error = 0;
+};
+
+// The thread of destroyInBackground(), started on first use and joined at exit.
+class BackgroundDestroyer {
+public:
+    ~BackgroundDestroyer() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void add(std::shared_ptr<void> object) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_objects.push_back(std::move(object));
+            if (!m_thread.joinable())
+                m_thread = std::thread([this] { run(); });
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_objects.empty(); });
+            if (m_objects.empty())
+                return;
+            std::shared_ptr<void> object = std::move(m_objects.front());
+            m_objects.pop_front();
+            lock.unlock();
+            object.reset();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::shared_ptr<void>> m_objects;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
 } // namespace
+
+void destroyInBackground(std::shared_ptr<void> object) {
+    static BackgroundDestroyer destroyer;
+    if (object)
+        destroyer.add(std::move(object));
+}
 
 PdfFile::~PdfFile() = default;
 
@@ -222,18 +327,20 @@ Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
                 return Result::failure(target, reasonForError(errno));
             bool written = false;
             QString reason;
+            int lastError = 0;
             try {
+                BufferedFilePipeline output(file);
                 QPDFWriter writer(pdf);
-                writer.setOutputFile(fileName.constData(), file, false);
-                if (mode == PdfWriteMode::NewDocument) {
-                    // As small as qpdf writes it, and a little smaller: streams without a filter
-                    // and those in older filters (ASCII85, LZW...) are compressed, compressed
-                    // ones are copied as they are, and the other objects go into object
-                    // streams. Measured, this costs no more work than writing them plainly
-                    // (less is written). XMP metadata stays readable, as PDF/A requires.
+                writer.setOutputPipeline(&output);
+                if (mode != PdfWriteMode::SameDocument) {
+                    // As small as qpdf writes it: streams without a filter and those in older
+                    // filters (ASCII85, LZW...) are compressed, compressed ones are copied as
+                    // they are. XMP metadata stays readable, as PDF/A requires.
                     writer.setDecodeLevel(qpdf_dl_generalized);
                     writer.setCompressStreams(true);
-                    writer.setObjectStreamMode(qpdf_o_generate);
+                    writer.setObjectStreamMode(mode == PdfWriteMode::NewCompactDocument
+                                                   ? qpdf_o_generate
+                                                   : qpdf_o_disable);
                 } else {
                     // Copy stream data as it is: no decoding and re-encoding.
                     writer.setDecodeLevel(qpdf_dl_none);
@@ -244,7 +351,9 @@ Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
                 if (!minimumVersion.empty())
                     writer.setMinimumPDFVersion(minimumVersion, extensionLevel);
                 writer.write();
-                written = true;
+                written = !output.failed();
+                if (!written)
+                    lastError = output.error();
             } catch (const QPDFSystemError &e) {
                 // A failed write of the output (disk full...).
                 reason = reasonForError(e.getErrno());
@@ -253,24 +362,23 @@ Result writePdf(QPDF &pdf, const QString &target, PdfWriteMode mode,
             } catch (const std::exception &e) {
                 reason = QStringLiteral("could not be written: ") + QString::fromUtf8(e.what());
             }
-            // qpdf flushes the stream itself and ignores a failure: its error is still in errno
-            // (or comes again from this flush) and in the stream's error flag.
-            int lastError = errno;
-            if (std::fflush(file) != 0)
-                lastError = errno;
-            if (std::ferror(file)) {
+            errno = 0;
+            if (std::fflush(file) != 0 || std::ferror(file)) {
+                if (errno != 0)
+                    lastError = errno;
                 written = false;
-                if (reason.isEmpty())
-                    reason = writeFailureReason(lastError, target);
             }
             errno = 0;
-            if (std::fclose(file) != 0 && written) {
+            if (std::fclose(file) != 0) {
+                if (errno != 0)
+                    lastError = errno;
                 written = false;
-                reason = writeFailureReason(errno, target);
             }
             if (written)
                 return Result();
-            return Result::failure(target, reason.isEmpty() ? reasonForError(0) : reason);
+            if (reason.isEmpty())
+                reason = lastError != 0 ? writeFailureReason(lastError, target) : reasonForError(0);
+            return Result::failure(target, reason);
         },
         existing);
 }

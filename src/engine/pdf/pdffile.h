@@ -111,9 +111,11 @@ private:
 
 enum class PdfWriteMode {
     // A document assembled from pages of other documents: compressed stream data is copied
-    // as it is, other streams are compressed, and the other objects are put into object
-    // streams (PDF 1.5).
+    // as it is, other streams are compressed.
     NewDocument,
+    // As NewDocument, and the other objects are put into object streams (PDF 1.5): smaller,
+    // but qpdf then goes through every object twice.
+    NewCompactDocument,
     // An existing document rewritten in place: stream data, object streams and encryption
     // are kept as the source had them.
     SameDocument,
@@ -137,6 +139,12 @@ public:
     QuietPdfWarnings(const QuietPdfWarnings &) = delete;
     QuietPdfWarnings &operator=(const QuietPdfWarnings &) = delete;
 };
+
+// Destroys `object` (when this is its last owner) on a thread of its own, so that the caller
+// need not wait while a large parsed document is freed; objects are destroyed in the order
+// they are handed over. A program that exits normally waits until all are destroyed; one
+// that ends with std::_Exit() lets the system take their memory back at once.
+void destroyInBackground(std::shared_ptr<void> object);
 
 // Prints one diagnostic line ("ventara: " + message) on the standard error output.
 // Thread-safe.

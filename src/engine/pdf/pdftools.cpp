@@ -18,7 +18,9 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace ventara::engine {
 
@@ -154,14 +156,21 @@ struct PreparedDocument {
     QString error;
 };
 
-// Opens and prepares the documents of a merge, in list order, on a helper thread a few
-// documents ahead of the copying, and destroys the documents handed back, so that parsing
-// and freeing overlap with copying. Each document is used by one thread at a time.
+// Opens and prepares the documents of a merge on helper threads, a few documents ahead of
+// the copying, and hands them out in list order, so that parsing overlaps with copying.
+// Documents handed back are destroyed in the background. Each document is used by one
+// thread at a time.
 class DocumentPrefetcher {
 public:
     explicit DocumentPrefetcher(const QStringList &paths)
         : m_paths(paths)
-        , m_thread([this] { run(); }) {}
+        , m_documents(static_cast<size_t>(paths.size())) {
+        // Two helpers keep both cores busy while the copying waits for them; more would
+        // only hold more parsed documents at once.
+        const int helpers = std::thread::hardware_concurrency() > 1 && paths.size() > 2 ? 2 : 1;
+        for (int i = 0; i < helpers; ++i)
+            m_threads.emplace_back([this] { run(); });
+    }
 
     ~DocumentPrefetcher() {
         {
@@ -169,43 +178,50 @@ public:
             m_stop = true;
         }
         m_space.notify_all();
-        m_thread.join();
+        for (std::thread &thread : m_threads)
+            thread.join();
+        for (std::optional<PreparedDocument> &document : m_documents) {
+            if (document)
+                discard(std::move(*document));
+        }
     }
 
     // The next document in list order; waits until it is prepared.
     PreparedDocument take() {
         std::unique_lock lock(m_mutex);
-        m_ready.wait(lock, [this] { return !m_queue.empty(); });
-        PreparedDocument document = std::move(m_queue.front());
-        m_queue.pop_front();
+        std::optional<PreparedDocument> &slot = m_documents.at(m_taken);
+        m_ready.wait(lock, [&slot] { return slot.has_value(); });
+        PreparedDocument document = std::move(*slot);
+        slot.reset();
+        ++m_taken;
         m_space.notify_all();
         return document;
     }
 
-    // Hands a document back for destruction on the helper thread.
-    void discard(PreparedDocument &&document) {
-        std::lock_guard lock(m_mutex);
-        m_trash.push_back(std::move(document));
+    // Hands a document back for destruction (the source before its file).
+    static void discard(PreparedDocument &&document) {
+        destroyInBackground(std::make_shared<PreparedDocument>(std::move(document)));
     }
 
 private:
     static constexpr size_t aheadLimit = 4;
 
     void run() {
-        for (int i = 0; i < m_paths.size(); ++i) {
-            std::vector<PreparedDocument> trash;
+        for (;;) {
+            size_t index = 0;
             {
                 std::unique_lock lock(m_mutex);
-                m_space.wait(lock, [this] { return m_stop || m_queue.size() < aheadLimit; });
-                if (m_stop)
+                m_space.wait(lock, [this] {
+                    return m_stop || m_next >= m_documents.size() || m_next < m_taken + aheadLimit;
+                });
+                if (m_stop || m_next >= m_documents.size())
                     return;
-                trash.swap(m_trash);
+                index = m_next++;
             }
-            trash.clear();
-            PreparedDocument document = prepare(m_paths.at(i), i);
+            PreparedDocument document = prepare(m_paths.at(qsizetype(index)), int(index));
             {
                 std::lock_guard lock(m_mutex);
-                m_queue.push_back(std::move(document));
+                m_documents[index] = std::move(document);
             }
             m_ready.notify_all();
         }
@@ -230,10 +246,19 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_ready;
     std::condition_variable m_space;
-    std::deque<PreparedDocument> m_queue;
-    std::vector<PreparedDocument> m_trash;
+    std::vector<std::optional<PreparedDocument>> m_documents; // by list position
+    size_t m_next = 0;                                        // the next position a helper prepares
+    size_t m_taken = 0;                                       // the next position take() hands out
     bool m_stop = false;
-    std::thread m_thread; // last: started once everything else is constructed
+    std::vector<std::thread> m_threads; // last: started once everything else is constructed
+};
+
+// What a merge builds: the new document, and the sources' bytes its copied stream data is
+// read from when it is written (the parsed sources are released as soon as their pages are
+// copied, so that their memory is reused).
+struct MergedDocument {
+    std::vector<QByteArray> sourceBytes;
+    PdfAssembler assembler; // destroyed first
 };
 } // namespace
 
@@ -242,41 +267,42 @@ Result PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
     if (paths.isEmpty())
         return Result::failure(outputPath, QStringLiteral("no documents to merge"));
     try {
-        // Copied stream data is read from the sources' bytes when the merged file is
-        // written; the parsed documents themselves are released as soon as their pages are
-        // copied, so that their memory is reused.
-        std::vector<QByteArray> sourceBytes;
-        PdfAssembler assembler;
-        DocumentPrefetcher prefetcher(paths);
+        auto merged = std::make_shared<MergedDocument>();
+        PdfAssembler &assembler = merged->assembler;
         Result result;
-        for (int i = 0; i < paths.size(); ++i) {
-            PreparedDocument document = prefetcher.take();
-            if (!document.source) {
-                result.addFailure(paths.at(i), document.error);
-                prefetcher.discard(std::move(document));
-                continue;
+        {
+            DocumentPrefetcher prefetcher(paths);
+            for (int i = 0; i < paths.size(); ++i) {
+                PreparedDocument document = prefetcher.take();
+                if (!document.source) {
+                    result.addFailure(paths.at(i), document.error);
+                    DocumentPrefetcher::discard(std::move(document));
+                    continue;
+                }
+                if (progress)
+                    progress(static_cast<int>(paths.indexOf(paths.at(i))) + 1);
+                try {
+                    PdfSource &source = *document.source;
+                    if (i == 0)
+                        assembler.takeDocumentInfo(source);
+                    if (source.pageCount() > 0)
+                        assembler.addPages(source, 0, source.pageCount() - 1, true);
+                    else
+                        result.addFailure(paths.at(i), noPagesReason());
+                } catch (const std::exception &e) {
+                    result.addFailure(paths.at(i), copyFailureReason(e));
+                }
+                merged->sourceBytes.push_back(document.file->bytes());
+                DocumentPrefetcher::discard(std::move(document));
             }
-            if (progress)
-                progress(static_cast<int>(paths.indexOf(paths.at(i))) + 1);
-            try {
-                PdfSource &source = *document.source;
-                if (i == 0)
-                    assembler.takeDocumentInfo(source);
-                if (source.pageCount() > 0)
-                    assembler.addPages(source, 0, source.pageCount() - 1, true);
-                else
-                    result.addFailure(paths.at(i), noPagesReason());
-            } catch (const std::exception &e) {
-                result.addFailure(paths.at(i), copyFailureReason(e));
-            }
-            sourceBytes.push_back(document.file->bytes());
-            prefetcher.discard(std::move(document));
         }
         if (assembler.pageCount() == 0) {
             result.addFailure(outputPath, QStringLiteral("no pages to write"));
+            destroyInBackground(std::move(merged));
             return result;
         }
         result.add(assembler.write(outputPath));
+        destroyInBackground(std::move(merged));
         return result;
     } catch (const std::exception &e) {
         return Result::failure(outputPath, copyFailureReason(e));

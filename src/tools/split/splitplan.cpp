@@ -2,8 +2,6 @@
 
 #include "toolkit/nametemplates.h"
 
-#include <QDir>
-
 #include <cmath>
 #include <limits>
 
@@ -75,11 +73,6 @@ QStringList outputPaths(const SplitSettings &settings, const SplitPlan &plan,
 
 QString invalidPagesPerChunkText() {
     return QStringLiteral("The number of pages per file must be a number of at least 1.");
-}
-
-QString noRangesText(const QString &intervals, const QString &path) {
-    return QStringLiteral("The page intervals \"%1\" select no page of the document %2.")
-        .arg(intervals, QDir::toNativeSeparators(path));
 }
 
 } // namespace ventara::tools::split

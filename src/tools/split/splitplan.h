@@ -50,8 +50,4 @@ QStringList outputPaths(const SplitSettings &settings, const SplitPlan &plan,
 // least 1.
 QString invalidPagesPerChunkText();
 
-// The alert of a run abandoned in interval mode because `intervals` name no page of the
-// document at `path`.
-QString noRangesText(const QString &intervals, const QString &path);
-
 } // namespace ventara::tools::split

@@ -1,6 +1,7 @@
 #include "tools/split/splittool.h"
 
 #include "engine/pdf/pdftools.h"
+#include "toolkit/pageintervals.h"
 
 namespace ventara::tools::split {
 
@@ -30,7 +31,8 @@ toolkit::RunPlan SplitJob::plan() {
         const SplitPlan plan = planDocument(m_settings, pageCount);
         if (plan.status == SplitPlan::Status::NoRanges) {
             m_plans.clear();
-            return toolkit::RunPlan::abandoned(noRangesText(m_settings.pageIntervals(), path));
+            return toolkit::RunPlan::abandoned(
+                toolkit::noPagesSelectedText(m_settings.pageIntervals(), path));
         }
         m_plans << plan;
         run.outputs << outputPaths(m_settings, plan, m_documents, i);

@@ -5,19 +5,12 @@
 #include "toolkit/nametemplates.h"
 #include "toolkit/pageintervals.h"
 
-#include <QDir>
-
 namespace ventara::tools::watermark {
 
 toolkit::RunTexts runTexts() {
     return {QStringLiteral("There are no PDF documents to watermark."),
             QStringLiteral("PDF document(s) watermarked successfully."),
             QStringLiteral("Could not watermark PDF document(s).")};
-}
-
-QString noPagesText(const QString &intervals, const QString &path) {
-    return QStringLiteral("The page intervals \"%1\" select no page of the document %2.")
-        .arg(intervals, QDir::toNativeSeparators(path));
 }
 
 WatermarkJob::WatermarkJob(const WatermarkSettings &settings, const QStringList &documents)
@@ -40,7 +33,8 @@ toolkit::RunPlan WatermarkJob::plan() {
             // An unreadable document fails its own step instead, saying why.
             if (pages.isEmpty() && count > 0) {
                 m_pages.clear();
-                return toolkit::RunPlan::abandoned(noPagesText(m_settings.pageIntervals(), path));
+                return toolkit::RunPlan::abandoned(
+                    toolkit::noPagesSelectedText(m_settings.pageIntervals(), path));
             }
         }
         m_pages << pages;

@@ -17,18 +17,14 @@ namespace ventara::tools::watermark {
 // "Could not watermark PDF document(s).".
 toolkit::RunTexts runTexts();
 
-// The alert of a run abandoned because the page intervals `intervals` select no page of the
-// document at `path`.
-QString noPagesText(const QString &intervals, const QString &path);
-
 // One watermark run over a snapshot of the settings. plan() gives each document its output
 // path (the name template and folder) and, with the page-interval check on, its pages to stamp:
 // the pages of the document that the intervals name (GenerateArrayOfPages, numbers beyond the
 // document dropped); when they name none of a readable document's pages the run is abandoned
-// with noPagesText(). processStep() stamps one document (unless the overwrite pass declined its
-// output) and reports its output. A document that cannot be read fails its step; the others
-// are still processed. An output that is also an input is fine: the engine reads the document
-// whole before it replaces the file.
+// with toolkit::noPagesSelectedText(). processStep() stamps one document (unless the overwrite pass
+// declined its output) and reports its output. A document that cannot be read fails its step; the
+// others are still processed. An output that is also an input is fine: the engine reads the
+// document whole before it replaces the file.
 class WatermarkJob : public toolkit::BatchJob {
 public:
     WatermarkJob(const WatermarkSettings &settings, const QStringList &documents);
