@@ -584,7 +584,7 @@ void PdfAssembler::joinDocumentContent(PdfSource &source) {
         if (duplicate)
             continue;
         if (unique != name) {
-            // A viewer shows the file name of the specification: number it too.
+            // A viewer shows the attachment's own file name (/UF, /F): number it too.
             const std::string text = QPDFObjectHandle::newString(name).getUTF8Value();
             const std::string renamed = QPDFObjectHandle::newString(unique).getUTF8Value();
             for (const char *key : {"/UF", "/F"}) {
