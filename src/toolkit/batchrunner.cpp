@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -215,14 +216,14 @@ engine::Result settle(const DeferredOutput &output) {
 struct ProgressRelay {
     std::mutex mutex;
     std::condition_variable changed;
-    std::optional<double> latest; // not yet handed on; older values are dropped
+    std::deque<double> reported; // not yet handed on, in order
     bool done = false;
 
     std::function<void(double)> reporter() {
         return [this](double percent) {
             {
                 const std::lock_guard lock(mutex);
-                latest = percent;
+                reported.push_back(percent);
             }
             changed.notify_one();
         };
@@ -263,9 +264,10 @@ bool processOnWorkerStack(BatchJob &job, StepContext &context, ProgressRelay &re
     std::unique_lock lock(relay.mutex);
     for (;;) {
         if (started)
-            relay.changed.wait(lock, [&relay] { return relay.done || relay.latest; });
-        if (relay.latest) {
-            const double percent = *std::exchange(relay.latest, std::nullopt);
+            relay.changed.wait(lock, [&relay] { return relay.done || !relay.reported.empty(); });
+        if (!relay.reported.empty()) {
+            const double percent = relay.reported.front();
+            relay.reported.pop_front();
             lock.unlock();
             post(percent);
             lock.lock();
