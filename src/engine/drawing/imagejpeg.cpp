@@ -13,6 +13,8 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 #ifndef JCS_EXTENSIONS
 #error "libjpeg-turbo (with its JCS_EXT_* input formats) is needed"
@@ -57,8 +59,10 @@ void startDestination(j_compress_ptr info) {
 void flushDestination(j_compress_ptr info, size_t size) {
     JpegState *state = stateOf(info);
     if (size > 0 && state->device->write(reinterpret_cast<const char *>(state->buffer),
-                                         qint64(size)) != qint64(size))
-        ERREXIT(info, JERR_FILE_WRITE);
+                                         qint64(size)) != qint64(size)) {
+        info->err->msg_code = JERR_FILE_WRITE;
+        info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
+    }
     startDestination(info);
 }
 

@@ -251,7 +251,8 @@ public:
         const bool ok = !m_failed && m_y == m_size.height() && compress(nullptr, 0, Z_FINISH) &&
                         writeChunk(m_file, "IEND", nullptr, 0) && m_file.flush();
         m_file.close();
-        return ok && !fail();
+        m_failed = true; // nothing more can be written
+        return ok;
     }
 
 private:

@@ -117,6 +117,7 @@ bool compressTiffStrips(const QImage &rgb32, bool grey, int rowsPerStrip,
     bool ok = true;
     try {
         std::vector<uint8_t> raw(rowBytes * size_t(rowsPerStrip));
+        std::vector<uint8_t> compressed;
         for (int first = 0; ok && first < height; first += rowsPerStrip) {
             const int rows = std::min(rowsPerStrip, height - first);
             // Horizontal predictor: each sample minus the same sample of the pixel before.
@@ -142,13 +143,13 @@ bool compressTiffStrips(const QImage &rgb32, bool grey, int rowsPerStrip,
                 }
             }
             const size_t size = rowBytes * size_t(rows);
-            QByteArray compressed(qsizetype(libdeflate_zlib_compress_bound(compressor, size)),
-                                  Qt::Uninitialized);
-            const size_t written = libdeflate_zlib_compress(
-                compressor, raw.data(), size, compressed.data(), size_t(compressed.size()));
+            compressed.resize(libdeflate_zlib_compress_bound(compressor, size));
+            const size_t written = libdeflate_zlib_compress(compressor, raw.data(), size,
+                                                            compressed.data(), compressed.size());
             ok = written > 0;
-            compressed.truncate(qsizetype(written));
-            strips.push_back(std::move(compressed));
+            // A strip holds its compressed bytes only: frames wait in memory for their turn.
+            strips.emplace_back(reinterpret_cast<const char *>(compressed.data()),
+                                qsizetype(written));
         }
     } catch (const std::bad_alloc &) {
         ok = false;

@@ -139,6 +139,7 @@ SplashPageRenderer::~SplashPageRenderer() {
 
 bool SplashPageRenderer::open(const QString &path) {
     close();
+    m_problem.clear();
     setUpPoppler();
     try {
         auto document = std::make_unique<PDFDoc>(
