@@ -1,6 +1,7 @@
 #include "engine/drawing/imageconversion.h"
 #include "engine/drawing/renderer.h"
 
+#include "pdffixtures.h"
 #include "test_imagefixtures.h"
 #include "testsupport.h"
 
