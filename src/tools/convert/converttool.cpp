@@ -41,6 +41,19 @@ PageCounter rendererPageCounter() {
     };
 }
 
+namespace {
+
+// Why the renderer cannot open a document: what it found, or what qpdf finds.
+engine::Result whyUnreadable(const QString &path) {
+    const std::unique_ptr<engine::PageRenderer> renderer = engine::createPageRenderer();
+    if (!renderer->open(path) && !renderer->problem().isEmpty())
+        return engine::Result::failure(path, renderer->problem());
+    const engine::Result problem = engine::PDFTools::CheckPdfPages(path);
+    return problem ? engine::Result::failure(path, QStringLiteral("could not be read")) : problem;
+}
+
+} // namespace
+
 QList<int> selectedPages(const ConvertSettings &settings, int pageCount) {
     QList<int> pages;
     if (pageCount <= 0)
@@ -250,12 +263,8 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &m_documentOfJob);
     const bool unreadable = m_plan.hasUnreadableDocument();
     for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
-        if (!document.pageCount) {
-            const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
-            context.reportFailure(problem ? engine::Result::failure(
-                                                document.path, QStringLiteral("could not be read"))
-                                          : problem);
-        }
+        if (!document.pageCount)
+            context.reportFailure(whyUnreadable(document.path));
     }
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {
