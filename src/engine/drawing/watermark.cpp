@@ -946,6 +946,9 @@ Result WatermarkPDF(const QString &inputPath, const QString &outputPath,
     if (!file)
         return Result::failure(inputPath, error);
     try {
+        // A document whose pages cannot be found is not written again as an empty one.
+        if (file->qpdf().getAllPages().empty())
+            return Result::failure(inputPath, noPagesReason());
         QString problem;
         Result written;
         const bool stamped = stampDocument(file->qpdf(), settings, &problem, [&] {
