@@ -40,24 +40,6 @@ const char *const corpusSources[] = {
     "pdflatex-a4-4p-type1.pdf",
 };
 
-// A PDF whose object N is bodies[N - 1], with a correct cross-reference table; object 1 is
-// the catalog.
-QByteArray handWrittenPdf(const QList<QByteArray> &bodies) {
-    QByteArray pdf = "%PDF-1.7\n";
-    QList<qsizetype> offsets;
-    for (qsizetype i = 0; i < bodies.size(); ++i) {
-        offsets << pdf.size();
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + bodies.at(i) + "\nendobj\n";
-    }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(bodies.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(bodies.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
-}
-
 QByteArray stream(const QByteArray &dictionary, const QByteArray &data) {
     return "<< " + dictionary + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n" +
            data + "\nendstream";
@@ -68,37 +50,31 @@ const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>
 // Page trees and resources that loop or nest deeply.
 QList<QPair<QString, QByteArray>> handWrittenDamage() {
     QList<QPair<QString, QByteArray>> files;
-    files << qMakePair(u"kids-hold-their-parent"_s,
-                       handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                       "<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>", page}));
-    files << qMakePair(u"two-nodes-in-a-loop"_s,
-                       handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                       "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>", page,
-                                       "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R] /Count 1 >>"}));
-    files << qMakePair(u"page-that-is-missing"_s,
-                       handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                       "<< /Type /Pages /Kids [3 0 R 9 0 R] /Count 2 >>", page}));
+    files << qMakePair(
+        u"kids-hold-their-parent"_s,
+        test::pdfFromObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [2 0 R 3 0 R] /Count 2 >>", page}));
+    files << qMakePair(
+        u"two-nodes-in-a-loop"_s,
+        test::pdfFromObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>", page,
+                              "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R] /Count 1 >>"}));
+    files << qMakePair(
+        u"page-that-is-missing"_s,
+        test::pdfFromObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [3 0 R 9 0 R] /Count 2 >>", page}));
     files << qMakePair(
         u"count-beyond-any-file"_s,
-        handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                        "<< /Type /Pages /Kids [3 0 R] /Count 2147483647 >>", page}));
+        test::pdfFromObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                              "<< /Type /Pages /Kids [3 0 R] /Count 2147483647 >>", page}));
     files << qMakePair(u"kids-of-every-type"_s,
-                       handWrittenPdf({"<< /Type /Catalog /Pages 2 0 R >>",
-                                       "<< /Type /Pages /Kids [null (x) 9 0 R 1 0 R 3 0 R] "
-                                       "/Count 5 >>",
-                                       page}));
-    // A page tree 2,000 levels deep: each node has one child, the last one the page.
+                       test::pdfFromObjects({"<< /Type /Catalog /Pages 2 0 R >>",
+                                             "<< /Type /Pages /Kids [null (x) 9 0 R 1 0 R 3 0 R] "
+                                             "/Count 5 >>",
+                                             page}));
     constexpr int depth = 2000;
-    QList<QByteArray> deep{"<< /Type /Catalog /Pages 2 0 R >>"};
-    for (int level = 0; level < depth; ++level) {
-        const QByteArray parent =
-            level > 0 ? " /Parent " + QByteArray::number(level + 1) + " 0 R" : QByteArray();
-        deep << "<< /Type /Pages /Kids [" + QByteArray::number(level + 3) + " 0 R] /Count 1" +
-                    parent + " >>";
-    }
-    deep << "<< /Type /Page /Parent " + QByteArray::number(depth + 1) +
-                " 0 R /MediaBox [0 0 200 200] >>";
-    files << qMakePair(u"page-tree-2000-deep"_s, handWrittenPdf(deep));
+    files << qMakePair(u"page-tree-2000-deep"_s,
+                       test::deepPdf(test::DeepStructure::PageTree, depth));
     // A chain of 2,000 forms, each drawing the next, and one drawing itself.
     QList<QByteArray> chain{"<< /Type /Catalog /Pages 2 0 R >>",
                             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -112,7 +88,7 @@ QList<QPair<QString, QByteArray>> handWrittenDamage() {
                             QByteArray::number(next) + " 0 R >> >>",
                         "0 0 1 rg 10 10 5 5 re f /X Do");
     }
-    files << qMakePair(u"form-chain-2000-long"_s, handWrittenPdf(chain));
+    files << qMakePair(u"form-chain-2000-long"_s, test::pdfFromObjects(chain));
     return files;
 }
 
