@@ -365,7 +365,8 @@ QList<HelpEntry> profileFieldEntries(const ToolCommandSpec &spec) {
 
 QString exitStatusText(const ToolCommandSpec &spec) {
     return QStringLiteral("0 when every document succeeded, 1 when any failed, 2 for a usage "
-                          "error, settings that select nothing or output names that collide") +
+                          "error, invalid settings, settings that select nothing or output "
+                          "names that collide") +
            (spec.profile ? QStringLiteral(" or an unreadable profile") : QString()) + u'.';
 }
 
@@ -484,8 +485,10 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
 
     SkipRecordingTool recording(tool);
     recording.inputsRefused = inputsFailed;
+    // A run that does not start was refused by the tool's checks of its settings (invalid
+    // sizes from a profile, say), which told why.
     if (!runner.run(recording, list))
-        return ExitFailure;
+        return ExitUsage;
     // An abandoned run was stopped by its settings (no pages selected, outputs that would
     // collide or leave the folder) before anything was written.
     if (runner.lastSummary().outcome == toolkit::RunSummary::Outcome::Abandoned)

@@ -1,5 +1,6 @@
 #include "batchrunner.h"
 
+#include "engine/pdf/temporaryfiles.h"
 #include "toolkit/outputcheck.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QWaitCondition>
 
@@ -167,10 +167,12 @@ namespace {
 
 // Outputs that replace the input of a later step are written under a hidden name beside
 // them and put in place once the last step reading that input is done.
+// The hidden file is removed unless put in place, also when the process is interrupted.
 struct DeferredOutput {
     LaterInput at;
     QString path;      // where it belongs
     QString temporary; // where the step writes it
+    std::shared_ptr<engine::TemporaryFile> file;
     bool written = false;
 };
 
@@ -179,31 +181,27 @@ QList<DeferredOutput> deferOutputs(const RunPlan &plan, const QStringList &docum
     QList<DeferredOutput> deferred;
     for (const LaterInput &later : outputsReadLater(plan, documents, decisions)) {
         const QString path = plan.outputs.at(later.step).at(later.output);
-        QTemporaryFile reserved(QFileInfo(path).absolutePath() +
-                                QStringLiteral("/.ventara-XXXXXX.next"));
-        reserved.setAutoRemove(false);
-        if (!reserved.open())
+        auto reserved = std::make_shared<engine::TemporaryFile>(
+            QFileInfo(path).absolutePath(), QStringLiteral(".ventara-"), QStringLiteral(".next"));
+        if (!reserved->isCreated())
             continue; // the folder takes no new file: the write fails and says why
-        deferred.append({later, path, reserved.fileName(), false});
+        deferred.append({later, path, reserved->path(), reserved, false});
     }
     return deferred;
 }
 
 // Puts a deferred output in place (keeping the replaced file's permissions), or removes it
 // when its step did not write it. Returns a failure when it cannot be put in place.
-engine::Result settle(const DeferredOutput &output) {
-    const QByteArray temporary = QFile::encodeName(output.temporary);
-    if (!output.written) {
-        std::remove(temporary.constData());
-        return {};
-    }
+engine::Result settle(DeferredOutput &output) {
+    const std::shared_ptr<engine::TemporaryFile> file = std::exchange(output.file, nullptr);
+    if (!output.written || !file)
+        return {}; // removed with `file`
     if (QFileInfo::exists(output.path))
         QFile::setPermissions(output.temporary, QFile::permissions(output.path));
-    if (std::rename(temporary.constData(), QFile::encodeName(output.path).constData()) != 0) {
-        const int error = errno;
-        std::remove(temporary.constData());
-        return engine::Result::failure(output.path, engine::reasonForError(error));
-    }
+    if (std::rename(file->nativePath().constData(), QFile::encodeName(output.path).constData()) !=
+        0)
+        return engine::Result::failure(output.path, engine::reasonForError(errno));
+    file->release();
     return {};
 }
 
@@ -258,7 +256,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                     stepFailures = stepFailures.withPath(output.temporary, output.path);
                 }
             }
-            for (const DeferredOutput &output : std::as_const(deferred)) {
+            for (DeferredOutput &output : deferred) {
                 if (output.at.readAtStep == i) {
                     const engine::Result settled = settle(output);
                     if (!settled)
@@ -277,7 +275,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                 break;
             }
         }
-        for (const DeferredOutput &output : std::as_const(deferred)) {
+        for (DeferredOutput &output : deferred) {
             if (output.at.readAtStep >= summary.stepsProcessed) {
                 // The run ended before the step that reads it.
                 const engine::Result settled = settle(output);

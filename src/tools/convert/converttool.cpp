@@ -30,6 +30,10 @@ namespace {
 QString noFormatText() {
     return QStringLiteral("Choose an image format.");
 }
+
+QString noPagesText() {
+    return QStringLiteral("no pages found (the file may be damaged)");
+}
 } // namespace
 
 PageCounter rendererPageCounter() {
@@ -92,8 +96,9 @@ QList<int> ConvertPlan::outputDocuments() const {
 }
 
 bool ConvertPlan::hasUnreadableDocument() const {
-    return std::any_of(documents.begin(), documents.end(),
-                       [](const Document &document) { return !document.pageCount; });
+    return std::any_of(documents.begin(), documents.end(), [](const Document &document) {
+        return document.pageCount.value_or(0) <= 0;
+    });
 }
 
 ConvertPlan planConversion(const ConvertSettings &settings, const QStringList &documents,
@@ -230,6 +235,13 @@ toolkit::RunPlan ConvertJob::plan() {
     for (const QString &path : m_documents)
         pageCounts << m_pageCounter(path);
     m_plan = planConversion(m_settings, m_documents, pageCounts);
+    // Intervals that select no page of a document: the run would write nothing for it.
+    // An unreadable document, or one without pages, fails its own step instead, saying why.
+    for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
+        if (document.pageCount.value_or(0) > 0 && document.pages.isEmpty())
+            return toolkit::RunPlan::abandoned(
+                toolkit::noPagesSelectedText(m_settings.pageIntervals(), document.path));
+    }
 
     toolkit::RunPlan run;
     run.outputs = {m_plan.outputs()};
@@ -248,14 +260,17 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     m_documentOfJob.clear();
     const QList<int> &documentOfJob = m_documentOfJob;
     const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &m_documentOfJob);
+    // A document without pages gives no image: a failure, not a success with nothing.
     const bool unreadable = m_plan.hasUnreadableDocument();
     for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
-        if (!document.pageCount) {
-            const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
-            context.reportFailure(problem ? engine::Result::failure(
-                                                document.path, QStringLiteral("could not be read"))
-                                          : problem);
-        }
+        if (document.pageCount.value_or(0) > 0)
+            continue;
+        const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
+        context.reportFailure(
+            problem ? engine::Result::failure(
+                          document.path,
+                          document.pageCount ? noPagesText() : QStringLiteral("could not be read"))
+                    : problem);
     }
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {
