@@ -97,7 +97,10 @@ public:
         , m_skipped(skipped)
         , m_inputsRefused(inputsRefused) {}
 
-    toolkit::RunPlan plan() override { return m_job->plan(); }
+    toolkit::RunPlan plan() override {
+        m_job->setPlanProgress(planProgress());
+        return m_job->plan();
+    }
 
     bool processStep(toolkit::StepContext &context) override {
         const bool ok = m_job->processStep(context) && !(m_inputsRefused && context.step() == 0);

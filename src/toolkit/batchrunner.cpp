@@ -31,10 +31,8 @@ struct BatchRunner::WorkerSync {
         condition.wakeAll();
     }
 
-    bool wait(int timeoutMs) {
+    bool wait(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever)) {
         QMutexLocker locker(&mutex);
-        const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                    : QDeadlineTimer(timeoutMs));
         while (!done) {
             if (!condition.wait(&mutex, deadline))
                 return done;
@@ -51,7 +49,7 @@ BatchRunner::BatchRunner(const UserInterface &ui, QObject *parent)
 BatchRunner::~BatchRunner() {
     // The job posts to this object until it is done; it must not outlive it.
     if (m_sync)
-        m_sync->wait(-1);
+        m_sync->wait();
 }
 
 void BatchRunner::setExecutor(Executor executor) {
@@ -101,30 +99,67 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
 
     m_texts = texts;
     m_documents = &documents;
-    setState(State::Confirming);
+    setState(State::Planning);
     setInterfaceEnabled(false);
 
     std::shared_ptr<BatchJob> job;
-    RunPlan plan;
     try {
         job = tool.createJob(documents.paths());
-        plan = job ? job->plan() : RunPlan::abandoned(defaultAbandonText());
     } catch (const std::exception &error) {
         qWarning("Error: %s", error.what());
-        plan = RunPlan::abandoned(defaultAbandonText());
     } catch (...) {
-        plan = RunPlan::abandoned(defaultAbandonText());
     }
-    if (!plan.isAbandoned()) {
-        const QString problem = outputPlanProblem(plan, documents.paths(), tool.outputFolder());
-        if (!problem.isEmpty())
-            plan = RunPlan::abandoned(problem);
-    }
-    if (plan.isAbandoned()) {
-        abandon(plan.abandonReason);
+    if (!job) {
+        abandon(defaultAbandonText());
         return true;
     }
 
+    // The plan reads every document (page counts): through the executor, so that a long list
+    // of large files does not freeze the window. Only the answer comes back to this thread.
+    Q_EMIT planningChanged(true);
+    Q_EMIT planProgressChanged(0.0);
+    auto sync = std::make_shared<WorkerSync>();
+    m_sync = sync;
+    job->setPlanProgress([this](double percent) {
+        QMetaObject::invokeMethod(this, [this, percent] {
+            if (m_state == State::Planning)
+                Q_EMIT planProgressChanged(percent);
+        });
+    });
+    auto work = [this, job, sync, paths = documents.paths(), folder = tool.outputFolder()] {
+        RunPlan plan;
+        try {
+            plan = job->plan();
+            if (!plan.isAbandoned()) {
+                const QString problem = outputPlanProblem(plan, paths, folder);
+                if (!problem.isEmpty())
+                    plan = RunPlan::abandoned(problem);
+            }
+        } catch (const std::exception &error) {
+            qWarning("Error: %s", error.what());
+            plan = RunPlan::abandoned(defaultAbandonText());
+        } catch (...) {
+            plan = RunPlan::abandoned(defaultAbandonText());
+        }
+        QMetaObject::invokeMethod(this, [this, job, plan, paths] { planned(job, plan, paths); });
+        sync->markDone(); // last: after this the runner may be gone
+    };
+    m_executor(std::move(work));
+    return true;
+}
+
+void BatchRunner::planned(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
+                          const QStringList &documents) {
+    if (m_state != State::Planning)
+        return;
+    job->setPlanProgress(nullptr);
+    Q_EMIT planningChanged(false);
+    if (plan.isAbandoned()) {
+        abandon(plan.abandonReason);
+        return;
+    }
+
+    setState(State::Confirming);
     QList<QList<OverwriteDecision>> decisions;
     if (plan.askBeforeOverwrite) {
         OverwritePass pass(*m_ui.prompts, plan.buttons);
@@ -140,8 +175,7 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
         }
     }
 
-    startJob(job, plan, decisions, documents.paths());
-    return true;
+    startJob(job, plan, decisions, documents);
 }
 
 void BatchRunner::setInterfaceEnabled(bool enabled) {
@@ -324,14 +358,20 @@ void BatchRunner::complete(const RunSummary &summary) {
 }
 
 bool BatchRunner::waitForFinished(int timeoutMs) {
-    if (m_state == State::Idle)
-        return true;
-    if (m_state != State::Running || QThread::currentThread() != thread())
-        return false;
-    const std::shared_ptr<WorkerSync> sync = m_sync;
-    if (!sync || !sync->wait(timeoutMs))
-        return false;
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    if (QThread::currentThread() != thread())
+        return m_state == State::Idle;
+    const QDeadlineTimer deadline =
+        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    // The plan, then the job: each posts what comes next to this thread.
+    while (m_state == State::Planning || m_state == State::Running) {
+        const std::shared_ptr<WorkerSync> sync = m_sync;
+        const State waitedFor = m_state;
+        if (!sync || !sync->wait(deadline))
+            return false;
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        if (m_state == waitedFor && m_sync == sync)
+            return false; // nothing came: not a wait this thread can end
+    }
     return m_state == State::Idle;
 }
 

@@ -232,8 +232,10 @@ toolkit::RunPlan ConvertJob::plan() {
         return toolkit::RunPlan::abandoned(noFormatText());
     QList<std::optional<int>> pageCounts;
     pageCounts.reserve(m_documents.size());
-    for (const QString &path : m_documents)
+    for (const QString &path : m_documents) {
         pageCounts << m_pageCounter(path);
+        reportPlanProgress(pageCounts.size(), m_documents.size());
+    }
     m_plan = planConversion(m_settings, m_documents, pageCounts);
     // Intervals that select no page of a document: the run would write nothing for it.
     // An unreadable document, or one without pages, fails its own step instead, saying why.

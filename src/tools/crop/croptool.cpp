@@ -48,6 +48,7 @@ toolkit::RunPlan CropJob::plan() {
                     toolkit::noPagesSelectedText(m_settings.pageIntervals(), path));
             }
             m_pageCounts << pageCount;
+            reportPlanProgress(i + 1, m_documents.size());
         }
         run.outputs << QStringList{toolkit::GenerateOutputPathWithPdfIndex(
             m_documents, i, m_settings.names(), m_settings.folder)};

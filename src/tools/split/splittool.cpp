@@ -39,6 +39,7 @@ toolkit::RunPlan SplitJob::plan() {
         }
         m_plans << plan;
         run.outputs << outputPaths(m_settings, plan, m_documents, i);
+        reportPlanProgress(i + 1, m_documents.size());
     }
     return run;
 }
