@@ -536,7 +536,6 @@ void TestCommandRuns::interruptedRunsLeaveNothing() {
         return QDir(m_out).entryList({u".*"_s}, QDir::Files | QDir::Hidden) +
                QDir(m_dir.path()).entryList({u".*"_s}, QDir::Files | QDir::Hidden);
     };
-    QVERIFY2(!hidden().isEmpty(), "the write is held with its temporary file");
     QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
     QVERIFY(process.waitForFinished(20000));
     QCOMPARE(process.exitStatus(), QProcess::CrashExit);

@@ -126,8 +126,11 @@ Result writeAtomically(const QString &target, const std::function<Result(const Q
     QString name = info.fileName();
     while (!name.isEmpty() && QFile::encodeName(name).size() > kMaxNameBytes - 13)
         name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
-    // Removed whatever happens, an interruption of the process included.
-    TemporaryFile temporary(folder, QStringLiteral(".") + name + u'.', QStringLiteral(".part"));
+    // Removed whatever happens, an interruption of the process included; where the file
+    // system allows, it has no name until it is complete, so that not even a killed process
+    // leaves it behind.
+    TemporaryFile temporary(folder, QStringLiteral(".") + name + u'.', QStringLiteral(".part"),
+                            TemporaryFile::Name::WhenPlaced);
     if (!temporary.isCreated())
         return Result::failure(target, reasonForError(temporary.error()));
     const QString temporaryPath = temporary.path();
@@ -151,10 +154,8 @@ Result writeAtomically(const QString &target, const std::function<Result(const Q
         ::chmod(temporaryName.constData(), edited.st_mode & 07777);
         const bool sameOwner = edited.st_uid == ::geteuid() && edited.st_gid == ::getegid();
         if (sameOwner || ::chown(temporaryName.constData(), edited.st_uid, edited.st_gid) == 0) {
-            if (std::rename(temporaryName.constData(), targetName.constData()) != 0)
-                result = Result::failure(target, reasonForError(errno));
-            else
-                temporary.release();
+            if (const int error = temporary.placeAt(targetName); error != 0)
+                result = Result::failure(target, reasonForError(error));
         } else {
             // An interruption must not leave the document half overwritten.
             const InterruptDeferral deferral;
@@ -167,10 +168,8 @@ Result writeAtomically(const QString &target, const std::function<Result(const Q
                                 ? replaced.st_mode & 07777
                                 : 0666 & ~currentUmask();
         ::chmod(temporaryName.constData(), mode);
-        if (std::rename(temporaryName.constData(), targetName.constData()) != 0)
-            result = Result::failure(target, reasonForError(errno));
-        else
-            temporary.release();
+        if (const int error = temporary.placeAt(targetName); error != 0)
+            result = Result::failure(target, reasonForError(error));
     }
     return result; // an unreleased temporary file is removed here
 }

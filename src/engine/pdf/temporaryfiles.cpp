@@ -1,10 +1,12 @@
 #include "engine/pdf/temporaryfiles.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -97,8 +99,24 @@ void installInterruptCleanup() {
     });
 }
 
-TemporaryFile::TemporaryFile(const QString &folder, const QString &prefix, const QString &suffix) {
+TemporaryFile::TemporaryFile(const QString &folder, const QString &prefix, const QString &suffix,
+                             Name name) {
     const QByteArray end = QFile::encodeName(suffix);
+    if (name == Name::WhenPlaced) {
+        m_folder = QFile::encodeName(folder);
+        m_fd = ::open(m_folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        const QByteArray reopened = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (m_fd >= 0 && ::access(reopened.constData(), W_OK) == 0) {
+            m_path = reopened;
+            m_prefix = QFile::encodeName(prefix);
+            m_suffix = end;
+            return;
+        }
+        // The file system has no unnamed files (or /proc is missing): a named one.
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
     QByteArray pattern =
         QFile::encodeName(folder) + '/' + QFile::encodeName(prefix) + "XXXXXX" + end;
     const int fd = ::mkostemps(pattern.data(), int(end.size()), O_CLOEXEC);
@@ -112,7 +130,9 @@ TemporaryFile::TemporaryFile(const QString &folder, const QString &prefix, const
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (!m_path.isEmpty())
+    if (m_fd >= 0)
+        ::close(m_fd); // an unnamed file ends with its last handle
+    else if (!m_path.isEmpty())
         ::unlink(m_path.constData());
     unguard(m_slot);
 }
@@ -125,6 +145,53 @@ void TemporaryFile::release() {
     unguard(m_slot);
     m_slot = -1;
     m_path.clear();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+int TemporaryFile::placeAt(const QByteArray &target) {
+    if (m_path.isEmpty())
+        return ENOENT;
+    if (m_fd < 0) {
+        if (std::rename(m_path.constData(), target.constData()) != 0)
+            return errno;
+        release();
+        return 0;
+    }
+    // A new file gets its name at once; one that replaces a file is linked under a hidden
+    // name first (link() never replaces), guarded meanwhile, then renamed over it.
+    if (::linkat(AT_FDCWD, m_path.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) ==
+        0) {
+        release();
+        return 0;
+    }
+    if (errno != EEXIST)
+        return errno;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = m_folder + '/' + m_prefix;
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        name += m_suffix;
+        const int slot = guard(name);
+        if (::linkat(AT_FDCWD, m_path.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) !=
+            0) {
+            const int error = errno;
+            unguard(slot);
+            if (error == EEXIST)
+                continue;
+            return error;
+        }
+        const int error = std::rename(name.constData(), target.constData()) == 0 ? 0 : errno;
+        if (error != 0)
+            ::unlink(name.constData());
+        unguard(slot);
+        if (error == 0)
+            release();
+        return error;
+    }
+    return EEXIST;
 }
 
 InterruptDeferral::InterruptDeferral() {

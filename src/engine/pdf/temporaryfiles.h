@@ -21,9 +21,17 @@ void installInterruptCleanup();
 // and by the destructor. At most 1024 files are guarded at once (more are still created, and
 // removed by the destructor, but an interruption would leave them); a path longer than 4095
 // bytes is never guarded. Not copyable; thread-safe between objects.
+//
+// With Name::WhenPlaced the file has no name at all where the file system allows it
+// (O_TMPFILE): path() is then "/proc/self/fd/N", which reopens it, and nothing is left to
+// see even when the process is killed outright; it gets a name only in placeAt(). Elsewhere
+// it is a named file as above.
 class TemporaryFile {
 public:
-    TemporaryFile(const QString &folder, const QString &prefix, const QString &suffix);
+    enum class Name { Hidden, WhenPlaced };
+
+    TemporaryFile(const QString &folder, const QString &prefix, const QString &suffix,
+                  Name name = Name::Hidden);
     ~TemporaryFile();
     TemporaryFile(const TemporaryFile &) = delete;
     TemporaryFile &operator=(const TemporaryFile &) = delete;
@@ -39,8 +47,17 @@ public:
     // neither guarded nor removed any more.
     void release();
 
+    // Puts the complete file at `target`, replacing what is there (the file's content and
+    // mode as they are now), and releases it. Returns 0, or the errno of the failure (the
+    // file then stays temporary).
+    int placeAt(const QByteArray &target);
+
 private:
     QByteArray m_path;
+    QByteArray m_folder; // of an unnamed file, with the prefix and suffix of the names it takes
+    QByteArray m_prefix;
+    QByteArray m_suffix;
+    int m_fd = -1; // an unnamed file's only handle
     int m_slot = -1;
     int m_error = 0;
 };
