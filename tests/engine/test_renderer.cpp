@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <thread>
 
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void threadsRenderTheSameImages_data();
     void threadsRenderTheSameImages();
     void previewImage();
+    void previewRendererFollowsTheFile();
     void corpusSweep_data();
     void corpusSweep();
     void corpusPagesMatchPdftoppm();
@@ -426,6 +428,40 @@ void TestRenderer::previewImage() {
         QVERIFY(std::abs(preview.width() / double(preview.height()) -
                          points.width() / points.height()) < 0.01);
     }
+}
+
+// A thread's preview renderer is reused while the file stays the same and opened again once it
+// is replaced or rewritten in place, so a preview never shows a file's former content.
+void TestRenderer::previewRendererFollowsTheFile() {
+    const QString path = m_dir.filePath(QStringLiteral("followed.pdf"));
+    const QString next = m_dir.filePath(QStringLiteral("followed-next.pdf"));
+    QVERIFY(writeDrawnPdf(path, {{100, 100, 0, false}}));
+    PageRenderer *first = ImageTools::threadPreviewRenderer(path);
+    QVERIFY(first);
+    QCOMPARE(first->pageCount(), 1);
+    QCOMPARE(ImageTools::threadPreviewRenderer(path), first);
+    // Replaced by rename, as every output of the program is written.
+    QVERIFY(writeDrawnPdf(next, {{100, 100, 0, false}, {300, 100, 0, false}}));
+    QVERIFY(std::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()) ==
+            0);
+    PageRenderer *replaced = ImageTools::threadPreviewRenderer(path);
+    QVERIFY(replaced);
+    QCOMPARE(replaced->pageCount(), 2);
+    QCOMPARE(ImageTools::PDFPageToImage(*replaced, 1).size(), QSize(1200, 400));
+    // Rewritten in place: same inode, other content.
+    QVERIFY(writeDrawnPdf(next, {{50, 50, 0, false}, {50, 50, 0, false}, {50, 50, 0, false}}));
+    QFile source(next), target(path);
+    QVERIFY(source.open(QIODevice::ReadOnly) &&
+            target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QVERIFY(target.write(source.readAll()) > 0);
+    target.close();
+    QCOMPARE(ImageTools::threadPreviewRenderer(path)->pageCount(), 3);
+    // Another thread has its own.
+    PageRenderer *other = nullptr;
+    std::thread([&] { other = ImageTools::threadPreviewRenderer(path); }).join();
+    QVERIFY(other && other != ImageTools::threadPreviewRenderer(path));
+    QVERIFY(QFile::remove(path));
+    QVERIFY(!ImageTools::threadPreviewRenderer(path));
 }
 
 void TestRenderer::corpusSweep_data() {

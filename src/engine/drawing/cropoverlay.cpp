@@ -45,13 +45,12 @@ CropPreview DrawCropRectangleOnPage(const QString &path, int page,
     CropPreview preview;
     if (page < 1)
         return preview;
-    const std::unique_ptr<PageRenderer> renderer = createPageRenderer();
-    if (!renderer->open(path))
+    const PageRenderer *renderer = threadPreviewRenderer(path);
+    if (!renderer)
         return preview;
     preview.pageCount = renderer->pageCount();
     preview.pageSize = renderer->pageSize(page - 1);
-    renderer->close();
-    const QImage image = PDFPageToImageWithPdfPath(path, page - 1);
+    const QImage image = PDFPageToImage(*renderer, page - 1);
     const QSizeF previewSize = preview.pageSize * kPreviewPixelsPerPoint;
     preview.image = DrawCropOverlay(image, previewSize,
                                     rectangle ? rectangle(previewSize) : QRectF(), originCorner);

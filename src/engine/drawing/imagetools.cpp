@@ -4,10 +4,14 @@
 #include "engine/drawing/renderer.h"
 #include "engine/pdf/atomicfile.h"
 
+#include <QFile>
 #include <QImageReader>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace ventara::engine::ImageTools {
 
@@ -65,7 +69,38 @@ QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex) {
     const std::unique_ptr<PageRenderer> renderer = createPageRenderer();
     if (!renderer->open(path))
         return {};
-    const QSizeF points = renderer->pageSize(pageIndex);
+    return PDFPageToImage(*renderer, pageIndex);
+}
+
+PageRenderer *threadPreviewRenderer(const QString &path) {
+    struct Opened {
+        std::unique_ptr<PageRenderer> renderer;
+        QString path;
+        struct stat file = {};
+    };
+    thread_local Opened opened;
+    struct stat file = {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0) {
+        opened = {};
+        return nullptr;
+    }
+    const auto same = [](const timespec &a, const timespec &b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    if (opened.renderer && opened.path == path && opened.file.st_dev == file.st_dev &&
+        opened.file.st_ino == file.st_ino && opened.file.st_size == file.st_size &&
+        same(opened.file.st_mtim, file.st_mtim) && same(opened.file.st_ctim, file.st_ctim))
+        return opened.renderer.get();
+    opened = {};
+    auto renderer = createPageRenderer();
+    if (!renderer->open(path))
+        return nullptr;
+    opened = {std::move(renderer), path, file};
+    return opened.renderer.get();
+}
+
+QImage PDFPageToImage(const PageRenderer &renderer, int pageIndex) {
+    const QSizeF points = renderer.pageSize(pageIndex);
     if (!(points.width() > 0.0) || !(points.height() > 0.0))
         return {};
     double scale = previewPixelsPerPoint;
@@ -74,7 +109,7 @@ QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex) {
         scale = std::sqrt(maxPreviewPixels / area);
     const QSize pixels(std::max(1, int(points.width() * scale)),
                        std::max(1, int(points.height() * scale)));
-    return renderer->render(pageIndex, pixels);
+    return renderer.render(pageIndex, pixels);
 }
 
 QSizeF PixelSizeOfImageFile(const QString &path) {

@@ -9,8 +9,9 @@
 #include <functional>
 
 namespace ventara::engine {
+class PageRenderer;
 struct WatermarkSettings;
-}
+} // namespace ventara::engine
 
 namespace ventara::engine::ImageTools {
 
@@ -23,6 +24,17 @@ namespace ventara::engine::ImageTools {
 // Returns a null image when the file cannot be read, is not a PDF, needs a password, or has no
 // such page, or when the page has no area. Thread-safe (each call opens its own document).
 QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex);
+
+// PDFPageToImageWithPdfPath() for a document already open in `renderer`.
+QImage PDFPageToImage(const PageRenderer &renderer, int pageIndex);
+
+// The PDF at `path`, open in a renderer that the calling thread keeps for the next call: a
+// preview of another page or with other settings of the same document neither parses it again
+// nor loads its fonts again. The document is opened again when the file at `path` is no longer
+// the one that was opened (another file, size, modification or change time). Null when the file
+// does not open. The renderer belongs to the calling thread and stays valid until the thread's
+// next call or its end; each thread keeps at most one document open.
+PageRenderer *threadPreviewRenderer(const QString &path);
 
 // The crop overlay: `page`, an image of a page's preview whose nominal size is `previewSize`
 // (4 pixels per point of the page as displayed; the image may be smaller when its size was
@@ -52,7 +64,8 @@ struct CropPreview {
 
 // DrawCropRectangleOnPageWithPdfPath() for a rectangle that depends on the page:
 // `rectangle` is called with the page's nominal preview size (4 pixels per point of the page
-// as displayed) and returns the rectangle in preview units. Thread-safe.
+// as displayed) and returns the rectangle in preview units. Thread-safe; the document stays
+// open for the calling thread's next preview (threadPreviewRenderer()).
 CropPreview DrawCropRectangleOnPage(const QString &path, int page,
                                     const std::function<QRectF(QSizeF previewSize)> &rectangle,
                                     int originCorner);

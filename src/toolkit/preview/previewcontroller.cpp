@@ -1,8 +1,8 @@
 #include "previewcontroller.h"
 
 #include "engine/drawing/imagetools.h"
-#include "engine/pdf/pdftools.h"
 #include "engine/drawing/renderer.h"
+#include "engine/pdf/pdftools.h"
 #include "toolkit/preview/previewframe.h"
 
 #include <QFutureWatcher>
@@ -57,15 +57,15 @@ PreviewBuilder PreviewController::renderedPageBuilder() {
             return {};
         return [request] {
             PreviewResult result;
-            result.image =
-                engine::ImageTools::PDFPageToImageWithPdfPath(request.document, request.page - 1);
+            const engine::PageRenderer *renderer =
+                engine::ImageTools::threadPreviewRenderer(request.document);
+            if (!renderer)
+                return result;
+            result.image = engine::ImageTools::PDFPageToImage(*renderer, request.page - 1);
             if (result.image.isNull())
                 return result;
-            const std::unique_ptr<engine::PageRenderer> renderer = engine::createPageRenderer();
-            if (renderer->open(request.document)) {
-                result.pageCount = renderer->pageCount();
-                result.pageSize = renderer->pageSize(request.page - 1);
-            }
+            result.pageCount = renderer->pageCount();
+            result.pageSize = renderer->pageSize(request.page - 1);
             return result;
         };
     };

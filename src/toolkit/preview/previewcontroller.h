@@ -83,7 +83,8 @@ public:
 
     // A builder that shows the page as rendered for previews, at 4 pixels per point
     // (engine::ImageTools::PDFPageToImageWithPdfPath), with its size and the page count:
-    // the convert window's image.
+    // the convert window's image. The document stays open on the preview thread from one
+    // refresh to the next while the file is unchanged.
     static PreviewBuilder renderedPageBuilder();
 
     // How next page counts the pages of a document that no refresh has counted yet; 0 means
