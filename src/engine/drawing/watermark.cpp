@@ -944,6 +944,10 @@ Result WatermarkPDF(const QString &inputPath, const QString &outputPath,
     if (!file)
         return Result::failure(inputPath, error);
     try {
+        // Nothing to stamp: a copy would be told as a success.
+        if (file->qpdf().getAllPages().empty())
+            return Result::failure(inputPath,
+                                   QStringLiteral("no pages found (the file may be damaged)"));
         QString problem;
         Result written;
         const bool stamped = stampDocument(file->qpdf(), settings, &problem, [&] {
