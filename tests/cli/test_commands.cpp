@@ -194,7 +194,10 @@ void TestCommands::usageErrors_data() {
     // Settings that select nothing would write nothing: refused, naming what selects nothing.
     const char *noPage = "The page intervals \"[7-9]\" select no page of the document";
     row("convert: pages selecting nothing",
-        {"convert", "--pages", "[7-9]", "-o", "{out}", "{other}", "{file}"}, noPage);
+        {"convert", "--pages", "[7-9]", "-o", "{out}", "{file}"}, noPage);
+    row("convert: pages selecting nothing in any document",
+        {"convert", "--pages", "[7-9]", "-o", "{out}", "{other}", "{file}"},
+        "The page intervals \"[7-9]\" select no page of any of the documents.");
     row("crop: pages selecting nothing", {"crop", "--pages", "[7-9]", "-o", "{out}", "{file}"},
         noPage);
     row("watermark: pages selecting nothing",

@@ -237,13 +237,23 @@ toolkit::RunPlan ConvertJob::plan() {
         reportPlanProgress(pageCounts.size(), m_documents.size());
     }
     m_plan = planConversion(m_settings, m_documents, pageCounts);
-    // Intervals that select no page of a document: the run would write nothing for it.
-    // An unreadable document, or one without pages, fails its own step instead, saying why.
+    // Intervals that select no page of any readable document: the run would write nothing.
+    // (A document among others without a selected page just gets no file; an unreadable one,
+    // or one without pages, fails its own step, saying why.)
+    QStringList readable;
+    bool selected = false;
     for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
-        if (document.pageCount.value_or(0) > 0 && document.pages.isEmpty())
-            return toolkit::RunPlan::abandoned(
-                toolkit::noPagesSelectedText(m_settings.pageIntervals(), document.path));
+        if (document.pageCount.value_or(0) > 0)
+            readable << document.path;
+        selected = selected || !document.pages.isEmpty();
     }
+    if (!selected && !readable.isEmpty())
+        return toolkit::RunPlan::abandoned(
+            readable.size() == 1
+                ? toolkit::noPagesSelectedText(m_settings.pageIntervals(), readable.first())
+                : QStringLiteral("The page intervals \"%1\" select no page of any of the "
+                                 "documents.")
+                      .arg(m_settings.pageIntervals()));
 
     toolkit::RunPlan run;
     run.outputs = {m_plan.outputs()};

@@ -95,7 +95,7 @@ double conversionProgress(qint64 pagesDone, qint64 totalPages);
 // page by page as a share of all the pages of the listed documents, and reports each output
 // with the engine's reason when it failed. The step fails when a page or an output that was
 // to be written was not, or when a listed document could not be read or has no pages. A plan
-// whose page intervals select no page of a readable document is abandoned.
+// whose page intervals select no page of any readable document is abandoned.
 class ConvertJob : public toolkit::BatchJob {
 public:
     ConvertJob(const ConvertSettings &settings, const QStringList &documents,
