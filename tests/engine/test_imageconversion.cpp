@@ -1,6 +1,7 @@
 #include "engine/drawing/imageconversion.h"
 #include "engine/drawing/renderer.h"
 
+#include "pdffixtures.h"
 #include "test_imagefixtures.h"
 #include "testsupport.h"
 
@@ -30,6 +31,11 @@ private Q_SLOTS:
     void multipageWithoutPagesIsNotWritten();
     void concurrencyKeepsOneByOneResults_data();
     void concurrencyKeepsOneByOneResults();
+    void bandsWriteTheSamePixels_data();
+    void bandsWriteTheSamePixels();
+    void pagesTooLargeForWholeFormats_data();
+    void pagesTooLargeForWholeFormats();
+    void unfoldingFormFailsAlone();
 
 private:
     QString out(const QString &name) const { return m_out->filePath(name); }
@@ -308,6 +314,88 @@ void TestImageConversion::concurrencyKeepsOneByOneResults() {
     QCOMPARE(runs[0].progress.size(), 7);
     for (int i = 0; i < runs[0].progress.size(); ++i)
         QCOMPARE(runs[0].progress[i].second, i + 1);
+}
+
+void TestImageConversion::bandsWriteTheSamePixels_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("JPEG") << int(ImageFormat::Jpeg) << int(MultipageMode::None);
+    QTest::newRow("PNG") << int(ImageFormat::Png) << int(MultipageMode::None);
+    QTest::newRow("TIFF") << int(ImageFormat::Tiff) << int(MultipageMode::None);
+    QTest::newRow("TIFF per document") << int(ImageFormat::Tiff) << int(MultipageMode::PerDocument);
+}
+
+// Pages drawn and written in bands (here every page, in bands of a few rows) give the files of
+// pages drawn whole: the same pixels, and for a colour page the same JPEG.
+void TestImageConversion::bandsWriteTheSamePixels() {
+    QFETCH(int, format);
+    QFETCH(int, mode);
+    QList<QList<QImage>> images;
+    for (const int bandRows : {0, 9}) {
+        init();
+        ConversionJob job;
+        job.format = *imageFormatFromIndex(format);
+        job.multipage = MultipageMode(mode);
+        job.sizeRule = SizeRule{SizeRule::Percent, 130.0f, 0, 0};
+        job.bandThreshold = bandRows ? 1 : 0;
+        job.bandRows = bandRows;
+        job.documents = {document(m_mixed, {0, 1}, QStringLiteral("a"), job.format)};
+        QVERIFY(run(job).result.success());
+        QList<QImage> pages;
+        for (const QString &name : outputFolderFiles()) {
+            QImageReader reader(out(name));
+            for (int i = 0; i < reader.imageCount(); ++i, reader.jumpToNextImage())
+                pages << reader.read().convertToFormat(QImage::Format_RGB32);
+        }
+        QCOMPARE(pages.size(), 2);
+        images << pages;
+    }
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(!images[0][i].isNull());
+        QVERIFY2(images[1][i] == images[0][i], qPrintable(QString::number(i)));
+    }
+}
+
+void TestImageConversion::pagesTooLargeForWholeFormats_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("GIF") << int(ImageFormat::Gif);
+    QTest::newRow("BMP") << int(ImageFormat::Bmp);
+    QTest::newRow("JPEG 2000") << int(ImageFormat::Jp2);
+}
+
+// Formats written from whole pages only take pages of a bounded size, and say so.
+void TestImageConversion::pagesTooLargeForWholeFormats() {
+    QFETCH(int, format);
+    const QString huge = m_inputs.filePath(QStringLiteral("huge.pdf"));
+    QVERIFY(writeDrawnPdf(huge, {{8000, 6000, 0, false}, {200, 100, 0, false}}));
+    ConversionJob job;
+    job.format = *imageFormatFromIndex(format);
+    job.documents = {document(huge, {0, 1}, QStringLiteral("h"), job.format)};
+    const Run r = run(job);
+    QCOMPARE(r.result.pages[0].outcome, PageOutcome::Failed);
+    QVERIFY2(r.result.pages[0].failure.reason().contains(
+                 QStringLiteral("8000 x 6000 pixels, more than a")),
+             qPrintable(r.result.pages[0].failure.reason()));
+    QCOMPARE(r.result.pages[1].outcome, PageOutcome::Written);
+    QCOMPARE(outputFolderFiles().size(), 1);
+}
+
+// A document whose form would unfold into 2^40 fields fails at once, naming it; the others
+// convert.
+void TestImageConversion::unfoldingFormFailsAlone() {
+    const QString hostile = m_inputs.filePath(QStringLiteral("fields.pdf"));
+    QVERIFY(writeSharedFieldsPdf(hostile, 40, 2));
+    ConversionJob job;
+    job.format = ImageFormat::Png;
+    job.documents = {document(hostile, {0}, QStringLiteral("f"), job.format),
+                     document(m_second, {0}, QStringLiteral("b"), job.format)};
+    const Run r = run(job);
+    QCOMPARE(r.result.pages[0].outcome, PageOutcome::Failed);
+    QCOMPARE(r.result.pages[0].failure.failures().first().path, hostile);
+    QVERIFY2(r.result.pages[0].failure.reason().contains(QStringLiteral("form fields")),
+             qPrintable(r.result.pages[0].failure.reason()));
+    QCOMPARE(r.result.pages[1].outcome, PageOutcome::Written);
+    QCOMPARE(outputFolderFiles(), QStringList{QStringLiteral("b-1.png")});
 }
 
 QTEST_GUILESS_MAIN(TestImageConversion)

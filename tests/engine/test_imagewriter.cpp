@@ -2,6 +2,7 @@
 #include "engine/drawing/imagewriter.h"
 
 #include "testsupport.h"
+#include "writelimit.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,6 +45,10 @@ private Q_SLOTS:
     void multipageGifCentresFramesOnCanvas();
     void multipageFromFiles();
     void failedWriteKeepsExistingFile();
+    void failedEncodingLeavesNothing_data();
+    void failedEncodingLeavesNothing();
+    void rowWritersMatchWholeImages_data();
+    void rowWritersMatchWholeImages();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -474,6 +479,87 @@ void TestImageWriter::failedWriteKeepsExistingFile() {
     const QStringList left =
         QDir(m_dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+}
+
+void TestImageWriter::failedEncodingLeavesNothing_data() {
+    QTest::addColumn<int>("format");
+    for (const ImageFormat format : {ImageFormat::Jpg, ImageFormat::Png, ImageFormat::Tiff,
+                                     ImageFormat::Gif, ImageFormat::Bmp, ImageFormat::Jp2})
+        QTest::newRow(qPrintable(imageFormatTitle(format))) << int(format);
+}
+
+// A write failing in the middle of encoding (the file may not grow past 2 KB) fails the file
+// with a reason, keeps what was there and leaves no temporary file: for whole images and for
+// images written by rows.
+void TestImageWriter::failedEncodingLeavesNothing() {
+    QFETCH(int, format);
+    const ImageFormat imageFormat = *imageFormatFromIndex(format);
+    const QString file = path(QStringLiteral("limited.") + imageFormatExtension(imageFormat));
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    {
+        const ventara::test::WriteLimit limit(2048);
+        const Result written = WriteImageToFile(m_photo, file, imageFormat, 1, 72);
+        QVERIFY(!written);
+        QVERIFY2(!written.reason().isEmpty(), qPrintable(file));
+        const auto writer = RowImageWriter::create(imageFormat, path(QStringLiteral("rows")),
+                                                   m_photo.size(), 1, 72);
+        if (writer)
+            QVERIFY(!(writer->append(m_photo) && writer->finish()));
+    }
+    QCOMPARE(ventara::test::readBytes(file), QByteArray());
+    const QStringList left =
+        QDir(m_dir.path()).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
+    QFile::remove(file);
+    QFile::remove(path(QStringLiteral("rows")));
+}
+
+void TestImageWriter::rowWritersMatchWholeImages_data() {
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("rows"); // per part
+    QTest::newRow("JPEG") << int(ImageFormat::Jpg) << 7;
+    QTest::newRow("PNG") << int(ImageFormat::Png) << 1;
+    QTest::newRow("TIFF") << int(ImageFormat::Tiff) << 0; // the writer's own granularity
+    QTest::newRow("GIF") << int(ImageFormat::Gif) << -1;  // not written by rows
+    QTest::newRow("BMP") << int(ImageFormat::Bmp) << -1;
+}
+
+// A file written by rows holds the pixels and the resolution of the whole image's file (a
+// colour image: a grey one is written in colour by rows).
+void TestImageWriter::rowWritersMatchWholeImages() {
+    QFETCH(int, format);
+    QFETCH(int, rows);
+    const ImageFormat imageFormat = *imageFormatFromIndex(format);
+    const QString whole = path(QStringLiteral("whole.") + imageFormatExtension(imageFormat));
+    const QString parts = path(QStringLiteral("parts.") + imageFormatExtension(imageFormat));
+    const auto writer = RowImageWriter::create(imageFormat, parts, m_page.size(), 0.8, 150);
+    QCOMPARE(writer != nullptr, rows >= 0);
+    QCOMPARE(imageFormatWritesRows(imageFormat), rows >= 0);
+    if (!writer)
+        return;
+    QVERIFY(!RowImageWriter::create(imageFormat, parts, QSize(), 0.8, 150));
+    const int step = rows > 0 ? rows : writer->rowGranularity();
+    const auto appendAll = [&](RowImageWriter &to) {
+        for (int top = 0; top < m_page.height(); top += step)
+            if (!to.append(
+                    m_page.copy(0, top, m_page.width(), std::min(step, m_page.height() - top))))
+                return false;
+        return true;
+    };
+    QVERIFY(appendAll(*writer));
+    QVERIFY(!writer->append(m_page.copy(0, 0, m_page.width(), 1))); // one row too many
+    QVERIFY(!writer->finish());
+    const auto again = RowImageWriter::create(imageFormat, parts, m_page.size(), 0.8, 150);
+    QVERIFY(appendAll(*again));
+    QVERIFY(again->finish());
+    QVERIFY(WriteImageToFile(m_page, whole, imageFormat, 0.8, 150));
+    const QImage expected(whole);
+    const QImage written(parts);
+    QCOMPARE(written.convertToFormat(QImage::Format_RGB32),
+             expected.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(written.dotsPerMeterX(), expected.dotsPerMeterX());
+    if (imageFormat == ImageFormat::Jpg)
+        QCOMPARE(ventara::test::readBytes(parts), ventara::test::readBytes(whole));
 }
 
 QTEST_GUILESS_MAIN(TestImageWriter)

@@ -1,6 +1,7 @@
 #include "engine/drawing/imagetools.h"
 #include "engine/drawing/renderer.h"
 
+#include "pdffixtures.h"
 #include "test_imagefixtures.h"
 #include "testsupport.h"
 
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -48,6 +50,11 @@ private Q_SLOTS:
     void corpusSweep_data();
     void corpusSweep();
     void corpusPagesMatchPdftoppm();
+    void bandsMatchWholePage_data();
+    void bandsMatchWholePage();
+    void formsPopplerWouldUnfold_data();
+    void formsPopplerWouldUnfold();
+    void drawingTimeLimitEndsPage();
 
 private:
     QTemporaryDir m_dir;
@@ -545,6 +552,131 @@ void TestRenderer::corpusPagesMatchPdftoppm() {
         }
     }
     QVERIFY(pages >= 200);
+}
+
+void TestRenderer::bandsMatchWholePage_data() {
+    QTest::addColumn<RendererBackend>("backend");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("bandRows");
+    QTest::addColumn<bool>("splashDraws");
+    const QString text = m_dir.filePath(QStringLiteral("text.pdf"));
+    QVERIFY(writeContentPdf(text, 300, 200,
+                            "BT /F1 23 Tf 12 150 Td (Bands of a page) Tj ET\n"
+                            "0.2 0.4 0.9 RG 3.3 w 10 10 m 290 187 l S\n/Fm0 Do\n",
+                            "<< /Font << /F1 << /Type /Font /Subtype /Type1 /BaseFont /Helvetica "
+                            ">> >> >>",
+                            "1 0 0 rg 150 20 m 280 60 l 200 110 l f\n"));
+    for (const Backend &b : backends) {
+        const bool splash = b.backend == RendererBackend::Splash;
+        QTest::addRow("%s, text and shapes", b.name) << b.backend << text << 0 << 7 << splash;
+        QTest::addRow("%s, image in a form, turned", b.name)
+            << b.backend << m_pictures << 2 << 5 << (b.backend != RendererBackend::Cairo);
+        if (!corpusDir().isEmpty())
+            QTest::addRow("%s, corpus page", b.name)
+                << b.backend << corpusPdf(QStringLiteral("pdflatex-a4-4p-type1.pdf")) << 0 << 16
+                << splash;
+    }
+}
+
+// A page drawn band by band has the pixels of the page drawn whole. cairo's are identical;
+// Splash places each band through a page box of its own, whose rounding may move an edge's
+// antialiasing in a few pixels by one step of its 16.
+void TestRenderer::bandsMatchWholePage() {
+    QFETCH(RendererBackend, backend);
+    QFETCH(QString, file);
+    QFETCH(int, page);
+    QFETCH(int, bandRows);
+    QFETCH(bool, splashDraws);
+    const auto renderer = createPageRenderer(backend);
+    QVERIFY(renderer->open(file));
+    const QSize size = (renderer->pageSize(page) * 1.3).toSize();
+    const QImage whole = renderer->render(page, size);
+    QVERIFY(!whole.isNull());
+    int differing = 0;
+    int largest = 0;
+    for (int top = 0; top < size.height(); top += bandRows) {
+        const int rows = std::min(bandRows, size.height() - top);
+        const QImage band = renderer->renderBand(page, size, top, rows);
+        QCOMPARE(band.size(), QSize(size.width(), rows));
+        for (int r = 0; r < rows; ++r) {
+            const auto *a = reinterpret_cast<const QRgb *>(band.constScanLine(r));
+            const auto *b = reinterpret_cast<const QRgb *>(whole.constScanLine(top + r));
+            for (int x = 0; x < size.width(); ++x) {
+                if (a[x] == b[x])
+                    continue;
+                ++differing;
+                largest = std::max({largest, std::abs(qRed(a[x]) - qRed(b[x])),
+                                    std::abs(qGreen(a[x]) - qGreen(b[x])),
+                                    std::abs(qBlue(a[x]) - qBlue(b[x]))});
+            }
+        }
+    }
+    const QString found =
+        QStringLiteral("%1 pixels differ, by up to %2").arg(differing).arg(largest);
+    if (splashDraws)
+        QVERIFY2(differing <= size.width() * size.height() / 1000 && largest <= 24,
+                 qPrintable(found));
+    else
+        QVERIFY2(differing == 0, qPrintable(found));
+    QVERIFY(renderer->renderBand(page, size, size.height() - 1, 2).isNull());
+    QVERIFY(renderer->renderBand(page, size, -1, 2).isNull());
+}
+
+void TestRenderer::formsPopplerWouldUnfold_data() {
+    QTest::addColumn<RendererBackend>("backend");
+    QTest::addColumn<int>("levels");
+    QTest::addColumn<int>("kids");
+    QTest::addColumn<QString>("problem"); // empty: the document opens and draws
+    for (const Backend &b : backends) {
+        QTest::addRow("%s, 2^40 fields", b.name)
+            << b.backend << 40 << 2 << QStringLiteral("more than 100000 fields");
+        QTest::addRow("%s, 150 levels", b.name)
+            << b.backend << 150 << 1 << QStringLiteral("nest more than 100 levels");
+        QTest::addRow("%s, shared by few", b.name) << b.backend << 4 << 3 << QString();
+        QTest::addRow("%s, 90 levels", b.name) << b.backend << 90 << 1 << QString();
+    }
+}
+
+// A form whose fields share their children would have poppler build every unfolded field
+// (2^40 of them, its memory growing without end); such a document fails at once, the preview
+// with it.
+void TestRenderer::formsPopplerWouldUnfold() {
+    QFETCH(RendererBackend, backend);
+    QFETCH(int, levels);
+    QFETCH(int, kids);
+    QFETCH(QString, problem);
+    const QString file = m_dir.filePath(QStringLiteral("fields-%1-%2.pdf").arg(levels).arg(kids));
+    QVERIFY(writeSharedFieldsPdf(file, levels, kids));
+    QElapsedTimer timer;
+    timer.start();
+    const auto renderer = createPageRenderer(backend);
+    QCOMPARE(renderer->open(file), problem.isEmpty());
+    QVERIFY2(problem.isEmpty() ? renderer->problem().isEmpty()
+                               : renderer->problem().contains(problem),
+             qPrintable(renderer->problem()));
+    QCOMPARE(renderer->render(0, QSize(100, 100)).isNull(), !problem.isEmpty());
+    QCOMPARE(ImageTools::PDFPageToImageWithPdfPath(file, 0).isNull(), !problem.isEmpty());
+    QVERIFY2(timer.elapsed() < 10'000, qPrintable(QString::number(timer.elapsed())));
+}
+
+// A page that takes longer than the limit to draw stops and fails, saying so.
+void TestRenderer::drawingTimeLimitEndsPage() {
+    const QString file = m_dir.filePath(QStringLiteral("busy.pdf"));
+    std::string content;
+    for (int i = 0; i < 20'000; ++i)
+        content += std::to_string(i % 200) + " " + std::to_string(i / 100) + " 7 7 re f\n";
+    QVERIFY(writeContentPdf(file, 200, 200, content, "<< >>"));
+    const auto renderer = createPageRenderer(RendererBackend::Splash);
+    QVERIFY(renderer->open(file));
+    setPageDrawingTimeLimit(1);
+    const QImage stopped = renderer->render(0, QSize(800, 800));
+    setPageDrawingTimeLimit(0);
+    QVERIFY(stopped.isNull());
+    QVERIFY2(renderer->problem().contains(u"took longer than 0.001 s to draw"_s),
+             qPrintable(renderer->problem()));
+    QVERIFY(!renderer->render(0, QSize(800, 800)).isNull());
+    QVERIFY(renderer->problem().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestRenderer)

@@ -14,6 +14,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <map>
+#include <vector>
 
 namespace ventara::test {
 
@@ -368,6 +369,51 @@ bool qpdfChecks(const QString &path, bool allowWarnings) {
         return false;
     }
     return allowWarnings || !pdf->anyWarnings();
+}
+
+bool writeSharedFieldsPdf(const QString &path, int levels, int kids) {
+    try {
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle page = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 200 200] >>"));
+        page.replaceKey("/Contents", pdf.newStream(std::string("0 0 1 rg 20 20 50 50 re f\n")));
+        QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+        page = pdf.getAllPages().front();
+        QPDFObjectHandle top = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        std::vector<QPDFObjectHandle> level{top};
+        for (int l = 0; l < levels; ++l) {
+            std::vector<QPDFObjectHandle> next;
+            QPDFObjectHandle array = QPDFObjectHandle::newArray();
+            for (int k = 0; k < kids; ++k) {
+                QPDFObjectHandle field = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+                field.replaceKey("/Parent", level.front());
+                array.appendItem(field);
+                next.push_back(field);
+            }
+            for (QPDFObjectHandle &parent : level)
+                parent.replaceKey("/Kids", array);
+            level = next;
+        }
+        QPDFObjectHandle annotations = QPDFObjectHandle::newArray();
+        for (QPDFObjectHandle &widget : level) {
+            widget.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
+            widget.replaceKey("/Subtype", QPDFObjectHandle::newName("/Widget"));
+            widget.replaceKey("/FT", QPDFObjectHandle::newName("/Tx"));
+            widget.replaceKey("/Rect", QPDFObjectHandle::parse("[100 100 150 120]"));
+            widget.replaceKey("/P", page);
+            annotations.appendItem(widget);
+        }
+        page.replaceKey("/Annots", annotations);
+        QPDFObjectHandle form = QPDFObjectHandle::newDictionary();
+        form.replaceKey("/Fields", QPDFObjectHandle::newArray({top}));
+        pdf.getRoot().replaceKey("/AcroForm", form);
+        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        writer.write();
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace ventara::test

@@ -65,6 +65,12 @@ QByteArray readXmp(const QString &path);
 // Fully qualified names of the form fields.
 QStringList readFormFieldNames(const QString &path);
 
+// Writes a one-page PDF whose form has one field at the top of `levels` levels of unnamed
+// fields, each level's `kids` fields all being the children of every field of the level above:
+// a few kilobytes that unfold into kids^levels fields. The last level's fields are widgets on
+// the page.
+bool writeSharedFieldsPdf(const QString &path, int levels, int kids);
+
 // Whether qpdf opens the file, decodes all its streams and finds no damage (with
 // `allowWarnings`, recoverable damage is accepted).
 bool qpdfChecks(const QString &path, bool allowWarnings = false);

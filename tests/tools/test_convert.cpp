@@ -212,6 +212,23 @@ private Q_SLOTS:
         QCOMPARE(h.scripted.alerts, QStringList{kPagesFailed});
     }
 
+    void unfoldingFormNamedInDetails() {
+        // A form that would unfold into 2^40 fields: the document fails with the reason in the
+        // alert's details; the other document converts.
+        ToolHarness h;
+        const QString fields = m_files.path(u"fields.pdf"_s);
+        QVERIFY(test::writeSharedFieldsPdf(fields, 40, 2));
+        QVERIFY(h.add({fields, pdf(u"one.pdf"_s, 1)}));
+        const QString out = freshFolder(u"fields"_s);
+        ConvertTool tool(smallImages(out));
+        QVERIFY(h.runner.run(tool, h.list));
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{u"one(Page1).png"_s});
+        QCOMPARE(h.scripted.alerts, QStringList{kPagesFailed});
+        QVERIFY2(
+            h.scripted.alertDetails.value(0).join(u'\n').contains(u"more than 100000 fields"_s),
+            qPrintable(h.scripted.alertDetails.value(0).join(u'\n')));
+    }
+
     void dpiAfterAFailedPage() {
         // At 1 percent the 20 x 20 point first page has no pixels and fails; the Letter page
         // after it still gets its own DPI.
@@ -252,8 +269,8 @@ private Q_SLOTS:
         ConvertTool tool(smallImages(out));
         QVERIFY(h.runner.run(tool, h.list));
         QCOMPARE(h.runner.lastSummary().outcome, toolkit::RunSummary::Outcome::Abandoned);
-        QVERIFY(h.scripted.alerts.last().startsWith(u"The documents “"_s + first +
-                                                     u"” and “"_s + second + u"”"_s));
+        QVERIFY(h.scripted.alerts.last().startsWith(u"The documents “"_s + first + u"” and “"_s +
+                                                    second + u"”"_s));
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList());
     }
 

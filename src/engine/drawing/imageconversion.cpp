@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <functional>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -56,9 +57,38 @@ QString pageText(int pageIndex) {
 }
 
 // Why a document the renderer could not open cannot be converted.
-QString unreadableReason(const QString &path) {
+QString unreadableReason(const QString &path, const PageRenderer &renderer) {
+    if (!renderer.problem().isEmpty())
+        return renderer.problem();
     const Result check = PDFTools::CheckPdfPages(path);
     return check ? QStringLiteral("could not be read by the renderer") : check.reason();
+}
+
+// Pages of more pixels are drawn and written in bands of about bandBytes: one page image of
+// 20,000 x 20,000 pixels is 1.6 GB. Smaller pages are drawn whole, which is faster (the page's
+// content is read once).
+constexpr qint64 defaultBandThreshold = qint64(16) << 20;
+constexpr qint64 bandBytes = qint64(32) << 20;
+// Memory the workers may hold at once for the pages they draw and encode (and for multipage
+// frames waiting for their turn); a page that needs more waits, unless it is the next one due.
+constexpr qint64 memoryBudget = qint64(448) << 20;
+
+// Bytes per pixel that encoding a whole page holds: the page image and the encoder's buffers.
+qint64 wholePageBytesPerPixel(ImageEncoder encoder) {
+    switch (encoder) {
+    case ImageEncoder::Jpeg:
+    case ImageEncoder::Bmp:
+        return 5;
+    case ImageEncoder::Tiff:
+        return 8;
+    case ImageEncoder::Gif:
+        return 10;
+    case ImageEncoder::Png:
+        return 11;
+    case ImageEncoder::Jpeg2000:
+        return 18; // OpenJPEG keeps 32 bits a sample
+    }
+    return 18;
 }
 
 struct Output {
@@ -98,11 +128,13 @@ public:
                                                                : MultipageMode::None)
         , m_encoder(imageFormatEncoder(job.format))
         , m_compression(compressionFactorForQuality(job.quality))
-        , m_dpi(std::max(job.dpi, 1)) {}
+        , m_dpi(std::max(job.dpi, 1))
+        , m_bandThreshold(job.bandThreshold > 0 ? job.bandThreshold : defaultBandThreshold) {}
 
     ConversionResult run() {
         plan();
         m_results.resize(m_tasks.size());
+        m_reserved.resize(m_tasks.size(), 0);
         const int threadCount =
             std::clamp(m_job.threads > 0 ? m_job.threads : QThread::idealThreadCount(), 1,
                        std::max<int>(1, int(m_tasks.size())));
@@ -147,8 +179,9 @@ private:
                                            {},
                                            0});
             const bool opened = !document.pages.isEmpty() && renderer->open(document.path);
-            const QString unreadable =
-                opened || document.pages.isEmpty() ? QString() : unreadableReason(document.path);
+            const QString unreadable = opened || document.pages.isEmpty()
+                                           ? QString()
+                                           : unreadableReason(document.path, *renderer);
             for (const ConversionPage &page : document.pages) {
                 if (m_multipage == MultipageMode::None)
                     m_outputs.push_back(Output{page.output, int(m_tasks.size()), 0, {}, 0});
@@ -184,7 +217,7 @@ private:
     }
 
     // Why a page of `size` pixels cannot be converted, or an empty text.
-    static QString sizeProblem(PixelSize size, int pageIndex, int pageCount) {
+    QString sizeProblem(PixelSize size, int pageIndex, int pageCount) const {
         if (pageIndex < 0 || pageIndex >= pageCount)
             return QStringLiteral("no %1 (the document has %2)")
                 .arg(pageText(pageIndex))
@@ -197,7 +230,38 @@ private:
                 .arg(pageText(pageIndex))
                 .arg(size.width)
                 .arg(size.height);
+        const int largest = maxImageSide(m_encoder);
+        if (size.width > largest || size.height > largest)
+            return QStringLiteral("%1 would be %2 x %3 pixels, too large for %4 (at most %5 "
+                                  "pixels a side)")
+                .arg(pageText(pageIndex))
+                .arg(size.width)
+                .arg(size.height)
+                .arg(imageFormatTitle(m_job.format))
+                .arg(largest);
+        if (!imageFormatWritesRows(m_job.format) && size.width * size.height > maxWholePagePixels)
+            return QStringLiteral("%1 would be %2 x %3 pixels, more than a %4 file is made of (at "
+                                  "most %5 million pixels a page); choose a smaller size, or "
+                                  "JPEG, PNG or TIFF")
+                .arg(pageText(pageIndex))
+                .arg(size.width)
+                .arg(size.height)
+                .arg(imageFormatTitle(m_job.format))
+                .arg(maxWholePagePixels / 1'000'000.0, 0, 'f', 1);
         return {};
+    }
+
+    // Memory a task holds while it is drawn and encoded.
+    qint64 memoryFor(const Task &task) const {
+        if (task.planned)
+            return 0;
+        const qint64 pixels = task.size.width * task.size.height;
+        return inBands(task) ? 2 * bandBytes : pixels * wholePageBytesPerPixel(m_encoder);
+    }
+
+    bool inBands(const Task &task) const {
+        return imageFormatWritesRows(m_job.format) &&
+               task.size.width * task.size.height > m_bandThreshold;
     }
 
     // Worker thread: renders and encodes tasks in order of claim, within the window.
@@ -214,6 +278,17 @@ private:
                 if (m_stop)
                     return;
                 index = m_nextTask++;
+                // A page waits for memory held by others; the next page of a multipage file
+                // does not, as the frames after it hold memory until it is written.
+                const qint64 memory = memoryFor(m_tasks[index]);
+                m_changed.wait(lock, [&] {
+                    return m_stop || m_memoryInUse == 0 || m_memoryInUse + memory <= memoryBudget ||
+                           (index == m_consumed && m_multipage != MultipageMode::None);
+                });
+                if (m_stop)
+                    return;
+                m_memoryInUse += memory;
+                m_reserved[index] = memory;
             }
             TaskResult result;
             try {
@@ -225,10 +300,19 @@ private:
             }
             {
                 const std::lock_guard lock(m_mutex);
+                // A frame of a multipage file keeps its memory until the file takes it.
+                if (m_multipage == MultipageMode::None || result.frame.isNull())
+                    release(index);
                 m_results[index] = std::move(result);
             }
             m_changed.notify_all();
         }
+    }
+
+    // With m_mutex held.
+    void release(size_t index) {
+        m_memoryInUse -= m_reserved[index];
+        m_reserved[index] = 0;
     }
 
     // A failed task: page `task` of its document, for `reason`.
@@ -247,13 +331,15 @@ private:
             renderer = createPageRenderer(m_job.renderer);
         if (renderer->documentPath() != path && !renderer->open(path)) {
             TaskResult result;
-            result.failure = Result::failure(path, unreadableReason(path));
+            result.failure = Result::failure(path, unreadableReason(path, *renderer));
             return result;
         }
+        if (inBands(task))
+            return performInBands(task, *renderer);
         QImage image =
             renderer->render(task.pageIndex, QSize(int(task.size.width), int(task.size.height)));
         if (image.isNull())
-            return failed(task, QStringLiteral("could not be drawn"));
+            return failed(task, drawingFailure(*renderer));
         // Stamped while this is the only reference to the page, so that the writers need not
         // copy it to set its resolution.
         const int dotsPerMeter = int(m_dpi / 0.0254 + 0.5);
@@ -272,12 +358,77 @@ private:
         return TaskResult{PageOutcome::Written, std::move(frame), {}};
     }
 
+    static QString drawingFailure(const PageRenderer &renderer) {
+        return renderer.problem().isEmpty() ? QStringLiteral("could not be drawn")
+                                            : renderer.problem();
+    }
+
+    // Draws the page of `task` band by band, each band handed to `append` (false: `target`
+    // could not be written), in bands of a multiple of `granularity` rows.
+    Result drawBands(const Task &task, const PageRenderer &renderer, int granularity,
+                     const QString &target, const std::function<bool(const QImage &)> &append) {
+        const QSize size(int(task.size.width), int(task.size.height));
+        const int wanted =
+            m_job.bandRows > 0
+                ? m_job.bandRows
+                : int(std::clamp<qint64>(bandBytes / (qint64(size.width()) * 4), 1, size.height()));
+        granularity = std::max(granularity, 1);
+        const int rows = std::max(granularity, wanted / granularity * granularity);
+        for (int top = 0; top < size.height(); top += rows) {
+            const QImage band =
+                renderer.renderBand(task.pageIndex, size, top, std::min(rows, size.height() - top));
+            if (band.isNull())
+                return failed(task, drawingFailure(renderer)).failure;
+            errno = 0;
+            if (!append(band))
+                return Result::failure(target, writeFailureReason(errno, target));
+        }
+        return {};
+    }
+
+    // A page too large to hold whole: drawn and written in bands.
+    TaskResult performInBands(const Task &task, const PageRenderer &renderer) {
+        const Output &output = m_outputs[size_t(task.outputIndex)];
+        const QString &target = output.target.path;
+        const QSize size(int(task.size.width), int(task.size.height));
+        if (m_multipage != MultipageMode::None) {
+            TiffFrameBuilder builder(size, m_dpi);
+            const Result drawn =
+                drawBands(task, renderer, builder.rowGranularity(), target,
+                          [&](const QImage &band) { return builder.append(band); });
+            if (!drawn)
+                return TaskResult{PageOutcome::Failed, {}, drawn};
+            MultipageFrame frame = builder.take();
+            if (frame.isNull())
+                return failed(task, reasonForError(ENOMEM));
+            return TaskResult{PageOutcome::Written, std::move(frame), {}};
+        }
+        Result written = writeAtomically(target, [&](const QString &temporary) {
+            errno = 0;
+            const auto writer =
+                RowImageWriter::create(m_job.format, temporary, size, m_compression, m_dpi);
+            if (!writer)
+                return Result::failure(target, writeFailureReason(errno, target));
+            const Result drawn =
+                drawBands(task, renderer, writer->rowGranularity(), target,
+                          [&](const QImage &band) { return writer->append(band); });
+            if (!drawn)
+                return drawn;
+            errno = 0;
+            return writer->finish() ? Result()
+                                    : Result::failure(target, writeFailureReason(errno, target));
+        });
+        return TaskResult{
+            written ? PageOutcome::Written : PageOutcome::Failed, {}, std::move(written)};
+    }
+
     // Waits for the result of the next task in order and takes it out of the window.
     TaskResult take(size_t index) {
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_results[index].has_value(); });
         TaskResult result = std::move(*m_results[index]);
         m_results[index].reset();
+        release(index);
         m_consumed = index + 1;
         lock.unlock();
         m_changed.notify_all();
@@ -384,6 +535,7 @@ private:
     const ImageEncoder m_encoder;
     const double m_compression;
     const int m_dpi;
+    const qint64 m_bandThreshold;
 
     std::vector<Task> m_tasks;
     std::vector<Output> m_outputs;
@@ -393,6 +545,8 @@ private:
     std::vector<std::optional<TaskResult>> m_results;
     size_t m_nextTask = 0;
     size_t m_consumed = 0;
+    std::vector<qint64> m_reserved; // memory each task holds
+    qint64 m_memoryInUse = 0;
     int m_window = 2;
     bool m_stop = false;
 };

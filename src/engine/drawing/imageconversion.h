@@ -57,6 +57,10 @@ struct ConversionJob {
     int threads = 0;
     // The drawing engine; the default draws each page with the faster one for its kind.
     RendererBackend renderer = RendererBackend::Automatic;
+    // Pages of more pixels than this are drawn and written in bands of `bandRows` rows (0:
+    // the defaults, about 16 million pixels and bands of about 32 MB). For tests.
+    qint64 bandThreshold = 0;
+    int bandRows = 0;
 };
 
 enum class PageOutcome {
@@ -115,6 +119,12 @@ using ConversionProgress = std::function<void(const ConversionPageResult &page, 
 // one-page-at-a-time run would give. Multipage files are streamed frame by frame; a GIF's
 // canvas is the largest page of its file, computed from the page sizes before rendering.
 //
+// Memory stays under about 600 MB whatever the page sizes and the number of threads: pages of
+// more than about 16 million pixels are drawn and written in bands (JPEG, PNG and TIFF; the
+// same pixels as when drawn whole, in colour even for a grey page), GIF, BMP and JPEG 2000
+// files take pages of at most maxWholePagePixels, and workers wait for memory that pages in
+// progress hold before they start a page.
+//
 // Every file is written atomically: an output that fails leaves any existing file unchanged,
 // and no temporary file remains. A page fails when its document cannot be opened (unreadable,
 // not a PDF, password) or lacks the page, when its output size is zero in either direction,
@@ -124,6 +134,9 @@ using ConversionProgress = std::function<void(const ConversionPageResult &page, 
 // With glibc, the first call sets the process's allocator to serve blocks up to 32 MB from
 // its heap and to trim only beyond 1 GB of free memory (much less work per page image), and
 // every call ends by returning free memory to the system.
+// The largest page, in pixels, written to the formats that cannot be written in bands.
+inline constexpr qint64 maxWholePagePixels = qint64(32) << 20;
+
 ConversionResult convertPagesToImages(const ConversionJob &job,
                                       const ConversionProgress &progress = {});
 

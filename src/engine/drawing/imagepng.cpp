@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__) && defined(__x86_64__)
 #define VENTARA_PNG_SSE2
@@ -181,6 +183,120 @@ void packRow(const quint32 *source, size_t width, bool grey, uint8_t *row) {
     }
 }
 
+// The signature, the header and the resolution of a PNG file of 8-bit RGB or grey pixels.
+bool writeHeader(QFile &file, QSize size, bool grey, int dpi) {
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    uint8_t header[13];
+    putU32(header, uint32_t(size.width()));
+    putU32(header + 4, uint32_t(size.height()));
+    header[8] = 8;                            // bits per sample
+    header[9] = grey ? 0 : 2;                 // colour type: grey or RGB
+    header[10] = header[11] = header[12] = 0; // deflate, adaptive filtering, no interlace
+    uint8_t physical[9];
+    putU32(physical, uint32_t(dotsPerMeter(dpi)));
+    putU32(physical + 4, uint32_t(dotsPerMeter(dpi)));
+    physical[8] = 1; // unit: metre
+    return file.write(reinterpret_cast<const char *>(signature), 8) == 8 &&
+           writeChunk(file, "IHDR", header, sizeof header) &&
+           writeChunk(file, "pHYs", physical, sizeof physical);
+}
+
+// A PNG file written from parts of its rows, compressed as they come with zlib (libdeflate
+// takes whole buffers only): for images too large to hold whole.
+class PngRowWriter final : public RowImageWriter {
+public:
+    PngRowWriter(const QString &path, QSize size)
+        : m_file(path)
+        , m_size(size)
+        , m_rowBytes(size_t(size.width()) * 3) {}
+
+    ~PngRowWriter() override {
+        if (m_started)
+            deflateEnd(&m_stream);
+    }
+
+    bool open(int dpi) {
+        try {
+            m_rows.resize(2 * m_rowBytes);
+            m_filtered.resize(m_rowBytes + 1);
+            m_out.resize(256 * 1024);
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+        m_started = deflateInit(&m_stream, rowCompressionLevel) == Z_OK;
+        m_stream.next_out = m_out.data();
+        m_stream.avail_out = uInt(m_out.size());
+        return m_started && m_file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               writeHeader(m_file, m_size, false, dpi);
+    }
+
+    bool append(const QImage &rows) override {
+        if (m_failed || rows.format() != QImage::Format_RGB32 || rows.width() != m_size.width() ||
+            rows.height() > m_size.height() - m_y)
+            return fail();
+        for (int r = 0; r < rows.height(); ++r, ++m_y) {
+            uint8_t *row = m_rows.data() + size_t(m_y & 1) * m_rowBytes;
+            const uint8_t *previous =
+                m_y ? m_rows.data() + size_t((m_y - 1) & 1) * m_rowBytes : nullptr;
+            packRow(reinterpret_cast<const quint32 *>(rows.constScanLine(r)),
+                    size_t(m_size.width()), false, row);
+            filterRow(row, previous, m_rowBytes, 3, m_filtered.data());
+            if (!compress(m_filtered.data(), m_filtered.size(), Z_NO_FLUSH))
+                return fail();
+        }
+        return true;
+    }
+
+    bool finish() override {
+        const bool ok = !m_failed && m_y == m_size.height() && compress(nullptr, 0, Z_FINISH) &&
+                        writeChunk(m_file, "IEND", nullptr, 0) && m_file.flush();
+        m_file.close();
+        m_failed = true; // nothing more can be written
+        return ok;
+    }
+
+private:
+    static constexpr int rowCompressionLevel = 3;
+
+    // Feeds `size` bytes to zlib, writing an IDAT chunk whenever the output buffer is full
+    // (and the rest at the end of the stream).
+    bool compress(const uint8_t *data, size_t size, int flush) {
+        m_stream.next_in = const_cast<Bytef *>(data);
+        m_stream.avail_in = uInt(size);
+        for (;;) {
+            const int status = deflate(&m_stream, flush);
+            if (status == Z_STREAM_ERROR)
+                return false;
+            const bool end = status == Z_STREAM_END;
+            if (m_stream.avail_out == 0 || end) {
+                const size_t produced = m_out.size() - m_stream.avail_out;
+                if (produced > 0 && !writeChunk(m_file, "IDAT", m_out.data(), produced))
+                    return false;
+                m_stream.next_out = m_out.data();
+                m_stream.avail_out = uInt(m_out.size());
+            }
+            if (end || (flush == Z_NO_FLUSH && m_stream.avail_in == 0 && m_stream.avail_out > 0))
+                return true;
+        }
+    }
+
+    bool fail() {
+        m_failed = true;
+        return false;
+    }
+
+    QFile m_file;
+    const QSize m_size;
+    const size_t m_rowBytes;
+    z_stream m_stream{};
+    bool m_started = false;
+    bool m_failed = false;
+    int m_y = 0;
+    std::vector<uint8_t> m_rows;
+    std::vector<uint8_t> m_filtered;
+    std::vector<uint8_t> m_out;
+};
+
 // Filters and compresses the image into the thread's scratch buffers; returns the size of
 // the zlib data (0 on failure) and its address in `data`.
 size_t compressImage(const QImage &rgb32, bool grey, const uint8_t **data) {
@@ -210,6 +326,13 @@ size_t compressImage(const QImage &rgb32, bool grey, const uint8_t **data) {
 
 } // namespace
 
+std::unique_ptr<RowImageWriter> createPngRowWriter(const QString &path, QSize size, int dpi) {
+    if (size.isEmpty())
+        return nullptr;
+    auto writer = std::make_unique<PngRowWriter>(path, size);
+    return writer->open(dpi) ? std::move(writer) : nullptr;
+}
+
 bool writePngFile(const QImage &rgb32, const QString &path, int dpi) {
     const size_t width = size_t(rgb32.width());
     const size_t height = size_t(rgb32.height());
@@ -222,22 +345,8 @@ bool writePngFile(const QImage &rgb32, const QString &path, int dpi) {
     bool ok = compressedSize > 0;
     if (ok) {
         QFile file(path);
-        static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-        uint8_t header[13];
-        putU32(header, uint32_t(width));
-        putU32(header + 4, uint32_t(height));
-        header[8] = 8;                            // bits per sample
-        header[9] = grey ? 0 : 2;                 // colour type: grey or RGB
-        header[10] = header[11] = header[12] = 0; // deflate, adaptive filtering, no interlace
-        uint8_t physical[9];
-        putU32(physical, uint32_t(dotsPerMeter(dpi)));
-        putU32(physical + 4, uint32_t(dotsPerMeter(dpi)));
-        physical[8] = 1; // unit: metre
-
         ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-             file.write(reinterpret_cast<const char *>(signature), 8) == 8 &&
-             writeChunk(file, "IHDR", header, sizeof header) &&
-             writeChunk(file, "pHYs", physical, sizeof physical);
+             writeHeader(file, rgb32.size(), grey, dpi);
         for (size_t offset = 0; ok && offset < compressedSize; offset += maxChunkData) {
             const size_t size = std::min<size_t>(maxChunkData, compressedSize - offset);
             ok = writeChunk(file, "IDAT", compressed + offset, size);

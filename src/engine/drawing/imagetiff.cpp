@@ -100,28 +100,24 @@ private:
 
 } // namespace
 
-MultipageFrame prepareTiffFrame(const QImage &rgb32, int dpi) {
+int tiffRowsPerStrip(int width, int samples, int height) {
+    const size_t rowBytes = size_t(std::max(width, 1)) * size_t(samples);
+    return int(std::clamp<size_t>(targetStripBytes / rowBytes, 1, size_t(std::max(height, 1))));
+}
+
+bool compressTiffStrips(const QImage &rgb32, bool grey, int rowsPerStrip,
+                        std::vector<QByteArray> &strips) {
     const int width = rgb32.width();
     const int height = rgb32.height();
-    const bool grey = isGrayscale(rgb32);
     const size_t samples = grey ? 1 : 3;
     const size_t rowBytes = size_t(width) * samples;
-    const int rowsPerStrip =
-        int(std::clamp<size_t>(targetStripBytes / rowBytes, 1, size_t(height)));
-
-    MultipageFrame frame;
-    frame.encoder = ImageEncoder::Tiff;
-    frame.size = rgb32.size();
-    frame.dpi = dpi;
-    frame.samplesPerPixel = int(samples);
-    frame.rowsPerStrip = rowsPerStrip;
-
     libdeflate_compressor *compressor = libdeflate_alloc_compressor(compressionLevel);
     if (!compressor)
-        return {};
+        return false;
     bool ok = true;
     try {
         std::vector<uint8_t> raw(rowBytes * size_t(rowsPerStrip));
+        std::vector<uint8_t> compressed;
         for (int first = 0; ok && first < height; first += rowsPerStrip) {
             const int rows = std::min(rowsPerStrip, height - first);
             // Horizontal predictor: each sample minus the same sample of the pixel before.
@@ -147,19 +143,32 @@ MultipageFrame prepareTiffFrame(const QImage &rgb32, int dpi) {
                 }
             }
             const size_t size = rowBytes * size_t(rows);
-            QByteArray compressed(qsizetype(libdeflate_zlib_compress_bound(compressor, size)),
-                                  Qt::Uninitialized);
-            const size_t written = libdeflate_zlib_compress(
-                compressor, raw.data(), size, compressed.data(), size_t(compressed.size()));
+            compressed.resize(libdeflate_zlib_compress_bound(compressor, size));
+            const size_t written = libdeflate_zlib_compress(compressor, raw.data(), size,
+                                                            compressed.data(), compressed.size());
             ok = written > 0;
-            compressed.truncate(qsizetype(written));
-            frame.strips.push_back(std::move(compressed));
+            // A strip holds its compressed bytes only: frames wait in memory for their turn.
+            strips.emplace_back(reinterpret_cast<const char *>(compressed.data()),
+                                qsizetype(written));
         }
     } catch (const std::bad_alloc &) {
         ok = false;
     }
     libdeflate_free_compressor(compressor);
-    return ok ? frame : MultipageFrame{};
+    return ok;
+}
+
+MultipageFrame prepareTiffFrame(const QImage &rgb32, int dpi) {
+    const bool grey = isGrayscale(rgb32);
+    MultipageFrame frame;
+    frame.encoder = ImageEncoder::Tiff;
+    frame.size = rgb32.size();
+    frame.dpi = dpi;
+    frame.samplesPerPixel = grey ? 1 : 3;
+    frame.rowsPerStrip = tiffRowsPerStrip(rgb32.width(), frame.samplesPerPixel, rgb32.height());
+    if (!compressTiffStrips(rgb32, grey, frame.rowsPerStrip, frame.strips))
+        return {};
+    return frame;
 }
 
 std::unique_ptr<MultipageImageWriter> createTiffWriter(const QString &path, qint64 totalPixels) {
@@ -175,3 +184,36 @@ std::unique_ptr<MultipageImageWriter> createTiffWriter(const QString &path, qint
 }
 
 } // namespace ventara::engine::detail
+
+namespace ventara::engine {
+
+TiffFrameBuilder::TiffFrameBuilder(QSize size, int dpi) {
+    m_frame.encoder = ImageEncoder::Tiff;
+    m_frame.size = size;
+    m_frame.dpi = std::max(dpi, 1);
+    m_frame.samplesPerPixel = 3;
+    m_frame.rowsPerStrip = detail::tiffRowsPerStrip(size.width(), 3, size.height());
+    m_failed = size.isEmpty();
+}
+
+bool TiffFrameBuilder::append(const QImage &rows) {
+    const bool fits = !m_failed && rows.format() == QImage::Format_RGB32 &&
+                      rows.width() == m_frame.size.width() && rows.height() > 0 &&
+                      rows.height() <= m_frame.size.height() - m_rows &&
+                      (m_rows + rows.height() == m_frame.size.height() ||
+                       rows.height() % m_frame.rowsPerStrip == 0);
+    m_failed =
+        !fits || !detail::compressTiffStrips(rows, false, m_frame.rowsPerStrip, m_frame.strips);
+    m_rows += rows.height();
+    return !m_failed;
+}
+
+MultipageFrame TiffFrameBuilder::take() {
+    if (m_failed || m_rows != m_frame.size.height())
+        return {};
+    m_rows = 0;
+    m_failed = true;
+    return std::move(m_frame);
+}
+
+} // namespace ventara::engine

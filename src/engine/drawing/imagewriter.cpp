@@ -107,6 +107,72 @@ Result WriteImageToFile(const QImage &image, const QString &path, ImageFormat fo
     });
 }
 
+bool imageFormatWritesRows(ImageFormat format) {
+    switch (imageFormatEncoder(format)) {
+    case ImageEncoder::Jpeg:
+    case ImageEncoder::Png:
+    case ImageEncoder::Tiff:
+        return true;
+    case ImageEncoder::Jpeg2000:
+    case ImageEncoder::Gif:
+    case ImageEncoder::Bmp:
+        break;
+    }
+    return false;
+}
+
+namespace {
+
+// A single-page TIFF file: the page is compressed as its rows come and written at the end.
+class TiffRowWriter final : public RowImageWriter {
+public:
+    TiffRowWriter(std::unique_ptr<MultipageImageWriter> file, QSize size, int dpi)
+        : m_file(std::move(file))
+        , m_builder(size, dpi) {}
+
+    bool append(const QImage &rows) override { return m_builder.append(rows); }
+
+    bool finish() override {
+        const MultipageFrame frame = m_builder.take();
+        return !frame.isNull() && m_file->append(frame) && m_file->finish();
+    }
+
+    int rowGranularity() const override { return m_builder.rowGranularity(); }
+
+private:
+    std::unique_ptr<MultipageImageWriter> m_file;
+    TiffFrameBuilder m_builder;
+};
+
+} // namespace
+
+std::unique_ptr<RowImageWriter> RowImageWriter::create(ImageFormat format, const QString &path,
+                                                       QSize size, double compressionFactor,
+                                                       int dpi) {
+    const ImageEncoder encoder = imageFormatEncoder(format);
+    if (size.isEmpty() || size.width() > maxImageSide(encoder) ||
+        size.height() > maxImageSide(encoder))
+        return nullptr;
+    dpi = std::max(dpi, 1);
+    switch (encoder) {
+    case ImageEncoder::Jpeg:
+        return detail::createJpegRowWriter(path, size, compressionFactor, dpi);
+    case ImageEncoder::Png:
+        return detail::createPngRowWriter(path, size, dpi);
+    case ImageEncoder::Tiff: {
+        auto file = detail::createTiffWriter(path, qint64(size.width()) * size.height());
+        if (!file)
+            return nullptr;
+        return std::make_unique<TiffRowWriter>(std::move(file), size, dpi);
+    }
+    case ImageEncoder::Jpeg2000:
+    case ImageEncoder::Gif:
+    case ImageEncoder::Bmp:
+        break;
+    }
+    return nullptr;
+}
+
 int maxImageSide(ImageEncoder encoder) {
     switch (encoder) {
     case ImageEncoder::Jpeg:

@@ -49,6 +49,37 @@ Result WriteImageToFile(const QImage &image, const QString &path, ImageFormat fo
 // no limit of its own for the others.
 int maxImageSide(ImageEncoder encoder);
 
+// Writes an image file of a known size from its rows, top to bottom, in parts: how pages too
+// large to hold whole in memory are written. The file's pixels are those WriteImageToFile()
+// writes for the whole image, always in colour (a grey image is not recognised from its first
+// rows). Not thread-safe.
+class RowImageWriter {
+public:
+    virtual ~RowImageWriter() = default;
+
+    // Appends the next rows: a Format_RGB32 image as wide as the file. Returns false when they
+    // do not fit or cannot be written; the file is then unusable.
+    virtual bool append(const QImage &rows) = 0;
+
+    // Completes and closes the file once every row has been appended. True when every byte
+    // was written.
+    virtual bool finish() = 0;
+
+    // Parts should hold a multiple of this many rows (the last one excepted).
+    virtual int rowGranularity() const { return 1; }
+
+    // Creates the file at `path` (not atomically: callers write to a temporary path) for an
+    // image of `size` pixels; `compressionFactor` and `dpi` as for WriteImageToFile(). Returns
+    // nullptr when the format cannot be written in parts (see imageFormatWritesRows), the size
+    // does not fit the format, or the file cannot be created.
+    static std::unique_ptr<RowImageWriter> create(ImageFormat format, const QString &path,
+                                                  QSize size, double compressionFactor, int dpi);
+};
+
+// True for the formats RowImageWriter writes: JPEG, PNG and TIFF. GIF needs the whole page to
+// choose its palette; BMP and JPEG 2000 are written by libraries that take whole images.
+bool imageFormatWritesRows(ImageFormat format);
+
 // One page of a multipage TIFF or GIF file, encoded and ready to append. Made by
 // prepareMultipageFrame() on any thread; appended in page order by a MultipageImageWriter.
 struct MultipageFrame {
@@ -76,6 +107,28 @@ struct MultipageFrame {
 // is null or too large for the format.
 MultipageFrame prepareMultipageFrame(const QImage &image, ImageEncoder encoder, QSize canvas,
                                      int dpi);
+
+// Builds the TIFF frame of a page from its rows, top to bottom, in parts (in colour): for a
+// page too large to hold whole. The frame holds the page compressed.
+class TiffFrameBuilder {
+public:
+    TiffFrameBuilder(QSize size, int dpi);
+
+    // Parts should hold a multiple of this many rows (the last one excepted).
+    int rowGranularity() const { return m_frame.rowsPerStrip; }
+
+    // Appends the next rows (Format_RGB32, as wide as the page); false when they do not fit or
+    // memory runs out.
+    bool append(const QImage &rows);
+
+    // The frame, once every row has been appended; a null frame otherwise.
+    MultipageFrame take();
+
+private:
+    MultipageFrame m_frame;
+    int m_rows = 0;
+    bool m_failed = false;
+};
 
 // Writes a multipage TIFF or GIF file frame by frame. Not thread-safe: one thread appends.
 class MultipageImageWriter {

@@ -6,11 +6,24 @@
 
 #include <memory>
 
+class PDFDoc;
+
 namespace ventara::engine::detail {
 
 // Sets up poppler's process-wide state once: its global parameters (font configuration) and
 // the handler of its warnings. Every renderer calls it before opening a document. Thread-safe.
 void setUpPoppler();
+
+// Forms poppler is not given: more fields than this once fields sharing their children are
+// unfolded (real forms have hundreds, a few thousand at most), or fields nested deeper.
+inline constexpr qint64 maxFormFields = 100'000;
+inline constexpr int maxFormDepth = 100;
+
+// Why poppler must not read the form of `document` (or of the PDF at `path`), or an empty text:
+// its fields unfold into more than maxFormFields fields, or nest deeper than maxFormDepth.
+// poppler would build every unfolded field when it draws a page with form fields.
+QString formProblem(PDFDoc &document);
+QString formProblem(const QString &path);
 
 // True when `pixelSize` is a size render() may produce (not empty, within maxRenderSide and
 // maxRenderPixels).
@@ -31,7 +44,7 @@ public:
     QSizeF pageSize(int pageIndex) const override;
 
     // Public here, for the automatic renderer.
-    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
+    QImage draw(int pageIndex, QRect area, double xScale, double yScale) const override;
 
     // True when Splash should draw the page: it paints an image XObject, or uses a blend mode
     // or a transfer function, from its own resources or from those of the forms and tiling
@@ -57,8 +70,12 @@ public:
     int pageCount() const override;
     QSizeF pageSize(int pageIndex) const override;
 
+    // open() without the look at the document's form, for a document the Splash renderer
+    // already opened.
+    bool openChecked(const QString &path);
+
     // Public here, for the automatic renderer.
-    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override;
+    QImage draw(int pageIndex, QRect area, double xScale, double yScale) const override;
 
 private:
     struct Private;

@@ -57,6 +57,13 @@ CairoPageRenderer::~CairoPageRenderer() {
 bool CairoPageRenderer::open(const QString &path) {
     close();
     setUpPoppler();
+    m_problem = formProblem(path);
+    return m_problem.isEmpty() && openChecked(path);
+}
+
+bool CairoPageRenderer::openChecked(const QString &path) {
+    close();
+    setUpPoppler();
     const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
     GError *error = nullptr;
     gchar *uri = g_filename_to_uri(file.constData(), nullptr, &error);
@@ -107,13 +114,14 @@ QSizeF CairoPageRenderer::pageSize(int pageIndex) const {
     return QSizeF(width, height);
 }
 
-QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const {
+QImage CairoPageRenderer::draw(int pageIndex, QRect area, double xScale, double yScale) const {
     const PagePointer page = d->page(pageIndex);
     if (!page)
         return {};
 
     // cairo draws straight into the image: white paper, opaque, so every pixel keeps the
     // alpha of 255 that Format_RGB32 requires.
+    const QSize pixelSize = area.size();
     QImage image(pixelSize, QImage::Format_RGB32);
     if (image.isNull())
         return {};
@@ -131,7 +139,7 @@ QImage CairoPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale, do
             bool ok = cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
             if (ok) {
                 cairo_t *cairo = cairo_create(surface);
-                cairo_translate(cairo, -left, -top);
+                cairo_translate(cairo, -(area.x() + left), -(area.y() + top));
                 cairo_scale(cairo, xScale, yScale);
                 poppler_page_render(page.get(), cairo);
                 ok = cairo_status(cairo) == CAIRO_STATUS_SUCCESS;

@@ -4,6 +4,7 @@
 
 #include <QLoggingCategory>
 
+#include <atomic>
 #include <cmath>
 
 #include <Error.h>
@@ -29,7 +30,9 @@ class AutomaticPageRenderer final : public PageRenderer {
 public:
     bool open(const QString &path) override {
         m_cairo.reset();
-        return m_splash.open(path);
+        const bool opened = m_splash.open(path);
+        m_problem = m_splash.problem();
+        return opened;
     }
 
     void close() override {
@@ -44,20 +47,27 @@ public:
     QSizeF pageSize(int pageIndex) const override { return m_splash.pageSize(pageIndex); }
 
 protected:
-    QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const override {
+    QImage draw(int pageIndex, QRect area, double xScale, double yScale) const override {
         if (m_splash.pageNeedsSplash(pageIndex))
-            return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
+            return drawn(m_splash, m_splash.draw(pageIndex, area, xScale, yScale));
         if (!m_cairo) {
             auto cairo = std::make_unique<detail::CairoPageRenderer>();
             // Should poppler-glib fail where the core API succeeded, Splash draws every page.
-            if (!cairo->open(m_splash.documentPath()) || cairo->pageCount() != m_splash.pageCount())
-                return m_splash.draw(pageIndex, pixelSize, xScale, yScale);
+            // The document passed the checks of the Splash renderer's open().
+            if (!cairo->openChecked(m_splash.documentPath()) ||
+                cairo->pageCount() != m_splash.pageCount())
+                return drawn(m_splash, m_splash.draw(pageIndex, area, xScale, yScale));
             m_cairo = std::move(cairo);
         }
-        return m_cairo->draw(pageIndex, pixelSize, xScale, yScale);
+        return drawn(*m_cairo, m_cairo->draw(pageIndex, area, xScale, yScale));
     }
 
 private:
+    QImage drawn(const PageRenderer &by, QImage image) const {
+        m_problem = by.problem();
+        return image;
+    }
+
     detail::SplashPageRenderer m_splash;
     mutable std::unique_ptr<detail::CairoPageRenderer> m_cairo;
 };
@@ -84,13 +94,19 @@ bool isRenderableSize(QSize pixelSize) {
 } // namespace detail
 
 QImage PageRenderer::render(int pageIndex, QSize pixelSize) const {
-    if (!detail::isRenderableSize(pixelSize))
+    return renderBand(pageIndex, pixelSize, 0, pixelSize.height());
+}
+
+QImage PageRenderer::renderBand(int pageIndex, QSize pixelSize, int top, int rows) const {
+    m_problem.clear();
+    if (!detail::isRenderableSize(pixelSize) || top < 0 || rows <= 0 ||
+        rows > pixelSize.height() - top)
         return {};
     const QSizeF points = pageSize(pageIndex);
     if (!(points.width() > 0.0) || !(points.height() > 0.0))
         return {};
-    return draw(pageIndex, pixelSize, pixelSize.width() / points.width(),
-                pixelSize.height() / points.height());
+    return draw(pageIndex, QRect(0, top, pixelSize.width(), rows),
+                pixelSize.width() / points.width(), pixelSize.height() / points.height());
 }
 
 QImage PageRenderer::renderAtResolution(int pageIndex, double dpi) const {
@@ -103,9 +119,25 @@ QImage PageRenderer::renderAtResolution(int pageIndex, double dpi) const {
     if (width > maxRenderSide || height > maxRenderSide)
         return {};
     const QSize pixelSize{int(width), int(height)};
+    m_problem.clear();
     if (!detail::isRenderableSize(pixelSize))
         return {};
-    return draw(pageIndex, pixelSize, dpi / 72.0, dpi / 72.0);
+    return draw(pageIndex, QRect(QPoint(0, 0), pixelSize), dpi / 72.0, dpi / 72.0);
+}
+
+namespace {
+
+constexpr qint64 defaultDrawingTimeLimit = 120'000;
+std::atomic<qint64> drawingTimeLimit{defaultDrawingTimeLimit};
+
+} // namespace
+
+void setPageDrawingTimeLimit(qint64 milliseconds) {
+    drawingTimeLimit = milliseconds > 0 ? milliseconds : defaultDrawingTimeLimit;
+}
+
+qint64 pageDrawingTimeLimit() {
+    return drawingTimeLimit;
 }
 
 std::unique_ptr<PageRenderer> createPageRenderer(RendererBackend backend) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
@@ -42,17 +43,39 @@ public:
     // size is empty or larger than maxRenderPixels, or the renderer fails.
     QImage render(int pageIndex, QSize pixelSize) const;
 
+    // Renders the rows `top` to `top + rows - 1` of what render(pageIndex, pixelSize) gives,
+    // with the same pixels, holding only those rows in memory: how pages too large to hold
+    // whole are drawn, band by band. Null as for render(), or when the rows are not within
+    // the image.
+    QImage renderBand(int pageIndex, QSize pixelSize, int top, int rows) const;
+
     // Renders the page at `dpi` pixels per inch on both axes, as `pdftoppm -r` does: the image
     // is the displayed page size at that resolution with each side rounded up, so its last
     // row and column may reach past the page (they are white). Null as for render().
     QImage renderAtResolution(int pageIndex, double dpi) const;
 
+    // Why the last open() or render failed, when the renderer knows more than that it failed:
+    // "its form fields make more than 100000 fields ...", "took longer than ... to draw".
+    // Empty otherwise.
+    QString problem() const { return m_problem; }
+
 protected:
-    // Draws the page into an image of `pixelSize` pixels at `xScale` and `yScale` pixels per
-    // point along the image's axes, the page's top left corner at the image's. The size is
-    // one render() may produce.
-    virtual QImage draw(int pageIndex, QSize pixelSize, double xScale, double yScale) const = 0;
+    // Draws the part `area` of the image of the page at `xScale` and `yScale` pixels per point
+    // along the image's axes, the page's top left corner at the image's, into an image of
+    // `area.size()` pixels. The area lies within an image render() may produce, and is not
+    // larger than such an image.
+    virtual QImage draw(int pageIndex, QRect area, double xScale, double yScale) const = 0;
+
+    mutable QString m_problem;
 };
+
+// The longest a page (or one band of a page drawn in bands) may take to draw, in milliseconds,
+// after which its rendering stops and fails (with a problem() that says so): a page made to keep
+// the renderer busy does not hold up a batch for ever. Bounds the pages Splash draws (every page
+// with images, all of them with RendererBackend::Splash); cairo cannot be interrupted. 0 sets the
+// default, 120 s. Thread-safe; for tests mostly.
+void setPageDrawingTimeLimit(qint64 milliseconds);
+qint64 pageDrawingTimeLimit();
 
 // The largest image render() produces, in pixels (about 1.6 GB of memory).
 inline constexpr qint64 maxRenderPixels = 400'000'000;

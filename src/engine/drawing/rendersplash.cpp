@@ -4,6 +4,7 @@
 
 #include "engine/drawing/renderbackends.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 
 #include <PDFDoc.h>
@@ -101,6 +102,18 @@ void freeBitmapData(void *data) {
     std::free(data); // allocated by poppler's gmalloc, which is malloc
 }
 
+struct DrawingTime {
+    QDeadlineTimer deadline;
+    bool stopped = false;
+};
+
+// Asked by poppler between drawing operations: true ends the drawing.
+bool pastDeadline(void *data) {
+    auto *time = static_cast<DrawingTime *>(data);
+    time->stopped = time->stopped || time->deadline.hasExpired();
+    return time->stopped;
+}
+
 } // namespace
 
 struct SplashPageRenderer::Private {
@@ -126,12 +139,16 @@ SplashPageRenderer::~SplashPageRenderer() {
 
 bool SplashPageRenderer::open(const QString &path) {
     close();
+    m_problem.clear();
     setUpPoppler();
     try {
         auto document = std::make_unique<PDFDoc>(
             std::make_unique<GooString>(QFile::encodeName(path).toStdString()));
         // A file that needs a password, or that is no PDF, is not ok and is asked nothing else.
         if (!document->isOk())
+            return false;
+        m_problem = formProblem(*document);
+        if (!m_problem.isEmpty())
             return false;
         d->pageCount = std::max(0, document->getNumPages());
         d->document = std::move(document);
@@ -175,8 +192,7 @@ bool SplashPageRenderer::pageNeedsSplash(int pageIndex) const {
     return resources && ResourceScan().needsSplash(resources);
 }
 
-QImage SplashPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
-                                double yScale) const {
+QImage SplashPageRenderer::draw(int pageIndex, QRect area, double xScale, double yScale) const {
     if (!d->page(pageIndex))
         return {};
     try {
@@ -196,8 +212,16 @@ QImage SplashPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
         // Asking for the exact slice keeps the size exact whatever the rounding of the page
         // size at this resolution. The crop box is the page's box but does not clip, as in
         // pdftoppm: a last, partly covered row or column gets what lies there.
+        DrawingTime time{QDeadlineTimer(pageDrawingTimeLimit()), false};
         d->document->displayPageSlice(d->device.get(), pageIndex + 1, xres, yres, 0, false, false,
-                                      false, 0, 0, pixelSize.width(), pixelSize.height());
+                                      false, area.x(), area.y(), area.width(), area.height(),
+                                      pastDeadline, &time);
+        if (time.stopped) {
+            delete d->device->takeBitmap();
+            m_problem = QStringLiteral("took longer than %1 s to draw")
+                            .arg(double(pageDrawingTimeLimit()) / 1000.0);
+            return {};
+        }
         std::unique_ptr<SplashBitmap> bitmap(d->device->takeBitmap());
         if (!bitmap || bitmap->getMode() != splashModeXBGR8 || !bitmap->getDataPtr() ||
             bitmap->getRowSize() <= 0)
@@ -213,10 +237,10 @@ QImage SplashPageRenderer::draw(int pageIndex, QSize pixelSize, double xScale,
             std::free(data);
             return {};
         }
-        if (size != pixelSize) {
-            if (size.width() < pixelSize.width() || size.height() < pixelSize.height())
+        if (size != area.size()) {
+            if (size.width() < area.width() || size.height() < area.height())
                 return {};
-            return image.copy(QRect(QPoint(0, 0), pixelSize));
+            return image.copy(QRect(QPoint(0, 0), area.size()));
         }
         return image;
     } catch (const std::exception &) {

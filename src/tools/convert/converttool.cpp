@@ -45,6 +45,19 @@ PageCounter rendererPageCounter() {
     };
 }
 
+namespace {
+
+// Why the renderer cannot open a document: what it found, or what qpdf finds.
+engine::Result whyUnreadable(const QString &path) {
+    const std::unique_ptr<engine::PageRenderer> renderer = engine::createPageRenderer();
+    if (!renderer->open(path) && !renderer->problem().isEmpty())
+        return engine::Result::failure(path, renderer->problem());
+    const engine::Result problem = engine::PDFTools::CheckPdfPages(path);
+    return problem ? engine::Result::failure(path, QStringLiteral("could not be read")) : problem;
+}
+
+} // namespace
+
 QList<int> selectedPages(const ConvertSettings &settings, int pageCount) {
     QList<int> pages;
     if (pageCount <= 0)
@@ -277,12 +290,13 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
         if (document.pageCount.value_or(0) > 0)
             continue;
+        if (!document.pageCount) {
+            context.reportFailure(whyUnreadable(document.path));
+            continue;
+        }
         const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
-        context.reportFailure(
-            problem ? engine::Result::failure(
-                          document.path,
-                          document.pageCount ? noPagesText() : QStringLiteral("could not be read"))
-                    : problem);
+        context.reportFailure(problem ? engine::Result::failure(document.path, noPagesText())
+                                      : problem);
     }
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {
