@@ -44,9 +44,10 @@ public:
     QImage render(int pageIndex, QSize pixelSize) const;
 
     // Renders the rows `top` to `top + rows - 1` of what render(pageIndex, pixelSize) gives,
-    // with the same pixels, holding only those rows in memory: how pages too large to hold
-    // whole are drawn, band by band. Null as for render(), or when the rows are not within
-    // the image.
+    // holding only those rows in memory: how pages too large to hold whole are drawn, band by
+    // band. cairo gives the same pixels; Splash places each band on its own and may move the
+    // antialiasing of an edge by a step in a few pixels. Null as for render(), or when the
+    // rows are not within the image.
     QImage renderBand(int pageIndex, QSize pixelSize, int top, int rows) const;
 
     // Renders the page at `dpi` pixels per inch on both axes, as `pdftoppm -r` does: the image

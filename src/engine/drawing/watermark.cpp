@@ -944,10 +944,9 @@ Result WatermarkPDF(const QString &inputPath, const QString &outputPath,
     if (!file)
         return Result::failure(inputPath, error);
     try {
-        // Nothing to stamp: a copy would be told as a success.
+        // A document whose pages cannot be found is not written again as an empty one.
         if (file->qpdf().getAllPages().empty())
-            return Result::failure(inputPath,
-                                   QStringLiteral("no pages found (the file may be damaged)"));
+            return Result::failure(inputPath, noPagesReason());
         QString problem;
         Result written;
         const bool stamped = stampDocument(file->qpdf(), settings, &problem, [&] {

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 
 namespace ventara::engine {
 
@@ -477,6 +479,12 @@ void PdfAssembler::takeDocumentInfo(PdfSource &source) {
 void PdfAssembler::addPages(PdfSource &source, int first, int last, bool outlines) {
     if (first < 0 || last >= source.pageCount() || first > last)
         return;
+    // qpdf hands out a page object it could not read as null: such a page has nothing to copy,
+    // and it is refused before anything is added.
+    for (int i = first; i <= last; ++i) {
+        if (!source.page(i).getObjectHandle().isDictionary())
+            throw std::runtime_error("page " + std::to_string(i + 1) + " cannot be read");
+    }
     m_version.updateIfGreater(source.version());
     m_objectStreams = m_objectStreams || source.usesObjectStreams();
     if (source.hasPageLabels()) {

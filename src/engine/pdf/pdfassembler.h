@@ -149,7 +149,8 @@ public:
     void takeDocumentInfo(PdfSource &source);
 
     // Appends pages first..last (0-based, inclusive) of `source`, and, with `outlines`,
-    // the source's bookmarks that lead to them.
+    // the source's bookmarks that lead to them. Throws, having added nothing, when one of
+    // those pages cannot be read.
     void addPages(PdfSource &source, int first, int last, bool outlines);
 
     int pageCount() const { return m_pageCount; }

@@ -66,8 +66,7 @@ Result PDFTools::CropPDF(const QString &path, const QString &outputPath,
         QPDF &pdf = file->qpdf();
         std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
         if (pages.empty())
-            return Result::failure(path,
-                                   QStringLiteral("no pages found (the file may be damaged)"));
+            return Result::failure(path, noPagesReason());
         std::vector<char> selected(pages.size(), request.pages ? 0 : 1);
         for (const int page : request.pages.value_or(QList<int>())) {
             if (page >= 1 && size_t(page) <= pages.size())

@@ -135,10 +135,6 @@ QPDFObjectHandle textString(const QString &text) {
     return QPDFObjectHandle::newUnicodeString(text.toStdString());
 }
 
-QString noPagesReason() {
-    return QStringLiteral("no pages found (the file may be damaged)");
-}
-
 // Why the pages of a document that opened could not be copied.
 QString copyFailureReason(const std::exception &e) {
     if (dynamic_cast<const std::bad_alloc *>(&e))

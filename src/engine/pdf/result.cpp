@@ -23,6 +23,10 @@ Result Result::withPath(const QString &from, const QString &to) const {
     return mapped;
 }
 
+QString noPagesReason() {
+    return QStringLiteral("no pages found (the file may be damaged)");
+}
+
 QString reasonForError(int errnum, bool reading) {
     if (reading) {
         switch (errnum) {

@@ -55,4 +55,8 @@ private:
 // permission to read it"). Thread-safe.
 QString reasonForError(int errnum, bool reading = false);
 
+// The reason for a document in which no page is found: "no pages found (the file may be
+// damaged)".
+QString noPagesReason();
+
 } // namespace ventara::engine
