@@ -8,6 +8,7 @@
 #include "gui/themeicons.h"
 #include "gui/toolcatalog.h"
 #include "gui/viewcontroller.h"
+#include "toolkit/displaycheck.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -56,10 +57,13 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "ventara-gui: %s\n", qUtf8Printable(parser.errorText()));
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        // Names the program in the help; opens no display.
+        const QCoreApplication core(argc, argv);
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
         parser.showVersion();
+    }
 
     StartRequest request;
     if (parser.isSet(toolOption)) {
@@ -76,6 +80,10 @@ int main(int argc, char *argv[]) {
 
     if (InstanceServer::handOver(request))
         return 0;
+    if (const QString reason = ventara::toolkit::missingDisplayReason(); !reason.isEmpty()) {
+        std::fprintf(stderr, "ventara-gui: %s\n", qUtf8Printable(reason));
+        return 2;
+    }
 
     QApplication app(argc, argv);
     // Runs write files: an interruption (Ctrl-C in the terminal, logging out) removes their

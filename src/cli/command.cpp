@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -110,6 +111,25 @@ QString unrepresentableArgument(int argc, char *argv[]) {
     return {};
 }
 
+// `exitCode`, or a failure when what went to the standard output could not all be written
+// (a full disk, a closed pipe): a command must not say it succeeded when its output is lost.
+int checkOutput(int exitCode, CommandIo &io) {
+    io.out.flush();
+    QString reason;
+    if (const auto *file = qobject_cast<QFileDevice *>(io.out.device());
+        file && file->error() != QFileDevice::NoError)
+        reason = file->errorString();
+    errno = 0;
+    if (std::fflush(stdout) != 0 && reason.isEmpty())
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    if (reason.isEmpty() && (io.out.status() == QTextStream::WriteFailed || std::ferror(stdout)))
+        reason = QStringLiteral("write error");
+    if (reason.isEmpty())
+        return exitCode;
+    reportError(io, QStringLiteral("could not write the output: ") + reason);
+    return exitCode == ExitSuccess ? ExitFailure : exitCode;
+}
+
 } // namespace
 
 QByteArray programPath(const char *name, ProgramPlace place) {
@@ -160,45 +180,48 @@ int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
     QTextStream err(stderr);
     CommandIo io{out, err};
 
-    QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty())
-        return withoutCommand(io);
-    if (const QString problem = unrepresentableArgument(argc, argv); !problem.isEmpty()) {
-        reportError(io, (named ? named->name + QStringLiteral(": ") : QString()) + problem);
-        return ExitUsage;
-    }
-    // From here on the command may write files: an interruption removes its temporary ones.
-    engine::installInterruptCleanup();
-    const QString name = arguments.takeFirst();
-    if (name == QStringLiteral("--help") || name == QStringLiteral("-h") ||
-        (name == QStringLiteral("help") && arguments.isEmpty())) {
-        printHelp(commands, out);
-        return ExitSuccess;
-    }
-    if (name == QStringLiteral("help")) {
+    const int exitCode = [&]() -> int {
+        QStringList arguments = QCoreApplication::arguments().mid(1);
+        if (arguments.isEmpty())
+            return withoutCommand(io);
+        if (const QString problem = unrepresentableArgument(argc, argv); !problem.isEmpty()) {
+            reportError(io, (named ? named->name + QStringLiteral(": ") : QString()) + problem);
+            return ExitUsage;
+        }
+        // From here on the command may write files: an interruption removes its temporary ones.
+        engine::installInterruptCleanup();
+        const QString name = arguments.takeFirst();
+        if (name == QStringLiteral("--help") || name == QStringLiteral("-h") ||
+            (name == QStringLiteral("help") && arguments.isEmpty())) {
+            printHelp(commands, out);
+            return ExitSuccess;
+        }
+        if (name == QStringLiteral("help")) {
+            for (const Command &command : commands) {
+                if (command.name == arguments.first()) {
+                    printCommandHelp(command, out);
+                    return ExitSuccess;
+                }
+            }
+            reportError(io, QStringLiteral("unknown command '") + arguments.first() +
+                                QStringLiteral("' (see 'ventara --help')"));
+            return ExitUsage;
+        }
         for (const Command &command : commands) {
-            if (command.name == arguments.first()) {
-                printCommandHelp(command, out);
-                return ExitSuccess;
+            if (command.name != name || !command.run)
+                continue;
+            try {
+                return command.run(arguments, io);
+            } catch (const std::exception &e) {
+                reportError(io, name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
+                return ExitFailure;
             }
         }
-        reportError(io, QStringLiteral("unknown command '") + arguments.first() +
+        reportError(io, QStringLiteral("unknown command '") + name +
                             QStringLiteral("' (see 'ventara --help')"));
         return ExitUsage;
-    }
-    for (const Command &command : commands) {
-        if (command.name != name || !command.run)
-            continue;
-        try {
-            return command.run(arguments, io);
-        } catch (const std::exception &e) {
-            reportError(io, name + QStringLiteral(": ") + QString::fromLocal8Bit(e.what()));
-            return ExitFailure;
-        }
-    }
-    reportError(io, QStringLiteral("unknown command '") + name +
-                        QStringLiteral("' (see 'ventara --help')"));
-    return ExitUsage;
+    }();
+    return checkOutput(exitCode, io);
 }
 
 QList<Command> renderCommandEntries() {

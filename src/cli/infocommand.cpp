@@ -1,4 +1,5 @@
 #include "cli/command.h"
+#include "cli/toolcommand.h"
 
 #include "engine/pdf/documentproperties.h"
 #include "engine/pdf/pdffile.h"
@@ -16,20 +17,12 @@ using engine::PDFTools;
 // when it cannot be read.
 bool listFile(const QString &path, bool separate, CommandIo &io) {
     // qpdf's warnings about a damaged file are shown by the first opening only.
-    const PDFTools::PdfStatus status = PDFTools::CheckPdf(path);
+    QString reason;
+    const PDFTools::PdfStatus status = PDFTools::CheckPdf(path, &reason);
     const engine::QuietPdfWarnings quiet;
-    switch (status) {
-    case PDFTools::PdfStatus::Unreadable:
-        reportError(io, path + (QFileInfo::exists(path)
-                                    ? QStringLiteral(": not a PDF file, or damaged beyond repair")
-                                    : QStringLiteral(": no such file")));
+    if (status != PDFTools::PdfStatus::Readable && status != PDFTools::PdfStatus::Encrypted) {
+        reportError(io, path + QStringLiteral(": ") + documentProblemText(status, reason));
         return false;
-    case PDFTools::PdfStatus::NeedsPassword:
-        reportError(io, path + QStringLiteral(": the document is protected by a password"));
-        return false;
-    case PDFTools::PdfStatus::Readable:
-    case PDFTools::PdfStatus::Encrypted:
-        break;
     }
     const auto properties = PDFTools::ReadDocumentProperties(path);
     if (!properties) {

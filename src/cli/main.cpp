@@ -4,6 +4,7 @@
 // loading Qt Gui and poppler.
 
 #include "cli/command.h"
+#include "toolkit/displaycheck.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +13,13 @@ namespace {
 
 using namespace ventara::cli;
 
-// Replaces this process by the window program; returns only when that fails.
-int startWindowProgram(CommandIo &) {
+// Replaces this process by the window program; returns only when that fails, or when there is
+// no display to show it on.
+int startWindowProgram(CommandIo &io) {
+    if (const QString reason = ventara::toolkit::missingDisplayReason(); !reason.isEmpty()) {
+        reportError(io, reason + QStringLiteral(". The commands of 'ventara --help' need none."));
+        return ExitUsage;
+    }
     char program[] = "ventara-gui";
     char *const arguments[] = {program, nullptr};
     return replaceProcess(program, ProgramPlace::Beside, arguments,

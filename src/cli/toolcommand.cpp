@@ -146,21 +146,30 @@ private:
 QString inputProblem(const QString &path) {
     using engine::PDFTools;
     const engine::QuietPdfWarnings quiet;
-    switch (PDFTools::CheckPdf(path)) {
+    QString reason;
+    const PDFTools::PdfStatus status = PDFTools::CheckPdf(path, &reason);
+    return status == PDFTools::PdfStatus::Readable ? QString()
+                                                   : documentProblemText(status, reason);
+}
+
+} // namespace
+
+QString documentProblemText(engine::PDFTools::PdfStatus status, const QString &reason) {
+    using engine::PDFTools;
+    switch (status) {
     case PDFTools::PdfStatus::Readable:
         return {};
     case PDFTools::PdfStatus::Unreadable:
-        return QFileInfo::exists(path) ? QStringLiteral("not a PDF file, or damaged beyond repair")
-                                       : QStringLiteral("no such file");
+        if (reason.isEmpty() || reason.startsWith(u"damaged file") || reason == u"not a PDF file")
+            return QStringLiteral("not a PDF file, or damaged beyond repair");
+        return reason;
     case PDFTools::PdfStatus::NeedsPassword:
         return QStringLiteral("the document is protected by a password");
     case PDFTools::PdfStatus::Encrypted:
         return QStringLiteral("the document is encrypted");
     }
-    return QStringLiteral("cannot be read");
+    return reason;
 }
-
-} // namespace
 
 std::optional<ToolArguments> ToolArguments::parse(const ToolCommandSpec &spec,
                                                   const QStringList &arguments, QString *problem) {

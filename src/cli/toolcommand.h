@@ -9,6 +9,7 @@
 
 #include "cli/command.h"
 #include "cli/terminalui.h"
+#include "engine/pdf/pdftools.h"
 #include "toolkit/batchjob.h"
 #include "toolkit/fieldtable.h"
 
@@ -128,6 +129,11 @@ QString outputFolderArgument(const ToolCommandSpec &spec, const ToolArguments &a
 // and returns false, leaving `values` as it was.
 bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::FieldValues &values,
                  CommandIo &io);
+
+// Why a document cannot be used, from PDFTools::CheckPdf()'s status and reason, in words for
+// the user: "no such file", "not a regular file (a named pipe)", "not a PDF file, or damaged
+// beyond repair", "the document is encrypted"...; empty for a Readable one.
+QString documentProblemText(engine::PDFTools::PdfStatus status, const QString &reason);
 
 // Runs `tool` over `files` and returns the exit status:
 //  1. each file is checked as a document list checks it: a missing file, a file that is not

@@ -1,5 +1,7 @@
 #include "previewpane.h"
 
+#include "engine/pdf/clampednumber.h"
+
 #include "themeicons.h"
 #include "toolkit/preview/previewframe.h"
 
@@ -332,8 +334,11 @@ void PreviewPane::setFooter(QWidget *widget) {
 QRect PreviewPane::imageViewGeometry() const {
     const QRectF frame = m_controller->frame();
     const double areaHeight = m_area->height();
-    return QRect(qRound(frame.x()), qRound(areaHeight - frame.y() - frame.height()),
-                 qRound(frame.width()), qRound(frame.height()));
+    auto pixels = [](double value) {
+        return engine::clampedInteger<int>(std::round(value));
+    };
+    return QRect(pixels(frame.x()), pixels(areaHeight - frame.y() - frame.height()),
+                 pixels(frame.width()), pixels(frame.height()));
 }
 
 void PreviewPane::updateImageView() {

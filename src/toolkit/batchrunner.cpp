@@ -1,6 +1,7 @@
 #include "batchrunner.h"
 
 #include "engine/pdf/temporaryfiles.h"
+#include "engine/pdf/workerthread.h"
 #include "toolkit/outputcheck.h"
 
 #include <QCoreApplication>
@@ -13,8 +14,12 @@
 #include <QWaitCondition>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 namespace ventara::toolkit {
@@ -44,7 +49,7 @@ struct BatchRunner::WorkerSync {
 BatchRunner::BatchRunner(const UserInterface &ui, QObject *parent)
     : QObject(parent)
     , m_ui(ui)
-    , m_executor(threadPoolExecutor()) {}
+    , m_executor(workerThreadExecutor()) {}
 
 BatchRunner::~BatchRunner() {
     // The job posts to this object until it is done; it must not outlive it.
@@ -53,7 +58,7 @@ BatchRunner::~BatchRunner() {
 }
 
 void BatchRunner::setExecutor(Executor executor) {
-    m_executor = executor ? std::move(executor) : threadPoolExecutor();
+    m_executor = executor ? std::move(executor) : workerThreadExecutor();
 }
 
 QString BatchRunner::missingFolderText() {
@@ -239,6 +244,75 @@ engine::Result settle(DeferredOutput &output) {
     return {};
 }
 
+// Progress a step reports on its own thread, handed to the thread that waits for the step.
+struct ProgressRelay {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<double> reported; // not yet handed on, in order
+    bool done = false;
+
+    std::function<void(double)> reporter() {
+        return [this](double percent) {
+            {
+                const std::lock_guard lock(mutex);
+                reported.push_back(percent);
+            }
+            changed.notify_one();
+        };
+    }
+};
+
+bool processStep(BatchJob &job, StepContext &context) {
+    try {
+        return job.processStep(context);
+    } catch (const std::exception &error) {
+        qWarning("Error: %s", error.what());
+        context.reportFailure(QString(), QStringLiteral("unexpected error: ") +
+                                             QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        qWarning("Error: unknown exception in a run");
+        context.reportFailure(QString(), QStringLiteral("unexpected error"));
+    }
+    return false;
+}
+
+// Processes a step on a thread with a large stack (qpdf walks deeply nested documents
+// recursively), while this thread posts the progress it reports. When no such thread can be
+// started, the step runs here.
+bool processOnWorkerStack(BatchJob &job, StepContext &context, ProgressRelay &relay,
+                          const std::function<void(double)> &post) {
+    bool ok = false;
+    engine::WorkerThread worker;
+    const bool started = worker.start([&] {
+        ok = processStep(job, context);
+        {
+            const std::lock_guard lock(relay.mutex);
+            relay.done = true;
+        }
+        relay.changed.notify_one();
+    });
+    if (!started)
+        ok = processStep(job, context);
+    std::unique_lock lock(relay.mutex);
+    for (;;) {
+        if (started)
+            relay.changed.wait(lock, [&relay] { return relay.done || !relay.reported.empty(); });
+        if (!relay.reported.empty()) {
+            const double percent = relay.reported.front();
+            relay.reported.pop_front();
+            lock.unlock();
+            post(percent);
+            lock.lock();
+            continue;
+        }
+        if (relay.done || !started)
+            break;
+    }
+    lock.unlock();
+    worker.join();
+    return ok;
+}
+
 } // namespace
 
 void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
@@ -267,19 +341,11 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                 if (output.at.step == i)
                     outputs[output.at.output] = output.temporary;
             }
+            ProgressRelay relay;
             StepContext context(i, steps, outputs, decisions.value(i),
-                                plan.reportsOwnProgress ? post : std::function<void(double)>());
-            bool ok = false;
-            try {
-                ok = job->processStep(context);
-            } catch (const std::exception &error) {
-                qWarning("Error: %s", error.what());
-                context.reportFailure(QString(), QStringLiteral("unexpected error: ") +
-                                                     QString::fromLocal8Bit(error.what()));
-            } catch (...) {
-                qWarning("Error: unknown exception in a run");
-                context.reportFailure(QString(), QStringLiteral("unexpected error"));
-            }
+                                plan.reportsOwnProgress ? relay.reporter()
+                                                        : std::function<void(double)>());
+            const bool ok = processOnWorkerStack(*job, context, relay, post);
             ++summary.stepsProcessed;
             if (!ok || !context.failures().ok())
                 ++summary.stepsFailed;

@@ -55,7 +55,7 @@ public:
     explicit BatchRunner(const UserInterface &ui, QObject *parent = nullptr);
     ~BatchRunner() override;
 
-    // Where jobs run; threadPoolExecutor() unless set.
+    // Where jobs run; workerThreadExecutor() unless set.
     void setExecutor(Executor executor);
 
     // Whether a successful run ends with the rate prompt decision (on unless set; the command

@@ -371,6 +371,64 @@ bool qpdfChecks(const QString &path, bool allowWarnings) {
     return allowWarnings || !pdf->anyWarnings();
 }
 
+QByteArray deepPdf(DeepStructure structure, int levels) {
+    QList<QByteArray> objects; // object i + 1
+    objects << "<< /Type /Catalog /Pages 2 0 R >>";
+    const QByteArray square = "0 0 1 rg 10 10 100 100 re f";
+    auto stream = [](const QByteArray &dictionary, const QByteArray &data) -> QByteArray {
+        return "<< " + dictionary + " /Length " + QByteArray::number(data.size()) +
+               " >>\nstream\n" + data + "\nendstream";
+    };
+    auto reference = [](qsizetype number) -> QByteArray {
+        return QByteArray::number(number) + " 0 R";
+    };
+    if (structure == DeepStructure::PageTree) {
+        // Nodes are objects 2 .. levels + 1, the page levels + 2, its content levels + 3.
+        for (int level = 0; level < levels; ++level) {
+            const qsizetype number = objects.size() + 1;
+            const qsizetype kid = level + 1 < levels ? number + 1 : qsizetype(levels) + 2;
+            objects << "<< /Type /Pages /Kids [" + reference(kid) + "] /Count 1" +
+                           (level > 0 ? QByteArray(" /Parent " + reference(number - 1))
+                                      : QByteArray()) +
+                           " >>";
+        }
+        objects << "<< /Type /Page /Parent " + reference(levels + 1) +
+                       " /MediaBox [0 0 200 200] /Contents " + reference(levels + 3) + " >>";
+        objects << stream({}, square);
+    } else {
+        // The page is object 3, its content 4, the forms 5 .. levels + 4.
+        objects << "<< /Type /Pages /Kids [3 0 R] /Count 1 >>";
+        objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << "
+                   "/XObject << /X 5 0 R >> >> /Contents 4 0 R >>";
+        objects << stream({}, "/X Do");
+        for (int level = 0; level < levels; ++level) {
+            const bool last = level + 1 == levels;
+            const QByteArray form = "/Type /XObject /Subtype /Form /BBox [0 0 200 200]";
+            objects << (last ? stream(form, square)
+                             : stream(form + " /Resources << /XObject << /X " +
+                                          reference(objects.size() + 2) + " >> >>",
+                                      "/X Do"));
+        }
+    }
+    return pdfFromObjects(objects);
+}
+
+QByteArray pdfFromObjects(const QList<QByteArray> &objects) {
+    QByteArray pdf = "%PDF-1.7\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : std::as_const(offsets))
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 bool writeSharedFieldsPdf(const QString &path, int levels, int kids) {
     try {
         QPDF pdf;

@@ -36,6 +36,17 @@ bool writeFixturePdf(const QString &path, const FixtureSpec &spec);
 // A fixture of `pageCount` Letter pages with texts "<prefix> 1", "<prefix> 2", ...
 bool writeSimplePdf(const QString &path, int pageCount, const QString &prefix = {});
 
+// Structures nested `levels` deep, as hostile files make them: a page tree of that many
+// /Pages nodes above its one page, or one page drawing a form that draws a form... `levels`
+// forms in all. Written as PDF text with a correct cross-reference table, quickly (20,000
+// levels in a few milliseconds).
+enum class DeepStructure { PageTree, FormChain };
+QByteArray deepPdf(DeepStructure structure, int levels);
+
+// A PDF file of `objects` as written (object i + 1 is objects[i], the catalog first), with its
+// cross-reference table: for fixtures whose oddities qpdf would not write.
+QByteArray pdfFromObjects(const QList<QByteArray> &objects);
+
 struct PageFacts {
     QRectF mediaBox;
     QRectF cropBox;         // the effective CropBox (MediaBox when there is none)

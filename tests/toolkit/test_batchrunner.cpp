@@ -381,7 +381,7 @@ private Q_SLOTS:
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), 2);
         tool.job->gate = &gate;
-        m_runner->setExecutor(threadPoolExecutor());
+        m_runner->setExecutor(workerThreadExecutor());
 
         QVERIFY(m_runner->run(tool, *m_list));
         QVERIFY(m_runner->isRunning());
@@ -443,7 +443,7 @@ private Q_SLOTS:
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), 2);
         tool.job->sleepMs = 50; // a runner that did not wait would be gone before the job ends
-        m_runner->setExecutor(threadPoolExecutor());
+        m_runner->setExecutor(workerThreadExecutor());
         QVERIFY(m_runner->run(tool, *m_list));
         QTRY_COMPARE(m_runner->state(), BatchRunner::State::Running);
         m_runner.reset();

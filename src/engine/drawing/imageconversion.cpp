@@ -4,6 +4,7 @@
 #include "engine/drawing/renderer.h"
 #include "engine/pdf/atomicfile.h"
 #include "engine/pdf/pdftools.h"
+#include "engine/pdf/workerthread.h"
 
 #include <QThread>
 
@@ -141,10 +142,18 @@ public:
         // Pages finished but not yet consumed in order stay below this, which bounds memory.
         m_window = threadCount * 2;
 
-        std::vector<std::thread> workers;
-        workers.reserve(size_t(threadCount));
-        for (int i = 0; i < threadCount; ++i)
-            workers.emplace_back([this] { work(); });
+        std::vector<WorkerThread> workers(static_cast<size_t>(threadCount));
+        QString noThread;
+        int started = 0;
+        for (WorkerThread &worker : workers)
+            started += worker.start([this] { work(); }, &noThread) ? 1 : 0;
+        if (started == 0) {
+            // Every page fails with the reason rather than the program ending.
+            for (size_t i = 0; i < m_tasks.size(); ++i)
+                m_results[i] = m_tasks[i].planned
+                                   ? TaskResult{*m_tasks[i].planned, {}, m_tasks[i].plannedFailure}
+                                   : failed(m_tasks[i], noThread);
+        }
 
         ConversionResult result;
         try {
@@ -157,7 +166,7 @@ public:
             m_stop = true;
         }
         m_changed.notify_all();
-        for (std::thread &worker : workers)
+        for (WorkerThread &worker : workers)
             worker.join();
         return result;
     }

@@ -1,5 +1,7 @@
 #include "engine/drawing/imagetools.h"
 
+#include "engine/pdf/clampednumber.h"
+
 #include "engine/drawing/imagewriter.h"
 #include "engine/drawing/renderer.h"
 #include "engine/pdf/atomicfile.h"
@@ -107,8 +109,9 @@ QImage PDFPageToImage(const PageRenderer &renderer, int pageIndex) {
     const double area = points.width() * points.height();
     if (area * scale * scale > maxPreviewPixels)
         scale = std::sqrt(maxPreviewPixels / area);
-    const QSize pixels(std::max(1, int(points.width() * scale)),
-                       std::max(1, int(points.height() * scale)));
+    // Clamped: a page of 1e30 x 1 points still gives a size the renderer refuses.
+    const QSize pixels(clampedPixels(points.width() * scale),
+                       clampedPixels(points.height() * scale));
     return renderer.render(pageIndex, pixels);
 }
 

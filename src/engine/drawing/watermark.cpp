@@ -3,6 +3,8 @@
 #endif
 #include "engine/drawing/watermark.h"
 
+#include "engine/pdf/clampednumber.h"
+
 #include "engine/drawing/imagetools.h"
 #include "engine/drawing/pngdownscale.h"
 #include "engine/drawing/watermarkfonts.h"
@@ -138,7 +140,7 @@ void blurAlpha(QImage &alpha, double sigma) {
     const int height = alpha.height();
     // Box widths whose three passes give the variance of the Gaussian.
     const double ideal = std::sqrt(12 * sigma * sigma / 3 + 1);
-    int lower = int(std::floor(ideal));
+    int lower = clampedInteger<int>(std::floor(ideal));
     if (lower % 2 == 0)
         --lower;
     const int upper = lower + 2;
@@ -235,8 +237,8 @@ struct Piece {
 };
 
 QSize coveringSize(const QRectF &reach) {
-    return QSize(std::max(1, int(std::ceil(reach.width() - 1e-6))),
-                 std::max(1, int(std::ceil(reach.height() - 1e-6))));
+    return QSize(clampedPixels(std::ceil(reach.width() - 1e-6)),
+                 clampedPixels(std::ceil(reach.height() - 1e-6)));
 }
 
 // The shadow of a text: the glyphs as drawn (fill at the text opacity, outline opaque), blurred,
@@ -261,8 +263,8 @@ Shadow makeShadow(const TextBlock &block, const WatermarkSettings &settings) {
     double density = std::clamp(kShadowBlurPixels / sigma, 1.0, 4.0);
     if (area.width() * area.height() * density * density > kMaxShadowPixels)
         density = std::sqrt(kMaxShadowPixels / (area.width() * area.height()));
-    const QSize pixels(std::max(1, int(std::ceil(area.width() * density))),
-                       std::max(1, int(std::ceil(area.height() * density))));
+    const QSize pixels(clampedPixels(std::ceil(area.width() * density)),
+                       clampedPixels(std::ceil(area.height() * density)));
     QImage coverage(pixels, QImage::Format_ARGB32_Premultiplied);
     coverage.fill(Qt::transparent);
     {
@@ -816,7 +818,7 @@ bool Stamper::stamp(QString *problem) {
 QSizeF turnedBounds(QSizeF size, double degrees) {
     const double turns = degrees / 90;
     if (turns == std::round(turns)) {
-        const long long quarter = ((static_cast<long long>(std::round(turns)) % 4) + 4) % 4;
+        const long long quarter = (clampedInteger<long long>(std::fmod(turns, 4)) + 4) % 4;
         return quarter % 2 ? size.transposed() : size;
     }
     const double radians = degrees * M_PI / 180;
@@ -866,12 +868,12 @@ ImageWatermark CreateImageWatermark(const QString &imagePath, double scale, doub
     double density = std::clamp(imageQuality, 1, 16);
     if (placedWidth * placedHeight * density * density > kMaxImagePixels)
         density = std::sqrt(kMaxImagePixels / (placedWidth * placedHeight));
-    const QSize bitmapSize(std::max(1, int(std::lround(placedWidth * density))),
-                           std::max(1, int(std::lround(placedHeight * density))));
+    const QSize bitmapSize(clampedPixels(std::round(placedWidth * density)),
+                           clampedPixels(std::round(placedHeight * density)));
 
     // Decoded straight at the size the bitmap needs when that is smaller than the file's.
-    QSize decoded(std::max(1, int(std::lround(points.width() * density))),
-                  std::max(1, int(std::lround(points.height() * density))));
+    QSize decoded(clampedPixels(std::round(points.width() * density)),
+                  clampedPixels(std::round(points.height() * density)));
     const bool smaller =
         qint64(decoded.width()) * decoded.height() < qint64(pixels.width()) * pixels.height();
     if (image.isNull() && smaller && reader.format() == "png") {
@@ -901,7 +903,7 @@ ImageWatermark CreateImageWatermark(const QString &imagePath, double scale, doub
         bitmap = bitmap.scaled(bitmapSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     result.bitmap = bitmap.convertToFormat(
         bitmap.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    result.size = QSize(int(placedWidth), int(placedHeight));
+    result.size = QSize(clampedInteger<int>(placedWidth), clampedInteger<int>(placedHeight));
     return result;
 }
 
@@ -970,8 +972,8 @@ QImage RotateImage(const QImage &image, double degrees) {
     if (degrees == 0 || degrees == 360 || image.isNull())
         return image;
     const QSizeF bounds = turnedBounds(QSizeF(image.size()), degrees);
-    const QSize size(std::max(1, int(std::ceil(bounds.width() - 1e-6))),
-                     std::max(1, int(std::ceil(bounds.height() - 1e-6))));
+    const QSize size(clampedPixels(std::ceil(bounds.width() - 1e-6)),
+                     clampedPixels(std::ceil(bounds.height() - 1e-6)));
     QImage turned(size, QImage::Format_ARGB32_Premultiplied);
     turned.fill(Qt::transparent);
     QPainter painter(&turned);

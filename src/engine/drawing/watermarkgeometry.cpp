@@ -1,5 +1,7 @@
 #include "engine/drawing/watermarkgeometry.h"
 
+#include "engine/pdf/clampednumber.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -30,8 +32,8 @@ std::pair<qint64, qint64> visibleIndices(qint64 first, qint64 last, double base,
     const double to = std::floor((extent - low - base) / step) + 1;
     if (!std::isfinite(from) || !std::isfinite(to))
         return {first, last};
-    return {std::max<qint64>(first, qint64(std::max(from, double(first)))),
-            std::min<qint64>(last, qint64(std::min(to, double(last))))};
+    return {std::max<qint64>(first, clampedInteger<qint64>(from)),
+            std::min<qint64>(last, clampedInteger<qint64>(to))};
 }
 
 bool overlapsFrame(const Bounds &local, double x, double y, QSizeF frame) {

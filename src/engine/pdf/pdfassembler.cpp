@@ -1,6 +1,7 @@
 #include "engine/pdf/pdfassembler.h"
 
 #include "engine/pdf/pdffile.h"
+#include "engine/pdf/structurelimits.h"
 
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
@@ -188,6 +189,15 @@ PdfSource::PdfSource(PdfFile &file, int tag)
     QPDFPageDocumentHelper pages(pdf);
     pages.pushInheritedAttributesToPage();
     m_pages = pages.getAllPages();
+    {
+        // qpdf copies the objects below a page recursively.
+        std::vector<QPDFObjectHandle> handles;
+        handles.reserve(m_pages.size());
+        for (QPDFPageObjectHelper &page : m_pages)
+            handles.push_back(page.getObjectHandle());
+        if (const QString deep = objectChainProblem(pdf, handles); !deep.isEmpty())
+            throw StructureTooDeep(deep.toStdString());
+    }
     for (size_t i = 0; i < m_pages.size(); ++i)
         m_pageIndex.emplace(m_pages[i].getObjectHandle().getObjGen(), static_cast<int>(i));
     m_version = versionOf(pdf);

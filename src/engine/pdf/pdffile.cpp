@@ -4,6 +4,8 @@
 #include "engine/pdf/pdffile.h"
 
 #include "engine/pdf/atomicfile.h"
+#include "engine/pdf/structurelimits.h"
+#include "engine/pdf/workerthread.h"
 
 #include <QFile>
 
@@ -24,11 +26,13 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <string>
-#include <thread>
 #include <unordered_map>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ventara::engine {
 
@@ -143,16 +147,22 @@ public:
             m_stop = true;
         }
         m_wake.notify_one();
-        if (m_thread.joinable())
-            m_thread.join();
+        m_thread.join();
     }
 
     void add(std::shared_ptr<void> object) {
         {
             std::lock_guard lock(m_mutex);
-            m_objects.push_back(std::move(object));
-            if (!m_thread.joinable())
-                m_thread = std::thread([this] { run(); });
+            try {
+                m_objects.push_back(std::move(object));
+            } catch (const std::bad_alloc &) {
+                return; // `object` is left as it was, and destroyed here
+            }
+            if (!m_thread.isStarted() && !m_thread.start([this] { run(); })) {
+                object = std::move(m_objects.back()); // no thread: destroyed here
+                m_objects.pop_back();
+                return;
+            }
         }
         m_wake.notify_one();
     }
@@ -176,8 +186,59 @@ private:
     std::condition_variable m_wake;
     std::deque<std::shared_ptr<void>> m_objects;
     bool m_stop = false;
-    std::thread m_thread;
+    WorkerThread m_thread;
 };
+
+// Why a file of `mode` (not a regular file) cannot be read as a document.
+QString notAFileReason(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder, not a file");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("not a regular file (a named pipe)");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("not a regular file (a socket)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("not a regular file (a device)");
+    return QStringLiteral("not a regular file");
+}
+
+// Reads the file open at `handle` to its end into `bytes`: `size` bytes in one read (as
+// large as the file system says it is) instead of growing a buffer, then whatever was
+// appended since. Returns 0, or the errno of the failure (ENOMEM when there is no room).
+int readWholeFile(int handle, qint64 size, QByteArray *bytes) {
+    auto readSome = [handle](char *into, qint64 room) -> ssize_t {
+        for (;;) {
+            const ssize_t got = ::read(handle, into, static_cast<size_t>(room));
+            if (got >= 0 || errno != EINTR)
+                return got;
+        }
+    };
+    try {
+        bytes->resize(std::max<qint64>(size, 0));
+        qint64 used = 0;
+        while (used < bytes->size()) {
+            const ssize_t got = readSome(bytes->data() + used, bytes->size() - used);
+            if (got < 0)
+                return errno != 0 ? errno : EIO;
+            if (got == 0)
+                break;
+            used += got;
+        }
+        bytes->resize(used);
+        char chunk[16384];
+        for (;;) {
+            const ssize_t got = readSome(chunk, sizeof chunk);
+            if (got < 0)
+                return errno != 0 ? errno : EIO;
+            if (got == 0)
+                return 0;
+            bytes->append(chunk, got);
+        }
+    } catch (const std::bad_alloc &) {
+        bytes->clear();
+        return ENOMEM;
+    }
+}
 
 } // namespace
 
@@ -222,26 +283,35 @@ std::unique_ptr<PdfFile> PdfFile::open(const QString &path, Status *status, QStr
         }
     }
 
-    QFile file(path);
+    // Opened without waiting, so that a named pipe cannot hold the run until a writer comes.
     errno = 0;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    const int handle =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (handle < 0) {
         report(status, error, Status::Unreadable, reasonForError(errno, true));
         return nullptr;
     }
-    const std::optional<FileIdentity> identity = identityOfFile(path, file.handle());
-    // One read of the whole file (as large as the file system says it is) instead of
-    // growing a buffer; whatever was appended since is read after it.
-    QByteArray bytes;
-    if (identity && identity->size > 0) {
-        bytes.resize(identity->size);
-        const qint64 read = file.read(bytes.data(), identity->size);
-        bytes.resize(std::max<qint64>(read, 0));
+    const struct Closer {
+        int handle;
+        ~Closer() { ::close(handle); }
+    } closer{handle};
+    struct stat info;
+    if (::fstat(handle, &info) != 0) {
+        report(status, error, Status::Unreadable, reasonForError(errno, true));
+        return nullptr;
     }
-    if (file.error() == QFileDevice::NoError)
-        bytes += file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    // Pipes, devices (/dev/zero never ends) and sockets are not documents.
+    if (!S_ISREG(info.st_mode)) {
+        report(status, error, Status::Unreadable, notAFileReason(info.st_mode));
+        return nullptr;
+    }
+    const std::optional<FileIdentity> identity = identityOfFile(path, handle);
+    QByteArray bytes;
+    if (const int readError = readWholeFile(handle, identity ? identity->size : 0, &bytes)) {
         report(status, error, Status::Unreadable,
-               QStringLiteral("could not be read: ") + file.errorString());
+               readError == ENOMEM ? reasonForError(ENOMEM)
+                                   : QString(QStringLiteral("could not be read: ") +
+                                             QString::fromLocal8Bit(std::strerror(readError))));
         return nullptr;
     }
     std::unique_ptr<PdfFile> result = openBytes(bytes, path, status, error);
@@ -271,7 +341,11 @@ void PdfFile::keepForReuse(std::unique_ptr<PdfFile> file) {
 
 std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QString &description,
                                             Status *status, QString *error) {
-    std::unique_ptr<PdfFile> result(new PdfFile);
+    std::unique_ptr<PdfFile> result(new (std::nothrow) PdfFile);
+    if (!result) {
+        report(status, error, Status::Unreadable, reasonForError(ENOMEM));
+        return nullptr;
+    }
     result->m_bytes = bytes;
     result->m_description = description;
     std::string warnings;
@@ -285,6 +359,11 @@ std::unique_ptr<PdfFile> PdfFile::openBytes(const QByteArray &bytes, const QStri
         result->m_qpdf->processMemoryFile(description.toUtf8().constData(),
                                           result->m_bytes.constData(),
                                           static_cast<size_t>(result->m_bytes.size()));
+        // qpdf lists the pages recursively: a tree too deep for the stack is refused first.
+        if (const QString deep = pageTreeDepthProblem(*result->m_qpdf); !deep.isEmpty()) {
+            report(status, error, Status::Unreadable, deep);
+            return nullptr;
+        }
         // A document whose catalog or page tree is missing parses, but is of no use.
         result->m_qpdf->getAllPages();
     } catch (const QPDFExc &e) {

@@ -6,6 +6,8 @@
 #include "engine/pdf/pdffile.h"
 #include "engine/pdf/pdfupdate.h"
 #include "engine/pdf/pdfxmp.h"
+#include "engine/pdf/structurelimits.h"
+#include "engine/pdf/workerthread.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -13,6 +15,7 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -139,6 +142,8 @@ QPDFObjectHandle textString(const QString &text) {
 QString copyFailureReason(const std::exception &e) {
     if (dynamic_cast<const std::bad_alloc *>(&e))
         return reasonForError(ENOMEM);
+    if (dynamic_cast<const StructureTooDeep *>(&e))
+        return QString::fromStdString(e.what());
     return QStringLiteral("damaged file: ") + QString::fromUtf8(e.what());
 }
 
@@ -164,8 +169,10 @@ public:
         // Two helpers keep both cores busy while the copying waits for them; more would
         // only hold more parsed documents at once.
         const int helpers = std::thread::hardware_concurrency() > 1 && paths.size() > 2 ? 2 : 1;
-        for (int i = 0; i < helpers; ++i)
-            m_threads.emplace_back([this] { run(); });
+        for (int i = 0; i < helpers; ++i) {
+            if (!m_threads[size_t(i)].start([this] { run(); }))
+                break; // take() prepares what no helper does
+        }
     }
 
     ~DocumentPrefetcher() {
@@ -174,7 +181,7 @@ public:
             m_stop = true;
         }
         m_space.notify_all();
-        for (std::thread &thread : m_threads)
+        for (WorkerThread &thread : m_threads)
             thread.join();
         for (std::optional<PreparedDocument> &document : m_documents) {
             if (document)
@@ -184,6 +191,10 @@ public:
 
     // The next document in list order; waits until it is prepared.
     PreparedDocument take() {
+        if (!m_threads.front().isStarted()) {
+            const size_t index = m_taken++;
+            return prepare(m_paths.at(qsizetype(index)), int(index));
+        }
         std::unique_lock lock(m_mutex);
         std::optional<PreparedDocument> &slot = m_documents.at(m_taken);
         m_ready.wait(lock, [&slot] { return slot.has_value(); });
@@ -233,7 +244,8 @@ private:
             // Here, on the helper thread, rather than while the pages are copied.
             document.source->parsePageObjects();
         } catch (const std::exception &e) {
-            document.error = QString::fromUtf8(e.what());
+            document.source.reset();
+            document.error = copyFailureReason(e);
         }
         return document;
     }
@@ -246,7 +258,7 @@ private:
     size_t m_next = 0;                                        // the next position a helper prepares
     size_t m_taken = 0;                                       // the next position take() hands out
     bool m_stop = false;
-    std::vector<std::thread> m_threads; // last: started once everything else is constructed
+    std::array<WorkerThread, 2> m_threads; // last: started once everything else is constructed
 };
 
 // What a merge builds: the new document, and the sources' bytes its copied stream data is
@@ -305,6 +317,10 @@ Result PDFTools::MergePdfs(const QStringList &paths, const QString &outputPath,
     }
 }
 
+namespace {
+QList<Result> splitParts(const QString &source, const QList<PDFTools::SplitPart> &parts);
+} // namespace
+
 Result PDFTools::SplitPdf(const QString &source, const QString &destination, int startPage,
                           int stopPage) {
     return SplitPdfParts(source, {SplitPart{destination, startPage, stopPage}})
@@ -312,6 +328,22 @@ Result PDFTools::SplitPdf(const QString &source, const QString &destination, int
 }
 
 QList<Result> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPart> &parts) {
+    try {
+        return splitParts(source, parts);
+    } catch (const std::exception &e) {
+        // Out of memory outside the copying of a part.
+        const Result failed = Result::failure(source, copyFailureReason(e));
+        QList<Result> results;
+        for (qsizetype i = 0; i < parts.size(); ++i)
+            results.append(failed);
+        return results;
+    }
+}
+
+namespace {
+
+QList<Result> splitParts(const QString &source, const QList<PDFTools::SplitPart> &parts) {
+    using SplitPart = PDFTools::SplitPart;
     QList<Result> results(parts.size());
     if (parts.isEmpty())
         return results;
@@ -384,8 +416,8 @@ QList<Result> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPa
 
     if (work.size() > 1 && !work[1].empty()) {
         std::unique_ptr<PdfFile> second = PdfFile::openBytes(file->bytes(), source);
-        if (second) {
-            std::thread helper([&] { writeParts(*second, work[1]); });
+        WorkerThread helper;
+        if (second && helper.start([&] { writeParts(*second, work[1]); })) {
             writeParts(*file, work[0]);
             helper.join();
         } else {
@@ -401,6 +433,8 @@ QList<Result> PDFTools::SplitPdfParts(const QString &source, const QList<SplitPa
             Result::failure(parts.at(qsizetype(i)).destination, reasonForError(0)));
     return results;
 }
+
+} // namespace
 
 Result PDFTools::CheckPdfPages(const QString &path) {
     QString error;
@@ -487,13 +521,15 @@ QDateTime PDFTools::DocumentCreationDateWithPath(const QString &path) {
     return QDateTime::currentDateTime();
 }
 
-PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path) {
+PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path, QString *reason) {
     PdfFile::Status status = PdfFile::Status::Unreadable;
-    auto file = PdfFile::open(path, &status);
+    auto file = PdfFile::open(path, &status, reason);
     if (!file)
         return status == PdfFile::Status::NeedsPassword ? PdfStatus::NeedsPassword
                                                         : PdfStatus::Unreadable;
     const PdfStatus result = file->isEncrypted() ? PdfStatus::Encrypted : PdfStatus::Readable;
+    if (reason && result == PdfStatus::Encrypted)
+        *reason = QStringLiteral("the document is encrypted");
     PdfFile::keepForReuse(std::move(file)); // only read
     return result;
 }

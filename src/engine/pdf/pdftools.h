@@ -112,8 +112,11 @@ public:
     // The file's creation (birth) time, else its modification time, else now.
     static QDateTime DocumentCreationDateWithPath(const QString &path);
 
-    // Checks a file for a document list.
-    static PdfStatus CheckPdf(const QString &path);
+    // Checks a file for a document list. `reason` (optional) receives why a file that is not
+    // Readable cannot be used, in words for the user ("no such file", "not a regular file (a
+    // named pipe)", "the page tree is nested more than 1000 levels deep"...). Files that are
+    // not regular files are refused without being read.
+    static PdfStatus CheckPdf(const QString &path, QString *reason = nullptr);
 
     // Whether a document list accepts the file: it opens as a PDF and is not encrypted.
     static bool IsAcceptablePdf(const QString &path);

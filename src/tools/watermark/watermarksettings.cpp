@@ -1,5 +1,7 @@
 #include "tools/watermark/watermarksettings.h"
 
+#include "engine/pdf/clampednumber.h"
+
 #include "engine/drawing/watermarkfonts.h"
 #include "toolkit/textnumber.h"
 
@@ -277,7 +279,7 @@ void WatermarkSettings::setColor(const QColor &color) {
 }
 
 int WatermarkSettings::qualityValue() const {
-    return int(std::lround(fields.number(kQualityKey)));
+    return engine::clampedInteger<int>(std::round(fields.number(kQualityKey)));
 }
 
 void WatermarkSettings::setNumberText(const NumberRule &rule, const QString &text) {
