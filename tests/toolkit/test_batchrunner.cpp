@@ -411,7 +411,7 @@ private Q_SLOTS:
         tool.job->planToGive = onePerDocument(m_dir.path(), 2);
         writeBytes(path(u"out1.pdf"_s), "old");
         tool.job->planGate = &planGate;
-        m_runner->setExecutor(threadPoolExecutor());
+        m_runner->setExecutor(workerThreadExecutor());
         QList<double> planning; // -1: started, -2: ended, else progress
         connect(m_runner.get(), &BatchRunner::planningChanged,
                 [&planning](bool started) { planning << (started ? -1 : -2); });
