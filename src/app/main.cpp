@@ -2,6 +2,7 @@
 // at once; files given wait in the launcher or go to that tool's list. While it runs, a
 // later start hands its tool and files to it and ends.
 
+#include "engine/pdf/temporaryfiles.h"
 #include "gui/instanceserver.h"
 #include "gui/startrequest.h"
 #include "gui/themeicons.h"
@@ -85,6 +86,9 @@ int main(int argc, char *argv[]) {
     }
 
     QApplication app(argc, argv);
+    // Runs write files: an interruption (Ctrl-C in the terminal, logging out) removes their
+    // temporary ones.
+    ventara::engine::installInterruptCleanup();
     QGuiApplication::setDesktopFileName(QStringLiteral(VENTARA_APP_ID));
     // Without a desktop session Qt looks only in the bare "hicolor" theme; take the common
     // Adwaita icons then, where installed, rather than showing none.

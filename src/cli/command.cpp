@@ -1,5 +1,7 @@
 #include "cli/command.h"
 
+#include "engine/pdf/temporaryfiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -59,6 +61,55 @@ QByteArray programFolder(const char *argv0) {
 }
 
 const char *g_argv0 = nullptr;
+
+// Whether the program can hold `bytes` as text and give the same bytes back (file names are
+// handled as QString, encoded as UTF-8 on the way to the system).
+bool isRepresentable(const QByteArray &bytes) {
+    return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+}
+
+// `bytes` for a message: valid UTF-8 as it is, every other byte as \xHH.
+QString shownBytes(const QByteArray &bytes) {
+    QString shown;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const uchar lead = uchar(bytes.at(i));
+        const qsizetype length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const QByteArray sequence = bytes.mid(i, length);
+        if (lead < 0x80 || (lead >= 0xC2 && isRepresentable(sequence))) {
+            shown += QString::fromUtf8(sequence);
+            i += length;
+        } else {
+            shown +=
+                QStringLiteral("\\x") + QString::number(lead, 16).toUpper().rightJustified(2, u'0');
+            ++i;
+        }
+    }
+    return shown;
+}
+
+// Why the command line cannot be used as given, or an empty text: a name (or any argument)
+// that is not valid UTF-8 would reach the system as other bytes, naming another file; a
+// relative name of an existing file inside a folder whose own name is not valid UTF-8 the
+// same. Such names are refused, naming them, rather than read or written as another name.
+QString unrepresentableArgument(int argc, char *argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (!isRepresentable(argument))
+            return QStringLiteral("“%1” is not valid UTF-8 text; rename the file so that its "
+                                  "name is")
+                .arg(shownBytes(argument));
+    }
+    char folder[PATH_MAX];
+    if (::getcwd(folder, sizeof folder) == nullptr || isRepresentable(QByteArray(folder)))
+        return {};
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '/' && argv[i][0] != '-' && ::access(argv[i], F_OK) == 0)
+            return QStringLiteral("the name of the current folder “%1” is not valid UTF-8 text; "
+                                  "give “%2” with its full path, or rename the folder")
+                .arg(shownBytes(QByteArray(folder)), QString::fromUtf8(argv[i]));
+    }
+    return {};
+}
 
 // `exitCode`, or a failure when what went to the standard output could not all be written
 // (a full disk, a closed pipe): a command must not say it succeeded when its output is lost.
@@ -133,6 +184,12 @@ int runCommandLine(int argc, char *argv[], const QList<Command> &commands,
         QStringList arguments = QCoreApplication::arguments().mid(1);
         if (arguments.isEmpty())
             return withoutCommand(io);
+        if (const QString problem = unrepresentableArgument(argc, argv); !problem.isEmpty()) {
+            reportError(io, (named ? named->name + QStringLiteral(": ") : QString()) + problem);
+            return ExitUsage;
+        }
+        // From here on the command may write files: an interruption removes its temporary ones.
+        engine::installInterruptCleanup();
         const QString name = arguments.takeFirst();
         if (name == QStringLiteral("--help") || name == QStringLiteral("-h") ||
             (name == QStringLiteral("help") && arguments.isEmpty())) {

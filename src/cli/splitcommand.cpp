@@ -3,6 +3,8 @@
 #include "cli/toolcommand.h"
 #include "tools/split/splittool.h"
 
+#include <limits>
+
 namespace ventara::cli {
 
 namespace {
@@ -59,12 +61,16 @@ int runSplit(const QStringList &arguments, CommandIo &io) {
     // Choosing a mode replaces the name template, as in the window, but only when the mode
     // changes: a profile's own template for the same mode is kept.
     if (every) {
+        // No document has more pages than an int counts.
         const QString value = args->value(QStringLiteral("every"));
         bool ok = false;
-        if (value.toLongLong(&ok) < 1 || !ok)
+        const qlonglong pages = value.toLongLong(&ok);
+        if (!ok || pages < 1 || pages > std::numeric_limits<int>::max())
             return toolUsageError(
                 spec, io,
-                QStringLiteral("--every takes a whole number of at least 1, not ") + value);
+                QStringLiteral("--every takes a whole number from 1 to %1, not %2")
+                    .arg(std::numeric_limits<int>::max())
+                    .arg(value));
         if (settings.mode() != SplitMode::Consecutive)
             settings.selectConsecutiveMode();
         settings.setPagesPerIntervalText(value);

@@ -97,7 +97,10 @@ public:
         , m_skipped(skipped)
         , m_inputsRefused(inputsRefused) {}
 
-    toolkit::RunPlan plan() override { return m_job->plan(); }
+    toolkit::RunPlan plan() override {
+        m_job->setPlanProgress(planProgress());
+        return m_job->plan();
+    }
 
     bool processStep(toolkit::StepContext &context) override {
         const bool ok = m_job->processStep(context) && !(m_inputsRefused && context.step() == 0);
@@ -374,7 +377,8 @@ QList<HelpEntry> profileFieldEntries(const ToolCommandSpec &spec) {
 
 QString exitStatusText(const ToolCommandSpec &spec) {
     return QStringLiteral("0 when every document succeeded, 1 when any failed, 2 for a usage "
-                          "error, settings that select nothing or output names that collide") +
+                          "error, invalid settings, settings that select nothing or output "
+                          "names that collide") +
            (spec.profile ? QStringLiteral(" or an unreadable profile") : QString()) + u'.';
 }
 
@@ -493,8 +497,10 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
 
     SkipRecordingTool recording(tool);
     recording.inputsRefused = inputsFailed;
+    // A run that does not start was refused by the tool's checks of its settings (invalid
+    // sizes from a profile, say), which told why.
     if (!runner.run(recording, list))
-        return ExitFailure;
+        return ExitUsage;
     // An abandoned run was stopped by its settings (no pages selected, outputs that would
     // collide or leave the folder) before anything was written.
     if (runner.lastSummary().outcome == toolkit::RunSummary::Outcome::Abandoned)

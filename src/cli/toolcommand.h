@@ -144,7 +144,8 @@ QString documentProblemText(engine::PDFTools::PdfStatus status, const QString &r
 //     terminal; outputs that already existed and were kept are listed on the standard
 //     error; the result is printed (success on the standard output);
 //  3. ExitSuccess when every file passed its check and the run succeeded, ExitUsage when the
-//     run was abandoned by its settings before anything was written, ExitFailure otherwise
+//     tool's checks refused its settings or the run was abandoned by its settings before
+//     anything was written, ExitFailure otherwise
 //     (a failed check, a failed document or output).
 int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const QStringList &files,
                    OverwritePolicy policy, CommandIo &io);

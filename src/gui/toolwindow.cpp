@@ -361,6 +361,15 @@ void ToolWindow::connectRunner() {
             &ToolWindow::setInterfaceEnabled);
     connect(m_runner, &toolkit::BatchRunner::progressChanged, this,
             [this](double percent) { m_progress->setValue(qBound(0, qRound(percent), 100)); });
+    // The documents are read before anything is asked or written; the bar says so.
+    connect(m_runner, &toolkit::BatchRunner::planningChanged, this, [this](bool planning) {
+        if (!m_quitWhenFinished)
+            m_progress->setFormat(planning ? QStringLiteral("Reading the documents... %p%")
+                                           : QStringLiteral("%p%"));
+        m_progress->setValue(0);
+    });
+    connect(m_runner, &toolkit::BatchRunner::planProgressChanged, this,
+            [this](double percent) { m_progress->setValue(qBound(0, qRound(percent), 100)); });
     connect(m_runner, &toolkit::BatchRunner::finished, this, [this] {
         if (m_quitWhenFinished)
             finishQuit();

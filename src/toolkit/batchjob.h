@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -66,8 +67,10 @@ class BatchJob {
 public:
     virtual ~BatchJob() = default;
 
-    // Owner thread, interface disabled, before the overwrite pass: the plan of every output
-    // from the snapshot, or an abandoned plan.
+    // A worker thread (the runner's executor), interface disabled, before the overwrite pass:
+    // the plan of every output from the snapshot, or an abandoned plan. It reads the documents
+    // (page counts) and touches only the snapshot and files; it may tell how far it has come
+    // through reportPlanProgress().
     virtual RunPlan plan() = 0;
 
     // Worker thread: the work of one step, honouring the context's decisions. Returns false
@@ -79,6 +82,23 @@ public:
     // Owner thread, after the interface is enabled again and before the result alert (edit
     // properties refreshes its preview here).
     virtual void finished(const RunSummary &summary) { Q_UNUSED(summary) }
+
+    // Where reportPlanProgress() goes (set by the runner before plan()): a percentage, 0 to
+    // 100, called on the thread that plans.
+    void setPlanProgress(std::function<void(double percent)> progress) {
+        m_planProgress = std::move(progress);
+    }
+    const std::function<void(double percent)> &planProgress() const { return m_planProgress; }
+
+protected:
+    // For plan(): `done` of `total` documents have been read.
+    void reportPlanProgress(qsizetype done, qsizetype total) const {
+        if (m_planProgress && total > 0)
+            m_planProgress(100.0 * double(done) / double(total));
+    }
+
+private:
+    std::function<void(double percent)> m_planProgress;
 };
 
 // The run side of a tool window, kept for the window's lifetime.

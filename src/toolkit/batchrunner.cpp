@@ -1,5 +1,6 @@
 #include "batchrunner.h"
 
+#include "engine/pdf/temporaryfiles.h"
 #include "engine/pdf/workerthread.h"
 #include "toolkit/outputcheck.h"
 
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QTemporaryFile>
 #include <QThread>
 #include <QWaitCondition>
 
@@ -36,10 +36,8 @@ struct BatchRunner::WorkerSync {
         condition.wakeAll();
     }
 
-    bool wait(int timeoutMs) {
+    bool wait(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever)) {
         QMutexLocker locker(&mutex);
-        const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                    : QDeadlineTimer(timeoutMs));
         while (!done) {
             if (!condition.wait(&mutex, deadline))
                 return done;
@@ -56,7 +54,7 @@ BatchRunner::BatchRunner(const UserInterface &ui, QObject *parent)
 BatchRunner::~BatchRunner() {
     // The job posts to this object until it is done; it must not outlive it.
     if (m_sync)
-        m_sync->wait(-1);
+        m_sync->wait();
 }
 
 void BatchRunner::setExecutor(Executor executor) {
@@ -106,30 +104,67 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
 
     m_texts = texts;
     m_documents = &documents;
-    setState(State::Confirming);
+    setState(State::Planning);
     setInterfaceEnabled(false);
 
     std::shared_ptr<BatchJob> job;
-    RunPlan plan;
     try {
         job = tool.createJob(documents.paths());
-        plan = job ? job->plan() : RunPlan::abandoned(defaultAbandonText());
     } catch (const std::exception &error) {
         qWarning("Error: %s", error.what());
-        plan = RunPlan::abandoned(defaultAbandonText());
     } catch (...) {
-        plan = RunPlan::abandoned(defaultAbandonText());
     }
-    if (!plan.isAbandoned()) {
-        const QString problem = outputPlanProblem(plan, documents.paths(), tool.outputFolder());
-        if (!problem.isEmpty())
-            plan = RunPlan::abandoned(problem);
-    }
-    if (plan.isAbandoned()) {
-        abandon(plan.abandonReason);
+    if (!job) {
+        abandon(defaultAbandonText());
         return true;
     }
 
+    // The plan reads every document (page counts): through the executor, so that a long list
+    // of large files does not freeze the window. Only the answer comes back to this thread.
+    Q_EMIT planningChanged(true);
+    Q_EMIT planProgressChanged(0.0);
+    auto sync = std::make_shared<WorkerSync>();
+    m_sync = sync;
+    job->setPlanProgress([this](double percent) {
+        QMetaObject::invokeMethod(this, [this, percent] {
+            if (m_state == State::Planning)
+                Q_EMIT planProgressChanged(percent);
+        });
+    });
+    auto work = [this, job, sync, paths = documents.paths(), folder = tool.outputFolder()] {
+        RunPlan plan;
+        try {
+            plan = job->plan();
+            if (!plan.isAbandoned()) {
+                const QString problem = outputPlanProblem(plan, paths, folder);
+                if (!problem.isEmpty())
+                    plan = RunPlan::abandoned(problem);
+            }
+        } catch (const std::exception &error) {
+            qWarning("Error: %s", error.what());
+            plan = RunPlan::abandoned(defaultAbandonText());
+        } catch (...) {
+            plan = RunPlan::abandoned(defaultAbandonText());
+        }
+        QMetaObject::invokeMethod(this, [this, job, plan, paths] { planned(job, plan, paths); });
+        sync->markDone(); // last: after this the runner may be gone
+    };
+    m_executor(std::move(work));
+    return true;
+}
+
+void BatchRunner::planned(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
+                          const QStringList &documents) {
+    if (m_state != State::Planning)
+        return;
+    job->setPlanProgress(nullptr);
+    Q_EMIT planningChanged(false);
+    if (plan.isAbandoned()) {
+        abandon(plan.abandonReason);
+        return;
+    }
+
+    setState(State::Confirming);
     QList<QList<OverwriteDecision>> decisions;
     if (plan.askBeforeOverwrite) {
         OverwritePass pass(*m_ui.prompts, plan.buttons);
@@ -145,8 +180,7 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
         }
     }
 
-    startJob(job, plan, decisions, documents.paths());
-    return true;
+    startJob(job, plan, decisions, documents);
 }
 
 void BatchRunner::setInterfaceEnabled(bool enabled) {
@@ -172,10 +206,12 @@ namespace {
 
 // Outputs that replace the input of a later step are written under a hidden name beside
 // them and put in place once the last step reading that input is done.
+// The hidden file is removed unless put in place, also when the process is interrupted.
 struct DeferredOutput {
     LaterInput at;
     QString path;      // where it belongs
     QString temporary; // where the step writes it
+    std::shared_ptr<engine::TemporaryFile> file;
     bool written = false;
 };
 
@@ -184,31 +220,27 @@ QList<DeferredOutput> deferOutputs(const RunPlan &plan, const QStringList &docum
     QList<DeferredOutput> deferred;
     for (const LaterInput &later : outputsReadLater(plan, documents, decisions)) {
         const QString path = plan.outputs.at(later.step).at(later.output);
-        QTemporaryFile reserved(QFileInfo(path).absolutePath() +
-                                QStringLiteral("/.ventara-XXXXXX.next"));
-        reserved.setAutoRemove(false);
-        if (!reserved.open())
+        auto reserved = std::make_shared<engine::TemporaryFile>(
+            QFileInfo(path).absolutePath(), QStringLiteral(".ventara-"), QStringLiteral(".next"));
+        if (!reserved->isCreated())
             continue; // the folder takes no new file: the write fails and says why
-        deferred.append({later, path, reserved.fileName(), false});
+        deferred.append({later, path, reserved->path(), reserved, false});
     }
     return deferred;
 }
 
 // Puts a deferred output in place (keeping the replaced file's permissions), or removes it
 // when its step did not write it. Returns a failure when it cannot be put in place.
-engine::Result settle(const DeferredOutput &output) {
-    const QByteArray temporary = QFile::encodeName(output.temporary);
-    if (!output.written) {
-        std::remove(temporary.constData());
-        return {};
-    }
+engine::Result settle(DeferredOutput &output) {
+    const std::shared_ptr<engine::TemporaryFile> file = std::exchange(output.file, nullptr);
+    if (!output.written || !file)
+        return {}; // removed with `file`
     if (QFileInfo::exists(output.path))
         QFile::setPermissions(output.temporary, QFile::permissions(output.path));
-    if (std::rename(temporary.constData(), QFile::encodeName(output.path).constData()) != 0) {
-        const int error = errno;
-        std::remove(temporary.constData());
-        return engine::Result::failure(output.path, engine::reasonForError(error));
-    }
+    if (std::rename(file->nativePath().constData(), QFile::encodeName(output.path).constData()) !=
+        0)
+        return engine::Result::failure(output.path, engine::reasonForError(errno));
+    file->release();
     return {};
 }
 
@@ -324,7 +356,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                     stepFailures = stepFailures.withPath(output.temporary, output.path);
                 }
             }
-            for (const DeferredOutput &output : std::as_const(deferred)) {
+            for (DeferredOutput &output : deferred) {
                 if (output.at.readAtStep == i) {
                     const engine::Result settled = settle(output);
                     if (!settled)
@@ -343,7 +375,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                 break;
             }
         }
-        for (const DeferredOutput &output : std::as_const(deferred)) {
+        for (DeferredOutput &output : deferred) {
             if (output.at.readAtStep >= summary.stepsProcessed) {
                 // The run ended before the step that reads it.
                 const engine::Result settled = settle(output);
@@ -392,14 +424,20 @@ void BatchRunner::complete(const RunSummary &summary) {
 }
 
 bool BatchRunner::waitForFinished(int timeoutMs) {
-    if (m_state == State::Idle)
-        return true;
-    if (m_state != State::Running || QThread::currentThread() != thread())
-        return false;
-    const std::shared_ptr<WorkerSync> sync = m_sync;
-    if (!sync || !sync->wait(timeoutMs))
-        return false;
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    if (QThread::currentThread() != thread())
+        return m_state == State::Idle;
+    const QDeadlineTimer deadline =
+        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    // The plan, then the job: each posts what comes next to this thread.
+    while (m_state == State::Planning || m_state == State::Running) {
+        const std::shared_ptr<WorkerSync> sync = m_sync;
+        const State waitedFor = m_state;
+        if (!sync || !sync->wait(deadline))
+            return false;
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        if (m_state == waitedFor && m_sync == sync)
+            return false; // nothing came: not a wait this thread can end
+    }
     return m_state == State::Idle;
 }
 

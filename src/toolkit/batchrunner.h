@@ -19,9 +19,12 @@ namespace ventara::toolkit {
 //     ("Please select an output folder."; only the empty string is refused) and the tool's own
 //     checks; a failed check changes nothing;
 //  2. disables the interface (interfaceEnabledChanged(false), the document list locked);
-//  3. makes the job (settings snapshot) and its plan; an abandoned plan gives the interface
-//     back and tells the user why;
-//  4. the overwrite pass over every planned output, before anything is written;
+//  3. makes the job (settings snapshot), then its plan through the executor, so that reading
+//     the documents never blocks the owner's thread (planningChanged() and
+//     planProgressChanged() show it); an abandoned plan gives the interface back and tells
+//     the user why;
+//  4. back on the owner's thread, the overwrite pass over every planned output, before
+//     anything is written;
 //  5. runs the job through the executor, step after step, with progress;
 //  6. completion: progress 0, interface enabled, the job's finished() hook, the result alert
 //     (success or failure text, with the failed files and their reasons as its details), and
@@ -42,7 +45,8 @@ public:
     enum class State {
         Idle,
         Validating, // the checks of step 1
-        Confirming, // interface disabled: plan and overwrite pass
+        Planning,   // interface disabled: the plan is made through the executor
+        Confirming, // the overwrite pass
         Running,    // the job works on another thread
         Reporting,  // completion: result alert and rate prompt
     };
@@ -62,7 +66,7 @@ public:
     // Starts a run of `tool` over `documents`. Returns false when no run started (one is
     // already in progress, or a check failed); true when the run got past its checks, in
     // which case finished() is emitted once it has ended (before run() returns when the
-    // job runs inline or the run was abandoned). Both objects must outlive the run.
+    // executor runs inline). Both objects must outlive the run.
     bool run(BatchTool &tool, DocumentList &documents);
 
     State state() const { return m_state; }
@@ -71,11 +75,11 @@ public:
     // prompt). Windows refuse to close meanwhile.
     bool isRunning() const { return m_state != State::Idle; }
 
-    // Waits until the job of the current run has ended, then delivers its progress and
-    // completion at once (so the result alert is shown before this returns). Returns true
-    // when no run is in progress afterwards; false on timeout, or when the run is still at a
-    // prompt of this thread (checks, overwrite pass, result alert), which cannot be waited
-    // for. `timeoutMs` < 0 waits without limit.
+    // Waits until the plan and the job of the current run have ended, then delivers what
+    // they posted at once (so the overwrite pass and the result alert are shown before this
+    // returns). Returns true when no run is in progress afterwards; false on timeout, or when
+    // the run is still at a prompt of this thread (checks, overwrite pass, result alert),
+    // which cannot be waited for. `timeoutMs` < 0 waits without limit.
     bool waitForFinished(int timeoutMs = -1);
 
     // How the last run ended; Outcome::Refused for a run stopped by its checks.
@@ -93,6 +97,10 @@ Q_SIGNALS:
     void interfaceEnabledChanged(bool enabled);
     // The progress bar's value, 0 to 100.
     void progressChanged(double percent);
+    // true when the plan starts being made (the documents are read), false when it is done.
+    void planningChanged(bool planning);
+    // How far the plan has come, 0 to 100, while planning.
+    void planProgressChanged(double percent);
     // A run that got past its checks has ended (after its alerts).
     void finished(const ventara::toolkit::RunSummary &summary);
 
@@ -102,6 +110,8 @@ private:
     void setState(State state) { m_state = state; }
     void setInterfaceEnabled(bool enabled);
     void abandon(const QString &reason);
+    void planned(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
+                 const QStringList &documents);
     void startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
                   const QList<QList<OverwriteDecision>> &decisions, const QStringList &documents);
     void deliverProgress(double percent);

@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace ventara;
 using namespace Qt::StringLiterals;
 using test::runVentara;
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void outputsStayApartAndInTheFolder_data();
     void outputsStayApartAndInTheFolder();
     void inputsAreReadBeforeTheyAreReplaced();
+    void interruptedRunsLeaveNothing_data();
+    void interruptedRunsLeaveNothing();
 
 private:
     QStringList outputs() const { return QDir(m_out).entryList(QDir::Files, QDir::Name); }
@@ -480,6 +484,64 @@ void TestCommandRuns::inputsAreReadBeforeTheyAreReplaced() {
         test::readPageFacts(m_out + u"/doc(Page1)(Page2).pdf"_s).first().text.contains(u"old 2"_s));
     QVERIFY(test::readPageFacts(second).first().text.contains(u"doc 1"_s));
     QCOMPARE(QDir(m_out).entryList(QDir::Hidden | QDir::Files, QDir::Name).size(), 6);
+}
+
+void TestCommandRuns::interruptedRunsLeaveNothing_data() {
+    QTest::addColumn<QStringList>("arguments"); // {out}, {doc}
+    QTest::addColumn<QString>("kept");          // an existing file that must stay as it was
+    QTest::addColumn<int>("signal");
+    QTest::newRow("split, Ctrl-C")
+        << strings({"split", "--overwrite", "yes", "-o", "{out}", "{doc}"})
+        << u"{out}/doc(Page1).pdf"_s << SIGINT;
+    QTest::newRow("convert, terminated")
+        << strings({"convert", "--format", "png", "--percent", "10", "--overwrite", "yes", "-o",
+                    "{out}", "{doc}"})
+        << u"{out}/doc(Page1).png"_s << SIGTERM;
+    QTest::newRow("properties in place, hung up")
+        << strings({"properties", "--title", "New", "{doc}"}) << u"{doc}"_s << SIGHUP;
+    // doc(Page1).pdf is an input and doc.pdf's first output: written under a hidden name first.
+    QTest::newRow("an input replaced at its end")
+        << strings({"split", "--overwrite", "yes", "-o", "{out}", "{out}/doc.pdf",
+                    "{out}/doc(Page1).pdf"})
+        << u"{out}/doc(Page1).pdf"_s << SIGTERM;
+}
+
+// A run interrupted while a file is written (held there by a test hook) leaves neither its
+// temporary files nor a changed file, and ends by the signal.
+void TestCommandRuns::interruptedRunsLeaveNothing() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, kept);
+    QFETCH(int, signal);
+    QVERIFY(QFile::copy(m_doc, m_out + u"/doc.pdf"_s));
+    QVERIFY(test::writeSimplePdf(m_out + u"/doc(Page1).pdf"_s, 2, u"old"_s));
+    QVERIFY(test::writeBytes(m_out + u"/doc(Page1).png"_s, "old"));
+    const auto expand = [&](QString text) {
+        return text.replace(u"{out}"_s, m_out).replace(u"{doc}"_s, m_doc);
+    };
+    for (QString &argument : arguments)
+        argument = expand(argument);
+    kept = expand(kept);
+    const QByteArray before = test::readBytes(kept);
+    const QString held = m_dir.filePath(u"held"_s);
+    QFile::remove(held);
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"VENTARA_TEST_HOLD_WRITES"_s, held);
+    process.setProcessEnvironment(environment);
+    process.start(test::binDir() + u"/ventara"_s, arguments);
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(held), 20000);
+    const auto hidden = [&] {
+        return QDir(m_out).entryList({u".*"_s}, QDir::Files | QDir::Hidden) +
+               QDir(m_dir.path()).entryList({u".*"_s}, QDir::Files | QDir::Hidden);
+    };
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    QVERIFY(process.waitForFinished(20000));
+    QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    QCOMPARE(process.exitCode(), signal);
+    QCOMPARE(hidden(), QStringList());
+    QCOMPARE(test::readBytes(kept), before);
 }
 
 QTEST_GUILESS_MAIN(TestCommandRuns)

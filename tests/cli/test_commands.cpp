@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +65,10 @@ private Q_SLOTS:
     void help();
     void badInputsFailButOthersRun_data();
     void badInputsFailButOthersRun();
+    void documentWithoutPagesFails_data();
+    void documentWithoutPagesFails();
+    void namesThatAreNotUtf8AreRefused_data();
+    void namesThatAreNotUtf8AreRefused();
     void overwrite_data();
     void overwrite();
     void overwriteYesToAll();
@@ -183,6 +188,20 @@ void TestCommands::usageErrors_data() {
         {"watermark", "--font", "No Such Family", "-o", "{out}", "{file}"}, "--font: No Such");
     row("watermark: switch with a value", {"watermark", "--shadow=maybe", "-o", "{out}", "{file}"},
         "--shadow takes yes or no");
+    row("split: more pages per part than any document has",
+        {"split", "--every", "9223372036854775807", "-o", "{out}", "{file}"},
+        "--every takes a whole number from 1 to 2147483647");
+    // Settings that select nothing would write nothing: refused, naming what selects nothing.
+    const char *noPage = "The page intervals \"[7-9]\" select no page of the document";
+    row("convert: pages selecting nothing",
+        {"convert", "--pages", "[7-9]", "-o", "{out}", "{file}"}, noPage);
+    row("convert: pages selecting nothing in any document",
+        {"convert", "--pages", "[7-9]", "-o", "{out}", "{other}", "{file}"},
+        "The page intervals \"[7-9]\" select no page of any of the documents.");
+    row("crop: pages selecting nothing", {"crop", "--pages", "[7-9]", "-o", "{out}", "{file}"},
+        noPage);
+    row("watermark: pages selecting nothing",
+        {"watermark", "--pages", "[7-9]", "-o", "{out}", "{file}"}, noPage);
 }
 
 void TestCommands::usageErrors() {
@@ -293,6 +312,67 @@ void TestCommands::badInputsFailButOthersRun() {
         QCOMPARE(test::readInfo(m_file).value(u"Title"_s), u"New"_s);
 }
 
+// A document without pages gives nothing: every command says it failed and why.
+void TestCommands::documentWithoutPagesFails_data() {
+    QTest::addColumn<QStringList>("arguments"); // {empty}: the document without pages
+    QTest::newRow("convert") << strings({"convert", "-o", "{out}", "{empty}"});
+    QTest::newRow("convert, multipage")
+        << strings({"convert", "--format", "tiff", "--multipage", "all", "-o", "{out}", "{empty}"});
+    QTest::newRow("split") << strings({"split", "-o", "{out}", "{empty}"});
+    QTest::newRow("merge") << strings({"merge", "-o", "{out}/m.pdf", "{empty}"});
+    QTest::newRow("crop") << strings({"crop", "-o", "{out}", "{empty}"});
+    QTest::newRow("watermark") << strings({"watermark", "-o", "{out}", "{empty}"});
+    QTest::newRow("properties") << strings({"properties", "--title", "T", "{empty}"});
+}
+
+void TestCommands::documentWithoutPagesFails() {
+    QFETCH(QStringList, arguments);
+    const QString empty = m_dir.filePath(u"empty.pdf"_s);
+    QVERIFY(test::writeBytes(empty, "%PDF-1.4\n1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                                    "2 0 obj << /Type /Pages /Kids [] /Count 0 >> endobj\n"
+                                    "trailer << /Root 1 0 R /Size 3 >>\n%%EOF\n"));
+    const QByteArray before = test::readBytes(empty);
+    const test::CommandResult result =
+        runVentara(expand(arguments).replaceInStrings(u"{empty}"_s, empty));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.contains(empty + u": "_s), qPrintable(result.err));
+    QVERIFY2(!result.out.contains(u"successfully"_s), qPrintable(result.out));
+    QCOMPARE(outputs(), QStringList());
+    QCOMPARE(test::readBytes(empty), before);
+}
+
+// Names in Latin-1 (bytes that are not UTF-8) cannot be held as they are: refused, naming
+// them, instead of "no such file" for a file that exists or a file written under another name.
+void TestCommands::namesThatAreNotUtf8AreRefused_data() {
+    QTest::addColumn<QString>("script"); // $V: ventara, $D: the folder of {file}, $O: {out}
+    QTest::addColumn<QString>("named");
+    QTest::newRow("a file") << u"cp \"$D/doc.pdf\" \"$D/caf$E.pdf\"; \"$V\" info \"$D/caf$E.pdf\""_s
+                            << u"/caf\\xE9.pdf” is not valid UTF-8"_s;
+    QTest::newRow("merge into such a name")
+        << u"\"$V\" merge -o \"$O/r${E}sum$E.pdf\" \"$D/doc.pdf\""_s << u"/r\\xE9sum\\xE9.pdf"_s;
+    QTest::newRow("a relative name in such a folder")
+        << u"mkdir -p \"$D/l$E\" && cp \"$D/doc.pdf\" \"$D/l$E/\" && cd \"$D/l$E\" && "
+           "\"$V\" split -o \"$O\" doc.pdf"_s
+        << u"the name of the current folder “"_s + m_dir.path() + u"/l\\xE9” is not valid"_s;
+}
+
+void TestCommands::namesThatAreNotUtf8AreRefused() {
+    QFETCH(QString, script);
+    QFETCH(QString, named);
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"V"_s, test::binDir() + u"/ventara"_s);
+    environment.insert(u"D"_s, m_dir.path());
+    environment.insert(u"O"_s, m_out);
+    shell.setProcessEnvironment(environment);
+    shell.start(u"sh"_s, {u"-c"_s, u"E=$(printf '\\351'); "_s + script});
+    QVERIFY(shell.waitForFinished(20000));
+    const QString err = QString::fromUtf8(shell.readAllStandardError());
+    QCOMPARE(shell.exitCode(), 2);
+    QVERIFY2(err.contains(named), qPrintable(err));
+    QCOMPARE(QDir(m_out).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
 void TestCommands::overwrite_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("existing"); // in {out}
@@ -387,6 +467,16 @@ void TestCommands::profiles_data() {
         << strings({"page 1 of doc.bmp"}) << QSize(153, 198) << QString();
     QTest::newRow("convert: too few lines") << QByteArray("0\n80.0\n80\n") << convert + file << 2
                                             << QStringList() << QSize() << unreadable;
+    tools::split::SplitSettings noMode;
+    noMode.fields.setState(tools::split::kConsecutiveKey, 0);
+    QTest::newRow("split: neither mode")
+        << toolkit::encodeProfile(tools::split::profileFormat(), noMode.fields) << split + file << 2
+        << QStringList() << QSize() << tools::split::noSplitModeText();
+    tools::convert::ConvertSettings noSize;
+    noSize.setPercentText(u"0"_s);
+    QTest::newRow("convert: size of 0 percent")
+        << toolkit::encodeProfile(tools::convert::profileFormat(), noSize.fields) << convert + file
+        << 2 << QStringList() << QSize() << u"The dimensions you entered are not valid."_s;
     QTest::newRow("properties: too few lines")
         << QByteArray("[FileName]\n[Original]\n")
         << strings({"properties", "--profile", "{profile}", "{file}"}) << 2 << QStringList()

@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ventara::engine;
 
@@ -17,6 +19,7 @@ class TestAtomicFile : public QObject {
 private Q_SLOTS:
     void replacesOnlyWhenComplete();
     void keepsPermissionsOfReplacedFile();
+    void nothingToSeeWhileWriting();
 };
 
 void TestAtomicFile::replacesOnlyWhenComplete() {
@@ -50,6 +53,32 @@ void TestAtomicFile::keepsPermissionsOfReplacedFile() {
     struct stat info {};
     QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0);
     QCOMPARE(info.st_mode & 07777, 0750u);
+}
+
+// Where the file system has unnamed files, a write in progress shows nothing in the folder,
+// so that not even a process killed outright leaves a temporary file; new and replaced
+// targets alike.
+void TestAtomicFile::nothingToSeeWhileWriting() {
+    QTemporaryDir dir;
+    const int probe = ::open(QFile::encodeName(dir.path()).constData(), O_TMPFILE | O_RDWR, 0600);
+    if (probe < 0)
+        QSKIP("the file system of the temporary folder has no unnamed files");
+    ::close(probe);
+    const auto entries = [&dir] {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    for (const QByteArray &content : {QByteArray("new"), QByteArray("replaced")}) {
+        QStringList seen;
+        QVERIFY(writeAtomically(dir.filePath(QStringLiteral("out.txt")), [&](const QString &path) {
+            QFile file(path);
+            const bool written = file.open(QIODevice::WriteOnly) && file.write(content) > 0;
+            seen = entries();
+            return written;
+        }));
+        QCOMPARE(seen, content == "new" ? QStringList() : QStringList{QStringLiteral("out.txt")});
+        QCOMPARE(ventara::test::readBytes(dir.filePath(QStringLiteral("out.txt"))), content);
+    }
+    QCOMPARE(entries(), QStringList{QStringLiteral("out.txt")});
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

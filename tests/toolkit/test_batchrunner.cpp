@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -26,12 +27,13 @@ const RunTexts kTexts{u"There are no PDF documents to crop."_s,
 class FakeJob : public BatchJob {
 public:
     RunPlan planToGive;
-    QSet<int> failingSteps;     // processStep() returns false
-    QSet<int> throwingSteps;    // processStep() throws
-    QSet<QString> unwritable;   // outputs reported as not written (file names)
-    QSet<int> unreadableSteps;  // steps reporting a failure of their document
-    int endRunAtStep = -1;      // StepContext::endRun() in that step
-    QSemaphore *gate = nullptr; // acquired before each step
+    QSet<int> failingSteps;         // processStep() returns false
+    QSet<int> throwingSteps;        // processStep() throws
+    QSet<QString> unwritable;       // outputs reported as not written (file names)
+    QSet<int> unreadableSteps;      // steps reporting a failure of their document
+    int endRunAtStep = -1;          // StepContext::endRun() in that step
+    QSemaphore *gate = nullptr;     // acquired before each step
+    QSemaphore *planGate = nullptr; // acquired (10 s at most) before the plan is given
     int sleepMs = 0;
 
     QStringList inputs; // the documents; each step reads its own
@@ -40,9 +42,16 @@ public:
     QList<int> processed;
     QList<QByteArray> inputsRead;
     QList<QThread *> threads;
+    QThread *planThread = nullptr;
     std::function<void()> onFinished;
 
-    RunPlan plan() override { return planToGive; }
+    RunPlan plan() override {
+        planThread = QThread::currentThread();
+        if (planGate)
+            planGate->tryAcquire(1, 10000);
+        reportPlanProgress(1, 2);
+        return planToGive;
+    }
 
     bool processStep(StepContext &context) override {
         if (gate)
@@ -375,7 +384,7 @@ private Q_SLOTS:
         m_runner->setExecutor(workerThreadExecutor());
 
         QVERIFY(m_runner->run(tool, *m_list));
-        QCOMPARE(m_runner->state(), BatchRunner::State::Running);
+        QVERIFY(m_runner->isRunning());
         QVERIFY(!m_runner->run(tool, *m_list));
         QCOMPARE(tool.checks, 1);
         QVERIFY(m_list->isLocked());
@@ -392,6 +401,43 @@ private Q_SLOTS:
         QVERIFY(!m_list->isLocked());
     }
 
+    // Reading the documents for the plan (slow for a long list of large files) happens on a
+    // worker: the owner's event loop goes on meanwhile, with the list locked and nothing asked
+    // yet; the overwrite question and the job come after it.
+    void planningKeepsTheThreadResponsive() {
+        fill(2);
+        QSemaphore planGate;
+        FakeTool tool;
+        tool.job->planToGive = onePerDocument(m_dir.path(), 2);
+        writeBytes(path(u"out1.pdf"_s), "old");
+        tool.job->planGate = &planGate;
+        m_runner->setExecutor(workerThreadExecutor());
+        QList<double> planning; // -1: started, -2: ended, else progress
+        connect(m_runner.get(), &BatchRunner::planningChanged,
+                [&planning](bool started) { planning << (started ? -1 : -2); });
+        connect(m_runner.get(), &BatchRunner::planProgressChanged,
+                [&planning](double percent) { planning << percent; });
+        m_ui.answerButton(u"Yes"_s);
+
+        QVERIFY(m_runner->run(tool, *m_list));
+        bool timerFired = false;
+        QTimer::singleShot(0, [&timerFired] { timerFired = true; });
+        QTRY_VERIFY(timerFired);
+        QCOMPARE(m_runner->state(), BatchRunner::State::Planning);
+        QVERIFY(m_list->isLocked());
+        QVERIFY(!m_runner->run(tool, *m_list));
+        QVERIFY(!m_log.contains(u"question"_s));
+
+        planGate.release();
+        QVERIFY(m_runner->waitForFinished(20000));
+        QVERIFY(tool.job->planThread != QThread::currentThread());
+        QCOMPARE(planning, (QList<double>{-1, 0, 50, -2}));
+        QCOMPARE(m_log.count(u"question"_s), 1);
+        QCOMPARE(m_log.last(), u"finished"_s);
+        QCOMPARE(m_ui.alerts.last(), kTexts.success);
+        QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));
+    }
+
     void destroyingTheRunnerWaitsForTheJob() {
         fill(2);
         FakeTool tool;
@@ -399,6 +445,7 @@ private Q_SLOTS:
         tool.job->sleepMs = 50; // a runner that did not wait would be gone before the job ends
         m_runner->setExecutor(workerThreadExecutor());
         QVERIFY(m_runner->run(tool, *m_list));
+        QTRY_COMPARE(m_runner->state(), BatchRunner::State::Running);
         m_runner.reset();
         QCOMPARE(tool.job->processed.size(), 2);
         QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));

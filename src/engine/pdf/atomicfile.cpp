@@ -1,9 +1,10 @@
 #include "engine/pdf/atomicfile.h"
 
+#include "engine/pdf/temporaryfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -121,21 +122,19 @@ Result writeAtomically(const QString &target, const std::function<Result(const Q
     if (!QFileInfo(folder).isDir())
         return Result::failure(target, QStringLiteral("no such folder"));
 
-    QString temporaryPath;
-    {
-        // Shortened where the final name is long, so that it fits wherever that name fits.
-        QString name = info.fileName();
-        while (!name.isEmpty() && QFile::encodeName(name).size() > kMaxNameBytes - 13)
-            name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
-        QTemporaryFile temporary(folder + QStringLiteral("/.") + name +
-                                 QStringLiteral(".XXXXXX.part"));
-        temporary.setAutoRemove(false);
-        errno = 0;
-        if (!temporary.open())
-            return Result::failure(target, reasonForError(errno));
-        temporaryPath = temporary.fileName();
-    }
-    const QByteArray temporaryName = QFile::encodeName(temporaryPath);
+    // Shortened where the final name is long, so that it fits wherever that name fits.
+    QString name = info.fileName();
+    while (!name.isEmpty() && QFile::encodeName(name).size() > kMaxNameBytes - 13)
+        name.chop(name.size() >= 2 && name.at(name.size() - 1).isLowSurrogate() ? 2 : 1);
+    // Removed whatever happens, an interruption of the process included; where the file
+    // system allows, it has no name until it is complete, so that not even a killed process
+    // leaves it behind.
+    TemporaryFile temporary(folder, QStringLiteral(".") + name + u'.', QStringLiteral(".part"),
+                            TemporaryFile::Name::WhenPlaced);
+    if (!temporary.isCreated())
+        return Result::failure(target, reasonForError(temporary.error()));
+    const QString temporaryPath = temporary.path();
+    const QByteArray temporaryName = temporary.nativePath();
     const QByteArray targetName = QFile::encodeName(info.absoluteFilePath());
 
     Result result;
@@ -149,28 +148,30 @@ Result writeAtomically(const QString &target, const std::function<Result(const Q
         result = Result::failure(target, reasonForError(0));
     }
 
+    if (result)
+        holdWriteForTests();
     if (result && editsFile) {
         ::chmod(temporaryName.constData(), edited.st_mode & 07777);
         const bool sameOwner = edited.st_uid == ::geteuid() && edited.st_gid == ::getegid();
         if (sameOwner || ::chown(temporaryName.constData(), edited.st_uid, edited.st_gid) == 0) {
-            if (std::rename(temporaryName.constData(), targetName.constData()) != 0)
-                result = Result::failure(target, reasonForError(errno));
-        } else if (const int error = copyInto(temporaryName, targetName); error != 0) {
-            result = Result::failure(target, reasonForError(error));
+            if (const int error = temporary.placeAt(targetName); error != 0)
+                result = Result::failure(target, reasonForError(error));
+        } else {
+            // An interruption must not leave the document half overwritten.
+            const InterruptDeferral deferral;
+            if (const int error = copyInto(temporaryName, targetName); error != 0)
+                result = Result::failure(target, reasonForError(error));
         }
-        std::remove(temporaryName.constData());
     } else if (result) {
         struct stat replaced {};
         const mode_t mode = ::stat(targetName.constData(), &replaced) == 0
                                 ? replaced.st_mode & 07777
                                 : 0666 & ~currentUmask();
         ::chmod(temporaryName.constData(), mode);
-        if (std::rename(temporaryName.constData(), targetName.constData()) != 0)
-            result = Result::failure(target, reasonForError(errno));
+        if (const int error = temporary.placeAt(targetName); error != 0)
+            result = Result::failure(target, reasonForError(error));
     }
-    if (!result)
-        std::remove(temporaryName.constData());
-    return result;
+    return result; // an unreleased temporary file is removed here
 }
 
 Result writeAtomically(const QString &target, const std::function<bool(const QString &)> &write,

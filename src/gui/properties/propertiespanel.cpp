@@ -4,11 +4,13 @@
 #include "tools/properties/propertiespreview.h"
 
 #include <QFormLayout>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace ventara::gui {
 
@@ -135,9 +137,23 @@ void PropertiesPanel::selectedDocumentChanged(const QString &path) {
 }
 
 void PropertiesPanel::readCurrentDocument() {
-    m_currentValues = m_currentPdf.isEmpty()
-                          ? std::nullopt
-                          : engine::PDFTools::ReadDocumentProperties(m_currentPdf);
+    // Read on a worker: a large or slow file must not freeze the window. Only the latest
+    // read is shown.
+    const quint64 generation = ++m_readGeneration;
+    m_currentValues.reset();
+    if (m_currentPdf.isEmpty())
+        return;
+    using Values = std::optional<engine::PDFTools::DocumentProperties>;
+    auto *watcher = new QFutureWatcher<Values>(this);
+    connect(watcher, &QFutureWatcher<Values>::finished, this, [this, watcher, generation] {
+        watcher->deleteLater();
+        if (generation != m_readGeneration)
+            return;
+        m_currentValues = watcher->result();
+        updatePreview();
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [path = m_currentPdf] { return engine::PDFTools::ReadDocumentProperties(path); }));
 }
 
 void PropertiesPanel::updatePreview() {

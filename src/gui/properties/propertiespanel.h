@@ -40,7 +40,8 @@ private:
     // UpdatePropertiesPreview: fills the eight labels from the current document's values,
     // read when the document became current, and the templates as typed.
     void updatePreview();
-    // Reads the current document's values again (after a selection change or a run).
+    // Reads the current document's values again (after a selection change or a run), on a
+    // worker thread; the labels are filled when they arrive.
     void readCurrentDocument();
     void onTemplateEdited();
 
@@ -53,6 +54,7 @@ private:
 
     QString m_currentPdf;
     std::optional<engine::PDFTools::DocumentProperties> m_currentValues;
+    quint64 m_readGeneration = 0; // the read whose values may still be shown
     tools::properties::PropertiesTool m_tool;
 };
 

@@ -30,6 +30,10 @@ namespace {
 QString noFormatText() {
     return QStringLiteral("Choose an image format.");
 }
+
+QString noPagesText() {
+    return QStringLiteral("no pages found (the file may be damaged)");
+}
 } // namespace
 
 PageCounter rendererPageCounter() {
@@ -105,8 +109,9 @@ QList<int> ConvertPlan::outputDocuments() const {
 }
 
 bool ConvertPlan::hasUnreadableDocument() const {
-    return std::any_of(documents.begin(), documents.end(),
-                       [](const Document &document) { return !document.pageCount; });
+    return std::any_of(documents.begin(), documents.end(), [](const Document &document) {
+        return document.pageCount.value_or(0) <= 0;
+    });
 }
 
 ConvertPlan planConversion(const ConvertSettings &settings, const QStringList &documents,
@@ -240,9 +245,28 @@ toolkit::RunPlan ConvertJob::plan() {
         return toolkit::RunPlan::abandoned(noFormatText());
     QList<std::optional<int>> pageCounts;
     pageCounts.reserve(m_documents.size());
-    for (const QString &path : m_documents)
+    for (const QString &path : m_documents) {
         pageCounts << m_pageCounter(path);
+        reportPlanProgress(pageCounts.size(), m_documents.size());
+    }
     m_plan = planConversion(m_settings, m_documents, pageCounts);
+    // Intervals that select no page of any readable document: the run would write nothing.
+    // (A document among others without a selected page just gets no file; an unreadable one,
+    // or one without pages, fails its own step, saying why.)
+    QStringList readable;
+    bool selected = false;
+    for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
+        if (document.pageCount.value_or(0) > 0)
+            readable << document.path;
+        selected = selected || !document.pages.isEmpty();
+    }
+    if (!selected && !readable.isEmpty())
+        return toolkit::RunPlan::abandoned(
+            readable.size() == 1
+                ? toolkit::noPagesSelectedText(m_settings.pageIntervals(), readable.first())
+                : QStringLiteral("The page intervals \"%1\" select no page of any of the "
+                                 "documents.")
+                      .arg(m_settings.pageIntervals()));
 
     toolkit::RunPlan run;
     run.outputs = {m_plan.outputs()};
@@ -261,10 +285,18 @@ bool ConvertJob::processStep(toolkit::StepContext &context) {
     m_documentOfJob.clear();
     const QList<int> &documentOfJob = m_documentOfJob;
     const ConversionJob job = conversionJob(m_settings, m_plan, decisions, &m_documentOfJob);
+    // A document without pages gives no image: a failure, not a success with nothing.
     const bool unreadable = m_plan.hasUnreadableDocument();
     for (const ConvertPlan::Document &document : std::as_const(m_plan.documents)) {
-        if (!document.pageCount)
+        if (document.pageCount.value_or(0) > 0)
+            continue;
+        if (!document.pageCount) {
             context.reportFailure(whyUnreadable(document.path));
+            continue;
+        }
+        const engine::Result problem = engine::PDFTools::CheckPdfPages(document.path);
+        context.reportFailure(problem ? engine::Result::failure(document.path, noPagesText())
+                                      : problem);
     }
     // Nothing to convert (no page selected anywhere): no file, not even an empty one.
     if (job.documents.isEmpty()) {

@@ -63,7 +63,7 @@ struct ConvertPlan {
     // The document (index into `documents`) each of outputs() comes from; -1 for the one
     // file of all documents.
     QList<int> outputDocuments() const;
-    // Whether some listed document cannot be read.
+    // Whether some listed document cannot be read or has no pages.
     bool hasUnreadableDocument() const;
 };
 
@@ -94,7 +94,8 @@ double conversionProgress(qint64 pagesDone, qint64 totalPages);
 // processStep() hands the whole run to engine::convertPagesToImages(), reports the progress
 // page by page as a share of all the pages of the listed documents, and reports each output
 // with the engine's reason when it failed. The step fails when a page or an output that was
-// to be written was not, or when a listed document could not be read.
+// to be written was not, or when a listed document could not be read or has no pages. A plan
+// whose page intervals select no page of any readable document is abandoned.
 class ConvertJob : public toolkit::BatchJob {
 public:
     ConvertJob(const ConvertSettings &settings, const QStringList &documents,

@@ -15,15 +15,44 @@ toolkit::RunTexts runTexts() {
             QStringLiteral("Could not crop PDF document(s).")};
 }
 
+namespace {
+
+// The 1-based pages the intervals name in a document of `pageCount` pages.
+QList<int> selectedPages(const QString &intervals, int pageCount) {
+    QList<int> pages;
+    for (const int page : toolkit::GenerateArrayOfPages(intervals, pageCount)) {
+        if (page >= 1 && page <= pageCount)
+            pages << page;
+    }
+    return pages;
+}
+
+} // namespace
+
 CropJob::CropJob(const CropSettings &settings, const QStringList &documents)
     : m_settings(settings)
     , m_documents(documents) {}
 
 toolkit::RunPlan CropJob::plan() {
+    m_pageCounts.clear();
     toolkit::RunPlan run;
-    for (int i = 0; i < m_documents.size(); ++i)
+    for (int i = 0; i < m_documents.size(); ++i) {
+        if (m_settings.pageIntervalsChecked()) {
+            const QString &path = m_documents.at(i);
+            const int pageCount = PDFTools::GetPDFNumberOfPages(path);
+            // Intervals naming no page would copy the document uncropped. An unreadable
+            // document fails its own step instead, saying why.
+            if (pageCount > 0 && selectedPages(m_settings.pageIntervals(), pageCount).isEmpty()) {
+                m_pageCounts.clear();
+                return toolkit::RunPlan::abandoned(
+                    toolkit::noPagesSelectedText(m_settings.pageIntervals(), path));
+            }
+            m_pageCounts << pageCount;
+            reportPlanProgress(i + 1, m_documents.size());
+        }
         run.outputs << QStringList{toolkit::GenerateOutputPathWithPdfIndex(
             m_documents, i, m_settings.names(), m_settings.folder)};
+    }
     return run;
 }
 
@@ -45,7 +74,7 @@ bool CropJob::processStep(toolkit::StepContext &context) {
     }
     std::optional<QList<int>> pages;
     if (m_settings.pageIntervalsChecked()) {
-        const int pageCount = PDFTools::GetPDFNumberOfPages(source);
+        const int pageCount = m_pageCounts.value(i);
         if (pageCount < 1) {
             const engine::Result problem = PDFTools::CheckPdfPages(source);
             context.reportOutput(
@@ -53,7 +82,7 @@ bool CropJob::processStep(toolkit::StepContext &context) {
                            : problem);
             return false;
         }
-        pages = toolkit::GenerateArrayOfPages(m_settings.pageIntervals(), pageCount);
+        pages = selectedPages(m_settings.pageIntervals(), pageCount);
     }
     const engine::Result written = PDFTools::CropPDF(source, output, m_settings.request(pages));
     context.reportOutput(0, written);

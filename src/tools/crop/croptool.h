@@ -18,9 +18,10 @@ toolkit::RunTexts runTexts();
 //
 // processStep() crops one document into its output (PDFTools::CropPDF) unless the overwrite
 // pass declined it. With the interval check on, only the pages the intervals name are
-// cropped (the others, and every page of a document the intervals name none of, are copied
-// as they are). A document that cannot be read fails its step, and so does the only document
-// of a list whose output would replace it; the other documents are still cropped.
+// cropped (the others are copied as they are); plan() reads the page counts and abandons the
+// run when the intervals name no page of a document. A document that cannot be read fails
+// its step, and so does the only document of a list whose output would replace it; the other
+// documents are still cropped.
 class CropJob : public toolkit::BatchJob {
 public:
     CropJob(const CropSettings &settings, const QStringList &documents);
@@ -33,6 +34,7 @@ public:
 private:
     const CropSettings m_settings;
     const QStringList m_documents;
+    QList<int> m_pageCounts; // with the interval check on, from plan()
 };
 
 // The crop tool as the batch runner sees it: the window (or the command line) keeps its

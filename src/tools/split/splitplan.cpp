@@ -75,4 +75,9 @@ QString invalidPagesPerChunkText() {
     return QStringLiteral("The number of pages per file must be a number of at least 1.");
 }
 
+QString noSplitModeText() {
+    return QStringLiteral("Choose how to split the documents: into consecutive chunks of pages "
+                          "or into page intervals.");
+}
+
 } // namespace ventara::tools::split

@@ -50,4 +50,8 @@ QStringList outputPaths(const SplitSettings &settings, const SplitPlan &plan,
 // least 1.
 QString invalidPagesPerChunkText();
 
+// The alert of a run abandoned because neither split mode is selected (a hand-edited profile):
+// it would write nothing.
+QString noSplitModeText();
+
 } // namespace ventara::tools::split

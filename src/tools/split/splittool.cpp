@@ -23,11 +23,14 @@ toolkit::RunPlan SplitJob::plan() {
     if (!pagesPerChunk(m_settings.pagesPerChunkValue()))
         return toolkit::RunPlan::abandoned(invalidPagesPerChunkText());
 
+    // Without a mode every document would be skipped: a run that writes nothing.
+    if (m_settings.mode() == SplitMode::None)
+        return toolkit::RunPlan::abandoned(noSplitModeText());
+
     toolkit::RunPlan run;
-    const bool skipAll = m_settings.mode() == SplitMode::None;
     for (int i = 0; i < m_documents.size(); ++i) {
         const QString &path = m_documents.at(i);
-        const int pageCount = skipAll ? 0 : PDFTools::GetPDFNumberOfPages(path);
+        const int pageCount = PDFTools::GetPDFNumberOfPages(path);
         const SplitPlan plan = planDocument(m_settings, pageCount);
         if (plan.status == SplitPlan::Status::NoRanges) {
             m_plans.clear();
@@ -36,6 +39,7 @@ toolkit::RunPlan SplitJob::plan() {
         }
         m_plans << plan;
         run.outputs << outputPaths(m_settings, plan, m_documents, i);
+        reportPlanProgress(i + 1, m_documents.size());
     }
     return run;
 }

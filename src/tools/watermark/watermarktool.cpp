@@ -36,6 +36,7 @@ toolkit::RunPlan WatermarkJob::plan() {
                 return toolkit::RunPlan::abandoned(
                     toolkit::noPagesSelectedText(m_settings.pageIntervals(), path));
             }
+            reportPlanProgress(i + 1, m_documents.size());
         }
         m_pages << pages;
         run.outputs << QStringList{toolkit::GenerateOutputPathWithPdfIndex(
