@@ -141,6 +141,7 @@ private:
     std::unique_ptr<DocumentList> m_list;
     std::unique_ptr<BatchRunner> m_runner;
     QList<QThread *> m_progressThreads;
+    QList<double> m_planning;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -151,6 +152,22 @@ private:
             writeBytes(paths.last(), "%PDF");
         }
         m_list->append(paths);
+    }
+
+    // What the runner tells of its reading: -1 started, -2 ended, else the progress.
+    const QList<double> &recordPlanning() {
+        connect(m_runner.get(), &BatchRunner::planningChanged,
+                [this](bool started) { m_planning << (started ? -1 : -2); });
+        connect(m_runner.get(), &BatchRunner::planProgressChanged,
+                [this](double percent) { m_planning << percent; });
+        return m_planning;
+    }
+
+    // Whether a timer started now fires: this thread is not held up.
+    static bool eventLoopRuns() {
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        return QTest::qWaitFor([&fired] { return fired; }, 5000);
     }
 
     // One output per document: out<i>.pdf.
@@ -167,6 +184,7 @@ private Q_SLOTS:
     void init() {
         m_log.clear();
         m_progressThreads.clear();
+        m_planning.clear();
         m_ui = LoggingUi();
         m_ui.log = &m_log;
         // A user who has seen the first success already: every success may prompt.
@@ -412,17 +430,11 @@ private Q_SLOTS:
         writeBytes(path(u"out1.pdf"_s), "old");
         tool.job->planGate = &planGate;
         m_runner->setExecutor(workerThreadExecutor());
-        QList<double> planning; // -1: started, -2: ended, else progress
-        connect(m_runner.get(), &BatchRunner::planningChanged,
-                [&planning](bool started) { planning << (started ? -1 : -2); });
-        connect(m_runner.get(), &BatchRunner::planProgressChanged,
-                [&planning](double percent) { planning << percent; });
+        const QList<double> &planning = recordPlanning();
         m_ui.answerButton(u"Yes"_s);
 
         QVERIFY(m_runner->run(tool, *m_list));
-        bool timerFired = false;
-        QTimer::singleShot(0, [&timerFired] { timerFired = true; });
-        QTRY_VERIFY(timerFired);
+        QVERIFY(eventLoopRuns());
         QCOMPARE(m_runner->state(), BatchRunner::State::Planning);
         QVERIFY(m_list->isLocked());
         QVERIFY(!m_runner->run(tool, *m_list));
@@ -472,16 +484,10 @@ private Q_SLOTS:
         FakeTool tool;
         tool.job->planToGive = onePerDocument(m_dir.path(), int(planned.size()));
         m_runner->setExecutor(workerThreadExecutor());
-        QList<double> planning; // -1: started, -2: ended, else progress
-        connect(m_runner.get(), &BatchRunner::planningChanged,
-                [&planning](bool started) { planning << (started ? -1 : -2); });
-        connect(m_runner.get(), &BatchRunner::planProgressChanged,
-                [&planning](double percent) { planning << percent; });
+        const QList<double> &planning = recordPlanning();
 
         QVERIFY(m_runner->run(tool, *m_list));
-        bool timerFired = false;
-        QTimer::singleShot(0, [&timerFired] { timerFired = true; });
-        QTRY_VERIFY(timerFired);
+        QVERIFY(eventLoopRuns());
         QCOMPARE(m_runner->state(), BatchRunner::State::Checking);
         QVERIFY(m_list->isLocked());
         QVERIFY(m_list->isChecking());
