@@ -21,7 +21,8 @@ bool listFile(const QString &path, bool separate, CommandIo &io) {
     const PDFTools::PdfStatus status = PDFTools::CheckPdf(path, &reason);
     const engine::QuietPdfWarnings quiet;
     if (status != PDFTools::PdfStatus::Readable && status != PDFTools::PdfStatus::Encrypted) {
-        reportError(io, path + QStringLiteral(": ") + documentProblemText(status, reason));
+        reportError(io,
+                    path + QStringLiteral(": ") + engine::PDFTools::ProblemText(status, reason));
         return false;
     }
     const auto properties = PDFTools::ReadDocumentProperties(path);

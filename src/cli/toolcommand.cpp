@@ -149,27 +149,10 @@ QString inputProblem(const QString &path) {
     QString reason;
     const PDFTools::PdfStatus status = PDFTools::CheckPdf(path, &reason);
     return status == PDFTools::PdfStatus::Readable ? QString()
-                                                   : documentProblemText(status, reason);
+                                                   : PDFTools::ProblemText(status, reason);
 }
 
 } // namespace
-
-QString documentProblemText(engine::PDFTools::PdfStatus status, const QString &reason) {
-    using engine::PDFTools;
-    switch (status) {
-    case PDFTools::PdfStatus::Readable:
-        return {};
-    case PDFTools::PdfStatus::Unreadable:
-        if (reason.isEmpty() || reason.startsWith(u"damaged file") || reason == u"not a PDF file")
-            return QStringLiteral("not a PDF file, or damaged beyond repair");
-        return reason;
-    case PDFTools::PdfStatus::NeedsPassword:
-        return QStringLiteral("the document is protected by a password");
-    case PDFTools::PdfStatus::Encrypted:
-        return QStringLiteral("the document is encrypted");
-    }
-    return reason;
-}
 
 std::optional<ToolArguments> ToolArguments::parse(const ToolCommandSpec &spec,
                                                   const QStringList &arguments, QString *problem) {

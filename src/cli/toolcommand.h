@@ -130,11 +130,6 @@ QString outputFolderArgument(const ToolCommandSpec &spec, const ToolArguments &a
 bool loadProfile(const ToolCommandSpec &spec, const QString &path, toolkit::FieldValues &values,
                  CommandIo &io);
 
-// Why a document cannot be used, from PDFTools::CheckPdf()'s status and reason, in words for
-// the user: "no such file", "not a regular file (a named pipe)", "not a PDF file, or damaged
-// beyond repair", "the document is encrypted"...; empty for a Readable one.
-QString documentProblemText(engine::PDFTools::PdfStatus status, const QString &reason);
-
 // Runs `tool` over `files` and returns the exit status:
 //  1. each file is checked as a document list checks it: a missing file, a file that is not
 //     a PDF or is damaged beyond repair, and an encrypted file each give an error line

@@ -86,13 +86,18 @@ QMessageBox *QtPrompts::createBox(QWidget *parent, const QString &text,
         box->setDefaultButton(first);
     if (buttons.size() > 1)
         box->installEventFilter(new DismissFilter(box));
-    // Qt sizes a box without main text to its words, wrapping even short sentences; a
-    // minimum width keeps one-line messages on one line.
+    keepWide(box, 380);
+    return box;
+}
+
+// Qt sizes a box without main text to its words, wrapping even short sentences; a minimum
+// width keeps one-line messages on one line. Qt lays a box out anew when details are set, so
+// this comes after them.
+void QtPrompts::keepWide(QMessageBox *box, int width) {
     if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
-        grid->addItem(new QSpacerItem(380, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
                       grid->rowCount(), 0, 1, grid->columnCount());
     }
-    return box;
 }
 
 void QtPrompts::alert(const QString &text) {
@@ -105,6 +110,7 @@ void QtPrompts::alertWithDetails(const QString &text, const QStringList &details
     std::unique_ptr<QMessageBox> box(createBox(m_window, text, {QStringLiteral("OK")}));
     box->setEscapeButton(box->buttons().constFirst());
     box->setDetailedText(details.join(u'\n'));
+    keepWide(box.get(), 520); // room for a file's path and its reason on a line or two
     box->exec();
 }
 

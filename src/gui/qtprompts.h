@@ -36,6 +36,8 @@ public:
     static QMessageBox *createBox(QWidget *parent, const QString &text, const QStringList &buttons);
 
 private:
+    static void keepWide(QMessageBox *box, int width);
+
     QPointer<QWidget> m_window;
 };
 

@@ -23,6 +23,7 @@ DocumentInspector DocumentInspector::pdfEngine() {
         const PDFTools::PdfSummary summary = PDFTools::SummarizePdf(path);
         Facts facts;
         facts.acceptable = summary.status == PDFTools::PdfStatus::Readable;
+        facts.problem = summary.problem;
         facts.pageCount = summary.pageCount;
         facts.pageSize = summary.firstPageSize;
         return facts;
@@ -35,8 +36,10 @@ DocumentInspector::Facts DocumentInspector::factsOf(const QString &path, bool wi
         return describe(path);
     Facts facts;
     facts.acceptable = isAcceptable && isAcceptable(path);
-    if (!facts.acceptable)
+    if (!facts.acceptable) {
+        facts.problem = QStringLiteral("not a PDF file, damaged or encrypted");
         return facts;
+    }
     if (pageCount)
         facts.pageCount = pageCount(path);
     if (withPageSize && pageSize)

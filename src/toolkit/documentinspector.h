@@ -26,6 +26,7 @@ struct DocumentInspector {
     // What a document list reads of a file when it is added.
     struct Facts {
         bool acceptable = false;
+        QString problem; // why a file is not acceptable, in words for the user
         int pageCount = 0;
         QString pageSize = QStringLiteral("0 x 0");
     };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QSet>
@@ -13,6 +14,16 @@
 #include <mutex>
 
 namespace ventara::toolkit {
+
+namespace {
+
+// A line of the rejected files: which file, and why it cannot join the list.
+QString rejectionLine(const QString &path, const DocumentInspector::Facts &facts) {
+    return QDir::toNativeSeparators(path) + QStringLiteral(": ") +
+           (facts.problem.isEmpty() ? QStringLiteral("could not be loaded") : facts.problem);
+}
+
+} // namespace
 
 // What check tasks working elsewhere deliver through: the list while it lives (results are
 // posted to it, and Qt drops posts to an object that is gone), whether the tasks should stop,
@@ -181,6 +192,7 @@ DocumentList::AddResult DocumentList::insertFiles(int row, const QStringList &pa
             entry.checked = true;
             if (!entry.facts.acceptable) {
                 ++result.rejected;
+                result.rejectedFiles << rejectionLine(path, entry.facts);
                 continue;
             }
         }
@@ -242,20 +254,23 @@ void DocumentList::deliverCheck(quint64 id, const DocumentInspector::Facts &fact
     entry.checked = true;
     entry.facts = facts;
     entry.stamp = stamp;
+    QString rejection;
     if (facts.acceptable) {
         const QModelIndex index = this->index(row);
         Q_EMIT dataChanged(index, index, {Qt::ToolTipRole, CheckedRole});
     } else {
+        rejection = rejectionLine(entry.path, facts);
         beginRemoveRows(QModelIndex(), row, row);
         m_entries.removeAt(row);
         endRemoveRows();
     }
     setChecking(m_checking - 1);
-    finishBatch(batch, true, facts.acceptable);
+    finishBatch(batch, true, facts.acceptable, rejection);
 }
 
 // One row of `batch` was checked (`checked`) or removed before its check.
-void DocumentList::finishBatch(quint64 batchId, bool checked, bool accepted) {
+void DocumentList::finishBatch(quint64 batchId, bool checked, bool accepted,
+                               const QString &rejection) {
     for (qsizetype i = 0; i < m_batches.size(); ++i) {
         Batch &batch = m_batches[i];
         if (batch.id != batchId)
@@ -263,8 +278,10 @@ void DocumentList::finishBatch(quint64 batchId, bool checked, bool accepted) {
         --batch.pending;
         if (!checked || !accepted) {
             --batch.result.added;
-            if (checked)
+            if (checked) {
                 ++batch.result.rejected;
+                batch.result.rejectedFiles << rejection;
+            }
         }
         if (batch.pending > 0)
             return;

@@ -50,8 +50,9 @@ public:
     // `added` counts the rows put in the list and `rejected` is not known yet (0);
     // batchChecked() tells the end.
     struct AddResult {
-        int added = 0;    // files that joined the list
-        int rejected = 0; // files that could not be loaded (damaged, encrypted, not a PDF)
+        int added = 0;             // files that joined the list
+        int rejected = 0;          // files that could not be loaded (damaged, encrypted, not a PDF)
+        QStringList rejectedFiles; // one line each: "path: why"
     };
 
     // Data roles beyond Qt's: whether the row's file has been checked (bool).
@@ -178,7 +179,7 @@ private:
     static FileStamp stampOf(const QString &path);
     void startChecks(const QList<std::pair<quint64, QString>> &files);
     void deliverCheck(quint64 id, const DocumentInspector::Facts &facts, const FileStamp &stamp);
-    void finishBatch(quint64 batch, bool checked, bool accepted);
+    void finishBatch(quint64 batch, bool checked, bool accepted, const QString &rejection = {});
     void setChecking(int checking);
     void cancelChecks();
     int rowOf(const QString &path) const;

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace ventara::toolkit {
 
 DocumentListController::DocumentListController(DocumentList *list, const UserInterface &ui,
@@ -16,11 +18,14 @@ DocumentListController::DocumentListController(DocumentList *list, const UserInt
                     return;
                 // Never from inside a drop, nor from the list's own bookkeeping; the open
                 // panel's alert comes after the whole batch, once its checks are done.
-                if (!dropped && m_adding)
-                    m_rejectedWhileAdding = true;
-                else
+                if (!dropped && m_adding) {
+                    m_rejectedWhileAdding << result.rejectedFiles;
+                } else {
                     QTimer::singleShot(dropped ? m_dropAlertDelay : 0, this,
-                                       &DocumentListController::showCorruptedDocumentsMessage);
+                                       [this, files = result.rejectedFiles] {
+                                           showCorruptedDocumentsMessage(files);
+                                       });
+                }
             });
 }
 
@@ -59,13 +64,13 @@ DocumentList::AddResult DocumentListController::addDocuments() {
     }
     m_ui.defaults->setValue(m_addFolderKey, folderOfFile(chosen->first()));
     m_adding = true;
-    m_rejectedWhileAdding = false;
+    m_rejectedWhileAdding.clear();
     const DocumentList::AddResult result = m_list->append(*chosen);
     m_adding = false;
     if (result.added > 0)
         Q_EMIT documentsAdded();
-    if (m_rejectedWhileAdding)
-        showCorruptedDocumentsMessage();
+    if (!m_rejectedWhileAdding.isEmpty())
+        showCorruptedDocumentsMessage(std::exchange(m_rejectedWhileAdding, {}));
     return result;
 }
 
@@ -102,8 +107,11 @@ DocumentList::AddResult DocumentListController::addHandedFiles(const QStringList
     return m_list->insertDropped(m_list->count(), files);
 }
 
-void DocumentListController::showCorruptedDocumentsMessage() {
-    m_ui.prompts->alert(corruptedDocumentsText());
+void DocumentListController::showCorruptedDocumentsMessage(const QStringList &rejectedFiles) {
+    if (rejectedFiles.isEmpty())
+        m_ui.prompts->alert(corruptedDocumentsText());
+    else
+        m_ui.prompts->alertWithDetails(corruptedDocumentsText(), rejectedFiles);
 }
 
 } // namespace ventara::toolkit

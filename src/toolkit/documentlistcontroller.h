@@ -61,8 +61,9 @@ public:
     // locked.
     DocumentList::AddResult addHandedFiles(const QStringList &files);
 
-    // Shows the alert about files that could not be loaded.
-    void showCorruptedDocumentsMessage();
+    // Shows the alert about files that could not be loaded, with a line per file saying why
+    // in its details.
+    void showCorruptedDocumentsMessage(const QStringList &rejectedFiles = {});
 
     // The delay between the end of the checks of a drop with rejected files and its alert, so
     // that the alert is never shown from inside the drop (default 500 ms; 0 still waits for
@@ -83,7 +84,7 @@ private:
     QString m_addFolderKey;
     int m_dropAlertDelay = 500;
     bool m_adding = false;
-    bool m_rejectedWhileAdding = false;
+    QStringList m_rejectedWhileAdding; // lines of the files the open panel's batch lost
 };
 
 } // namespace ventara::toolkit

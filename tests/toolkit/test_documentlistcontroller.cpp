@@ -1,12 +1,17 @@
+#include "pdffixtures.h"
 #include "scriptedui.h"
 #include "testsupport.h"
 #include "toolkit/documentlistcontroller.h"
+#include "toolkit/executor.h"
 #include "toolkittesting.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using ventara::test::fakeInspector;
@@ -115,6 +120,37 @@ private Q_SLOTS:
         QVERIFY(controller.removeAll());
         QVERIFY(list.isEmpty());
         QVERIFY(ui.scriptDone());
+    }
+
+    // The alert about refused files names each in its details, with the reason the engine
+    // gives, whether the files are checked at once or on another thread.
+    void rejectedFilesSayWhy_data() {
+        QTest::addColumn<bool>("inBackground");
+        QTest::newRow("checked at once") << false;
+        QTest::newRow("checked in the background") << true;
+    }
+    void rejectedFilesSayWhy() {
+        QFETCH(bool, inBackground);
+        QTemporaryDir dir;
+        const QString good = dir.filePath(u"good.pdf"_s);
+        QVERIFY(ventara::test::writeSimplePdf(good, 2));
+        const QString text = dir.filePath(u"notes.pdf"_s);
+        QVERIFY(ventara::test::writeBytes(text, "just some notes\n"));
+        const QString pipe = dir.filePath(u"pipe.pdf"_s);
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+        ScriptedUi ui;
+        DocumentList list(ventara::toolkit::DocumentInspector::pdfEngine());
+        if (inBackground)
+            list.setCheckExecutor(ventara::toolkit::workerThreadExecutor());
+        DocumentListController controller(&list, ui.ui(), kKey);
+        ui.queueOpenFiles(QStringList{text, good, pipe});
+        controller.addDocuments();
+        QTRY_COMPARE(ui.alerts, QStringList{DocumentListController::corruptedDocumentsText()});
+        QCOMPARE(list.paths(), QStringList{good});
+        QCOMPARE(ui.alertDetails.last(),
+                 (QStringList{text + u": not a PDF file, or damaged beyond repair"_s,
+                              pipe + u": not a regular file (a named pipe)"_s}));
     }
 
     // The alert about refused files comes after the drop has returned, with the good files

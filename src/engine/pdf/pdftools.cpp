@@ -546,17 +546,36 @@ bool PDFTools::IsAcceptablePdf(const QString &path) {
     return CheckPdf(path) == PdfStatus::Readable;
 }
 
+QString PDFTools::ProblemText(PdfStatus status, const QString &reason) {
+    switch (status) {
+    case PdfStatus::Readable:
+        return {};
+    case PdfStatus::Unreadable:
+        if (reason.isEmpty() || reason.startsWith(u"damaged file") || reason == u"not a PDF file")
+            return QStringLiteral("not a PDF file, or damaged beyond repair");
+        return reason;
+    case PdfStatus::NeedsPassword:
+        return QStringLiteral("the document is protected by a password");
+    case PdfStatus::Encrypted:
+        return QStringLiteral("the document is encrypted");
+    }
+    return reason;
+}
+
 PDFTools::PdfSummary PDFTools::SummarizePdf(const QString &path) {
     PdfSummary summary;
     PdfFile::Status status = PdfFile::Status::Unreadable;
-    auto file = PdfFile::open(path, &status);
+    QString reason;
+    auto file = PdfFile::open(path, &status, &reason);
     if (!file) {
         if (status == PdfFile::Status::NeedsPassword)
             summary.status = PdfStatus::NeedsPassword;
+        summary.problem = ProblemText(summary.status, reason);
         return summary;
     }
     if (file->isEncrypted()) {
         summary.status = PdfStatus::Encrypted;
+        summary.problem = ProblemText(summary.status, {});
         return summary;
     }
     summary.status = PdfStatus::Readable;

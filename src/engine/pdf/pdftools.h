@@ -121,10 +121,17 @@ public:
     // Whether a document list accepts the file: it opens as a PDF and is not encrypted.
     static bool IsAcceptablePdf(const QString &path);
 
-    // What a document list shows of a file, read with one opening of it: CheckPdf()'s status,
-    // and for a Readable file its number of pages and GetPDFPageSize()'s text for page 1.
+    // Why a document cannot be used, from CheckPdf()'s status and reason, in words for the
+    // user: "no such file", "not a regular file (a named pipe)", "not a PDF file, or damaged
+    // beyond repair", "the document is encrypted"...; empty for a Readable one.
+    static QString ProblemText(PdfStatus status, const QString &reason);
+
+    // What a document list shows of a file, read with one opening of it: CheckPdf()'s status
+    // and ProblemText(), and for a Readable file its number of pages and GetPDFPageSize()'s
+    // text for page 1.
     struct PdfSummary {
         PdfStatus status = PdfStatus::Unreadable;
+        QString problem;
         int pageCount = 0;
         QString firstPageSize = QStringLiteral("0 x 0");
     };
