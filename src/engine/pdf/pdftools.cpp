@@ -1,5 +1,6 @@
 #include "engine/pdf/pdftools.h"
 
+#include "engine/pdf/clampednumber.h"
 #include "engine/pdf/documentproperties.h"
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdfassembler.h"
@@ -498,9 +499,9 @@ QString PDFTools::GetPDFPageSize(const QString &path) {
     const auto geometry = pageGeometryOfFile(path, 1);
     if (!geometry)
         return QStringLiteral("0 x 0");
-    return QString::number(static_cast<long long>(geometry->mediaBox.width())) +
+    return QString::number(clampedInteger<long long>(geometry->mediaBox.width())) +
            QStringLiteral(" x ") +
-           QString::number(static_cast<long long>(geometry->mediaBox.height()));
+           QString::number(clampedInteger<long long>(geometry->mediaBox.height()));
 }
 
 QSizeF PDFTools::GetPDFPageSize(const QString &path, int page) {
