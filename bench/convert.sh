@@ -12,6 +12,7 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+script=convert.sh
 runs="${RUNS:-3}"
 bench_dir="${BENCH_DIR:-$repo/build/bench-convert}"
 build_dir="${BUILD_DIR:-$repo/build/bench}"
@@ -20,29 +21,26 @@ inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
 # shellcheck source=bench/workloads.sh
 source "$repo/bench/workloads.sh"
+# shellcheck source=bench/lib.sh
+source "$repo/bench/lib.sh"
 
 # The peer tools are installed here, not by scripts/start or scripts/test.
 bash "$repo/scripts/setup" build run bench
 
-need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "convert.sh: $1 is missing (bash scripts/setup bench installs it)" >&2; exit 1; }
-}
-for tool in cmake ninja gs qpdf pdftoppm pdftocairo mutool; do need "$tool"; done
+bench_need cmake ninja gs qpdf pdftoppm pdftocairo mutool
 # ImageMagick's own convert, not another program of that name earlier in PATH.
 magick_convert=/usr/bin/convert
 [ -x "$magick_convert" ] || magick_convert="$(command -v convert || true)"
 [ -n "$magick_convert" ] || { echo "convert.sh: ImageMagick is missing" >&2; exit 1; }
 
 # --- Build the converter and the measuring helper ----------------------------------------
-cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara ventara-bench-measure >/dev/null
+bench_build ventara ventara-bench-measure
 measure="$build_dir/bin/ventara-bench-measure"
 # Ventara runs as the user runs it: the `ventara convert` command. DRIVER=1 runs the engine's
 # pipeline through the benchmark driver instead, to tell the command's own cost from the
 # engine's.
 if [ "${DRIVER:-0}" = 1 ]; then
-    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara-convert-bench >/dev/null
+    bench_build ventara-convert-bench
     ours=("$build_dir/bin/ventara-convert-bench")
     ours_name="ventara-convert-bench (pipeline driver)"
 else

@@ -9,27 +9,19 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+script=crop.sh
 runs="${RUNS:-9}"
 bench_dir="${BENCH_DIR:-$repo/build/bench-crop}"
 build_dir="${BUILD_DIR:-$repo/build/bench}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
+# shellcheck source=bench/lib.sh
+source "$repo/bench/lib.sh"
 
-need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "crop.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
-}
-for tool in cmake ninja gs qpdf mutool hyperfine python3; do need "$tool"; done
-[ -x /usr/bin/time ] || { echo "crop.sh: /usr/bin/time is missing (package time)" >&2; exit 1; }
+bench_need cmake ninja gs qpdf mutool hyperfine python3 time
 
 # --- Build the command line ----------------------------------------------------------------
-if [ -n "${VENTARA:-}" ]; then
-    ventara="$VENTARA"
-else
-    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara >/dev/null
-    ventara="$build_dir/bin/ventara"
-fi
+bench_ventara ventara
 
 # --- Input, generated once -----------------------------------------------------------------
 # 300 A4 pages of real text (46 lines each) in one Ghostscript document, as an office export
@@ -113,15 +105,10 @@ mkdir -p "$scratch"
 # expected box.
 bench() {
     local row="$1" name="$2" command="$3" written="$4" box="$5"
-    local json="$bench_dir/hyperfine.json"
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
-              --prepare "rm -rf '$scratch' && mkdir -p '$scratch'" "$command" >/dev/null
-    local median cpu
-    median=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")
-    cpu=$(python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"] + r["system"])' "$json")
+    local median cpu peak
+    bench_time "rm -rf '$scratch' && mkdir -p '$scratch'" "$command"
     rm -rf "$scratch" && mkdir -p "$scratch"
-    local peak
-    peak=$(/usr/bin/time -f '%M' bash -c "$command" 2>&1 >/dev/null | tail -n 1)
+    peak=$(bench_peak "$command")
     # The result must be right: 300 pages, the box on the first page.
     python3 - "$written" "$box" <<'PY' || { echo "crop.sh: $name wrote a wrong file" >&2; exit 1; }
 import subprocess, sys

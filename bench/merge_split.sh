@@ -16,6 +16,7 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+script=merge_split.sh
 runs="${RUNS:-5}"
 bench_dir="${BENCH_DIR:-$repo/build/bench-merge-split}"
 build_dir="${BUILD_DIR:-$repo/build/bench}"
@@ -24,25 +25,16 @@ scratch="$bench_dir/out"
 only="${ONLY:-.}"
 # shellcheck source=bench/workloads.sh
 source "$repo/bench/workloads.sh"
+# shellcheck source=bench/lib.sh
+source "$repo/bench/lib.sh"
 
 # The peer tools are installed here, not by scripts/start or scripts/test.
 bash "$repo/scripts/setup" build run bench
 
-need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "merge_split.sh: $1 is missing (bash scripts/setup bench installs it)" >&2; exit 1; }
-}
-for tool in cmake ninja gs qpdf pdfunite pdfseparate pdftk mutool hyperfine python3; do need "$tool"; done
-[ -x /usr/bin/time ] || { echo "merge_split.sh: /usr/bin/time is missing (package time)" >&2; exit 1; }
+bench_need cmake ninja gs qpdf pdfunite pdfseparate pdftk mutool hyperfine python3 time
 
 # --- Build the command line ----------------------------------------------------------------
-if [ -n "${VENTARA:-}" ]; then
-    ventara="$VENTARA"
-else
-    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara >/dev/null
-    ventara="$build_dir/bin/ventara"
-fi
+bench_ventara ventara
 
 # --- Inputs, generated once ----------------------------------------------------------------
 # Pages of real text: 46 lines of words in one of five standard fonts, embedded by
@@ -107,15 +99,10 @@ mkdir -p "$bench_dir" "$scratch"
 # peak resident memory of one more run, and the bytes that run wrote.
 bench() {
     local row="$1" name="$2" note="$3" command="$4"
-    local json="$bench_dir/hyperfine.json"
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
-              --prepare "rm -rf '$scratch' && mkdir -p '$scratch'" "$command" >/dev/null
-    local median cpu
-    median=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")
-    cpu=$(python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"] + r["system"])' "$json")
+    local median cpu peak
+    bench_time "rm -rf '$scratch' && mkdir -p '$scratch'" "$command"
     rm -rf "$scratch" && mkdir -p "$scratch"
-    local peak
-    peak=$(/usr/bin/time -f '%M' bash -c "$command" 2>&1 >/dev/null | tail -n 1)
+    peak=$(bench_peak "$command")
     local bytes
     bytes=$(find "$scratch" -type f -printf '%s\n' | awk '{ total += $1 } END { print total + 0 }')
     printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$row" "$name" "$median" "$cpu" "$peak" "$bytes" "$note" >> "$results"

@@ -10,14 +10,15 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+script=properties.sh
 runs="${RUNS:-5}"
 bench_dir="${BENCH_DIR:-$repo/build/bench-properties}"
 ventara="${VENTARA:-$repo/build/ci/bin/ventara}"
 inputs="$bench_dir/inputs"
 work="$bench_dir/work"
-for tool in gs qpdf exiftool pdftk hyperfine python3; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "properties.sh: $tool is missing (bash scripts/setup installs it)" >&2; exit 1; }
-done
+# shellcheck source=bench/lib.sh
+source "$repo/bench/lib.sh"
+bench_need gs qpdf exiftool pdftk hyperfine python3
 [ -x "$ventara" ] || { echo "properties.sh: no ventara at $ventara (set VENTARA)" >&2; exit 1; }
 
 # --- Inputs, generated once ----------------------------------------------------------------
@@ -55,15 +56,9 @@ results="$bench_dir/results.tsv"
 # bench ROW NAME SOURCE COMMAND: median wall time of $runs runs on fresh copies of SOURCE (a
 # file or folder) in $work, and the mean processor time.
 bench() {
-    local row="$1" name="$2" source="$3" command="$4" json="$bench_dir/hyperfine.json"
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
-              --prepare "rm -rf '$work' && mkdir -p '$work' && cp -r $source '$work/'" \
-              "$command" >/dev/null
-    python3 - "$json" "$row" "$name" >> "$results" <<'PY'
-import json, sys
-r = json.load(open(sys.argv[1]))["results"][0]
-print(f"{sys.argv[2]}\t{sys.argv[3]}\t{r['median']}\t{r['user'] + r['system']}")
-PY
+    local row="$1" name="$2" source="$3" command="$4" median cpu
+    bench_time "rm -rf '$work' && mkdir -p '$work' && cp -r $source '$work/'" "$command"
+    printf '%s\t%s\t%s\t%s\n' "$row" "$name" "$median" "$cpu" >> "$results"
     echo "  $row / $name done" >&2
 }
 

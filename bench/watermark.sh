@@ -11,27 +11,19 @@
 set -euo pipefail
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
+script=watermark.sh
 runs="${RUNS:-5}"
 bench_dir="${BENCH_DIR:-$repo/build/bench-watermark}"
 build_dir="${BUILD_DIR:-$repo/build/bench}"
 inputs="$bench_dir/inputs"
 scratch="$bench_dir/out"
+# shellcheck source=bench/lib.sh
+source "$repo/bench/lib.sh"
 
-need() {
-    command -v "$1" >/dev/null 2>&1 || { echo "watermark.sh: $1 is missing (bash scripts/setup installs it)" >&2; exit 1; }
-}
-for tool in cmake ninja gs qpdf pdftk mutool hyperfine python3 convert; do need "$tool"; done
-[ -x /usr/bin/time ] || { echo "watermark.sh: /usr/bin/time is missing (package time)" >&2; exit 1; }
+bench_need cmake ninja gs qpdf pdftk mutool hyperfine python3 convert time
 
 # --- Build the command line ----------------------------------------------------------------
-if [ -n "${VENTARA:-}" ]; then
-    ventara="$VENTARA"
-else
-    cmake -S "$repo" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-          -DVENTARA_BUILD_GUI=OFF -DVENTARA_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$build_dir" -j "${JOBS:-2}" --target ventara ventara-stamp >/dev/null
-    ventara="$build_dir/bin/ventara"
-fi
+bench_ventara ventara ventara-stamp
 
 # --- Inputs, generated once ----------------------------------------------------------------
 # 300 A4 pages of real text (46 lines of words, a Ghostscript-embedded font), a 600 x 400 RGBA
@@ -103,15 +95,10 @@ mkdir -p "$scratch"
 # memory of one more run, and the size of the file it wrote.
 bench() {
     local row="$1" name="$2" output="$3" command="$4"
-    local json="$bench_dir/hyperfine.json"
-    hyperfine --style none --warmup 1 --runs "$runs" --export-json "$json" \
-              --prepare "rm -rf '$scratch' && mkdir -p '$scratch'" "$command" >/dev/null
-    local median cpu
-    median=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$json")
-    cpu=$(python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["results"][0]; print(r["user"] + r["system"])' "$json")
+    local median cpu peak
+    bench_time "rm -rf '$scratch' && mkdir -p '$scratch'" "$command"
     rm -rf "$scratch" && mkdir -p "$scratch"
-    local peak
-    peak=$(/usr/bin/time -f '%M' bash -c "$command" 2>&1 >/dev/null | tail -n 1)
+    peak=$(bench_peak "$command")
     local size
     size=$(stat -c %s "$output")
     qpdf --check "$output" >/dev/null 2>&1 || { echo "watermark.sh: $name wrote a damaged file" >&2; exit 1; }

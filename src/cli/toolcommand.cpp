@@ -466,9 +466,12 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
     if (documents.isEmpty())
         return ExitFailure;
 
-    toolkit::DocumentInspector inspector = toolkit::DocumentInspector::pdfEngine();
-    inspector.isAcceptable = [&accepted](const QString &path) {
-        return accepted.contains(path);
+    // The files were checked above; the list shows nothing of them.
+    toolkit::DocumentInspector inspector;
+    inspector.describe = [&accepted](const QString &path) {
+        toolkit::DocumentInspector::Facts facts;
+        facts.acceptable = accepted.contains(path);
+        return facts;
     };
     toolkit::DocumentList list(inspector);
     list.append(documents);
@@ -481,17 +484,30 @@ int runToolCommand(const ToolCommandSpec &spec, toolkit::BatchTool &tool, const 
     runner.setRatePromptEnabled(false);
 
     if (isatty(STDERR_FILENO)) {
+        // One line on the terminal, rewritten: first how far the documents have been read
+        // (a long list of large files takes a while before the first file is written), then
+        // how far the run has come; cleared when either ends.
         auto shown = std::make_shared<bool>(false);
+        const auto show = [&io, shown, name = spec.name](const QString &what, double percent) {
+            if (percent <= 0 && what.isEmpty()) {
+                if (*shown)
+                    io.err << "\r\033[K" << Qt::flush;
+                *shown = false;
+                return;
+            }
+            io.err << "\r\033[Kventara " << name << ": " << what << qRound(percent) << '%'
+                   << Qt::flush;
+            *shown = true;
+        };
         QObject::connect(&runner, &toolkit::BatchRunner::progressChanged, &runner,
-                         [&io, shown, name = spec.name](double percent) {
-                             if (percent <= 0 && *shown) {
-                                 io.err << "\r\033[K" << Qt::flush;
-                                 *shown = false;
-                             } else if (percent > 0) {
-                                 io.err << "\rventara " << name << ": " << qRound(percent) << '%'
-                                        << Qt::flush;
-                                 *shown = true;
-                             }
+                         [show](double percent) { show(QString(), percent); });
+        QObject::connect(
+            &runner, &toolkit::BatchRunner::planProgressChanged, &runner,
+            [show](double percent) { show(QStringLiteral("Reading the documents... "), percent); });
+        QObject::connect(&runner, &toolkit::BatchRunner::planningChanged, &runner,
+                         [show](bool planning) {
+                             if (!planning)
+                                 show(QString(), 0);
                          });
     }
 

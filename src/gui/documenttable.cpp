@@ -12,18 +12,26 @@ namespace ventara::gui {
 
 namespace {
 
-// Adds the document icon to every row, so that the model stays free of widget concerns.
+// Adds the document icon to every row, so that the model stays free of widget concerns. A row
+// whose file is still being checked shows a waiting icon and dimmed text.
 class DocumentDelegate : public QStyledItemDelegate {
 public:
     DocumentDelegate(const QIcon &icon, QObject *parent)
         : QStyledItemDelegate(parent)
-        , m_icon(icon) {}
+        , m_icon(icon)
+        , m_waitingIcon(
+              themeIcon(QStringLiteral("content-loading-symbolic"), QStyle::SP_BrowserReload)) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->features |= QStyleOptionViewItem::HasDecoration;
-        option->icon = m_icon;
+        const bool checked = index.data(toolkit::DocumentList::CheckedRole).toBool();
+        option->icon = checked ? m_icon : m_waitingIcon;
+        if (!checked) {
+            const QColor dimmed = option->palette.color(QPalette::PlaceholderText);
+            option->palette.setColor(QPalette::Text, dimmed);
+        }
         const int side = option->widget ? option->widget->style()->pixelMetric(
                                               QStyle::PM_SmallIconSize, nullptr, option->widget)
                                         : 16;
@@ -32,6 +40,7 @@ protected:
 
 private:
     QIcon m_icon;
+    QIcon m_waitingIcon;
 };
 
 } // namespace

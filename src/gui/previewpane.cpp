@@ -143,11 +143,13 @@ protected:
         painter.fillRect(rect(), palette().color(QPalette::Mid));
         if (!m_controller->hasImage()) {
             painter.setPen(palette().color(QPalette::Light));
-            const QString text =
-                m_controller->document().isEmpty()
-                    ? QStringLiteral("Select a document to preview its pages")
-                    : (m_controller->isBuilding() ? QString()
-                                                  : QStringLiteral("This page cannot be shown"));
+            QString text;
+            if (m_controller->document().isEmpty())
+                text = QStringLiteral("Select a document to preview its pages");
+            else if (!m_controller->problem().isEmpty())
+                text = QStringLiteral("This page cannot be shown: ") + m_controller->problem();
+            else if (!m_controller->isBuilding())
+                text = QStringLiteral("This page cannot be shown");
             painter.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap,
                              text);
         }
@@ -298,6 +300,8 @@ PreviewPane::PreviewPane(toolkit::PreviewController::Variant variant, QWidget *p
     connect(m_controller, &toolkit::PreviewController::buildingChanged, m_area,
             [this](bool building) { m_area->setBusy(building); });
     connect(m_controller, &toolkit::PreviewController::documentChanged, m_area,
+            [this] { m_area->update(); });
+    connect(m_controller, &toolkit::PreviewController::problemChanged, m_area,
             [this] { m_area->update(); });
 
     m_imageView->hide();

@@ -85,6 +85,8 @@ ToolWindow::ToolWindow(ToolPanel *panel, const toolkit::UserInterface &ui, QWidg
     setObjectName(QStringLiteral("ToolWindow"));
     setWindowIcon(applicationIcon());
     m_list->setTooltip(m_spec.tooltip);
+    // Hundreds of large files are read without holding up the window.
+    m_list->setCheckExecutor(toolkit::workerThreadExecutor());
     m_panel->m_window = this;
     if (m_spec.profile) {
         m_values = toolkit::FieldValues::defaults(*m_spec.profile);

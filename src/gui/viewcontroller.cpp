@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 namespace ventara::gui {
@@ -122,6 +123,8 @@ void ViewController::buildWidgets() {
     grid->setSpacing(12);
     const int columns = 3;
     int index = 0;
+    QList<ToolButton *> buttons;
+    QList<QLabel *> descriptions;
     for (const ToolEntry &tool : toolCatalog()) {
         const QString id = tool.id;
         auto *button = new ToolButton(
@@ -145,15 +148,29 @@ void ViewController::buildWidgets() {
         description->setObjectName(tool.buttonName + QStringLiteral("Description"));
         description->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         description->setWordWrap(true);
-        // Room for the whole text at the narrowest column (the button's width): a grid does
-        // not ask a wrapped label for its height at a given width, so without it the text
-        // runs into the buttons below.
-        description->setMinimumHeight(description->heightForWidth(button->minimumWidth()));
         description->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
         cell->addWidget(description);
         grid->addLayout(cell, index / columns, index % columns);
+        buttons.append(button);
+        descriptions.append(description);
         ++index;
     }
+    // All buttons alike: the columns as wide as the widest button needs and shared equally,
+    // and every description given the room of the longest at that width, so that the buttons
+    // of a row, and of both rows, have one size. (A grid does not ask a wrapped label for its
+    // height at a given width: without the room its text would run into the buttons below.)
+    int width = 0;
+    for (const ToolButton *button : std::as_const(buttons))
+        width = std::max({width, button->minimumWidth(), button->sizeHint().width()});
+    int textHeight = 0;
+    for (const QLabel *description : std::as_const(descriptions))
+        textHeight = std::max(textHeight, description->heightForWidth(width));
+    for (ToolButton *button : std::as_const(buttons))
+        button->setMinimumWidth(width);
+    for (QLabel *description : std::as_const(descriptions))
+        description->setMinimumHeight(textHeight);
+    for (int column = 0; column < columns; ++column)
+        grid->setColumnStretch(column, 1);
     layout->addLayout(grid, 1);
     setCentralWidget(central);
 }

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -106,23 +107,59 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
     m_documents = &documents;
     setState(State::Planning);
     setInterfaceEnabled(false);
+    Q_EMIT planningChanged(true);
+    Q_EMIT planProgressChanged(0.0);
+    if (documents.isChecking()) {
+        // Files still being checked are part of the run: it waits for them (they are read
+        // anyway), showing how far they have come, and plans over those that stayed.
+        setState(State::Checking);
+        m_checkConnections << connect(
+                                  &documents, &DocumentList::checkProgressChanged, this,
+                                  [this](double percent) { Q_EMIT planProgressChanged(percent); })
+                           << connect(&documents, &DocumentList::checkingChanged, this,
+                                      [this, &tool](bool checking) {
+                                          if (checking)
+                                              return;
+                                          for (const QMetaObject::Connection &connection :
+                                               std::as_const(m_checkConnections))
+                                              disconnect(connection);
+                                          m_checkConnections.clear();
+                                          // Not from inside the list's own bookkeeping.
+                                          QMetaObject::invokeMethod(
+                                              this, [this, &tool] { startPlan(tool); },
+                                              Qt::QueuedConnection);
+                                      });
+        return true;
+    }
+    startPlan(tool);
+    return true;
+}
+
+void BatchRunner::startPlan(BatchTool &tool) {
+    DocumentList *documents = m_documents;
+    if (!documents || documents->isEmpty()) {
+        // Every file still being checked could not be loaded.
+        Q_EMIT planningChanged(false);
+        abandon(m_texts.emptyList);
+        return;
+    }
+    setState(State::Planning);
 
     std::shared_ptr<BatchJob> job;
     try {
-        job = tool.createJob(documents.paths());
+        job = tool.createJob(documents->paths());
     } catch (const std::exception &error) {
         qWarning("Error: %s", error.what());
     } catch (...) {
     }
     if (!job) {
+        Q_EMIT planningChanged(false);
         abandon(defaultAbandonText());
-        return true;
+        return;
     }
 
     // The plan reads every document (page counts): through the executor, so that a long list
     // of large files does not freeze the window. Only the answer comes back to this thread.
-    Q_EMIT planningChanged(true);
-    Q_EMIT planProgressChanged(0.0);
     auto sync = std::make_shared<WorkerSync>();
     m_sync = sync;
     job->setPlanProgress([this](double percent) {
@@ -131,7 +168,7 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
                 Q_EMIT planProgressChanged(percent);
         });
     });
-    auto work = [this, job, sync, paths = documents.paths(), folder = tool.outputFolder()] {
+    auto work = [this, job, sync, paths = documents->paths(), folder = tool.outputFolder()] {
         RunPlan plan;
         try {
             plan = job->plan();
@@ -150,7 +187,6 @@ bool BatchRunner::run(BatchTool &tool, DocumentList &documents) {
         sync->markDone(); // last: after this the runner may be gone
     };
     m_executor(std::move(work));
-    return true;
 }
 
 void BatchRunner::planned(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
@@ -428,6 +464,12 @@ bool BatchRunner::waitForFinished(int timeoutMs) {
         return m_state == State::Idle;
     const QDeadlineTimer deadline =
         timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    if (m_state == State::Checking) {
+        if (!m_documents || !m_documents->waitForChecks(int(qMin<qint64>(
+                                deadline.remainingTime(), std::numeric_limits<int>::max()))))
+            return false;
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
     // The plan, then the job: each posts what comes next to this thread.
     while (m_state == State::Planning || m_state == State::Running) {
         const std::shared_ptr<WorkerSync> sync = m_sync;

@@ -19,10 +19,11 @@ namespace ventara::toolkit {
 //     ("Please select an output folder."; only the empty string is refused) and the tool's own
 //     checks; a failed check changes nothing;
 //  2. disables the interface (interfaceEnabledChanged(false), the document list locked);
-//  3. makes the job (settings snapshot), then its plan through the executor, so that reading
-//     the documents never blocks the owner's thread (planningChanged() and
-//     planProgressChanged() show it); an abandoned plan gives the interface back and tells
-//     the user why;
+//  3. waits for the documents the list is still checking (they are part of the run; its
+//     checks already read them off this thread); then makes the job (settings snapshot) over
+//     the documents that stayed, and its plan through the executor, so that reading the
+//     documents never blocks the owner's thread (planningChanged() and planProgressChanged()
+//     show both); an abandoned plan gives the interface back and tells the user why;
 //  4. back on the owner's thread, the overwrite pass over every planned output, before
 //     anything is written;
 //  5. runs the job through the executor, step after step, with progress;
@@ -45,6 +46,7 @@ public:
     enum class State {
         Idle,
         Validating, // the checks of step 1
+        Checking,   // interface disabled: the list's checks of its documents are awaited
         Planning,   // interface disabled: the plan is made through the executor
         Confirming, // the overwrite pass
         Running,    // the job works on another thread
@@ -97,7 +99,8 @@ Q_SIGNALS:
     void interfaceEnabledChanged(bool enabled);
     // The progress bar's value, 0 to 100.
     void progressChanged(double percent);
-    // true when the plan starts being made (the documents are read), false when it is done.
+    // true when the documents start being read (the list's checks, then the plan), false when
+    // the plan is done.
     void planningChanged(bool planning);
     // How far the plan has come, 0 to 100, while planning.
     void planProgressChanged(double percent);
@@ -108,6 +111,7 @@ private:
     struct WorkerSync;
 
     void setState(State state) { m_state = state; }
+    void startPlan(BatchTool &tool);
     void setInterfaceEnabled(bool enabled);
     void abandon(const QString &reason);
     void planned(const std::shared_ptr<BatchJob> &job, const RunPlan &plan,
@@ -127,6 +131,7 @@ private:
     QPointer<DocumentList> m_documents;
     std::shared_ptr<BatchJob> m_job;
     std::shared_ptr<WorkerSync> m_sync;
+    QList<QMetaObject::Connection> m_checkConnections;
     RunSummary m_lastSummary;
 };
 

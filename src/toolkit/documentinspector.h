@@ -23,6 +23,19 @@ struct DocumentInspector {
     // Size of the file as shown to the user (e.g. "1.5 KB"); "0 B" on failure.
     std::function<QString(const QString &path)> fileSize;
 
+    // What a document list reads of a file when it is added.
+    struct Facts {
+        bool acceptable = false;
+        int pageCount = 0;
+        QString pageSize = QStringLiteral("0 x 0");
+    };
+
+    // The facts of a file, read at once where the inspector can (the PDF engine opens the
+    // file once); otherwise from isAcceptable, pageCount and pageSize (the last only when
+    // `withPageSize`). Safe to call on any thread when the functions are.
+    std::function<Facts(const QString &path)> describe;
+    Facts factsOf(const QString &path, bool withPageSize) const;
+
     // The inspector of the application: the PDF engine's answers.
     static DocumentInspector pdfEngine();
 };

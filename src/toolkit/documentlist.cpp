@@ -1,22 +1,140 @@
 #include "documentlist.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace ventara::toolkit {
 
+// What check tasks working elsewhere deliver through: the list while it lives (results are
+// posted to it, and Qt drops posts to an object that is gone), whether the tasks should stop,
+// and how many of them are still at work, for waitForChecks().
+class DocumentList::CheckChannel {
+public:
+    explicit CheckChannel(DocumentList *list)
+        : m_list(list) {}
+
+    // Stops the tasks after the file each is reading; nothing more is delivered.
+    void close() {
+        const std::lock_guard lock(m_mutex);
+        m_list = nullptr;
+    }
+
+    bool isOpen() {
+        const std::lock_guard lock(m_mutex);
+        return m_list != nullptr;
+    }
+
+    void deliver(quint64 id, const DocumentInspector::Facts &facts, const FileStamp &stamp) {
+        const std::lock_guard lock(m_mutex);
+        if (DocumentList *list = m_list) {
+            QMetaObject::invokeMethod(
+                list, [list, id, facts, stamp] { list->deliverCheck(id, facts, stamp); },
+                Qt::QueuedConnection);
+        }
+    }
+
+    void taskStarted() {
+        const std::lock_guard lock(m_mutex);
+        ++m_working;
+    }
+
+    void taskEnded() {
+        {
+            const std::lock_guard lock(m_mutex);
+            --m_working;
+        }
+        m_idle.notify_all();
+    }
+
+    bool waitUntilIdle(QDeadlineTimer deadline) {
+        std::unique_lock lock(m_mutex);
+        while (m_working > 0) {
+            if (deadline.isForever()) {
+                m_idle.wait(lock);
+            } else if (m_idle.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime())) ==
+                           std::cv_status::timeout &&
+                       m_working > 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    DocumentList *m_list;
+    int m_working = 0;
+};
+
 DocumentList::DocumentList(const DocumentInspector &inspector, QObject *parent)
     : QAbstractListModel(parent)
-    , m_inspector(inspector) {}
+    , m_inspector(inspector)
+    , m_channel(std::make_shared<CheckChannel>(this)) {}
 
 DocumentList::DocumentList(QObject *parent)
     : DocumentList(DocumentInspector::pdfEngine(), parent) {}
 
+DocumentList::~DocumentList() {
+    m_channel->close();
+}
+
 void DocumentList::setTooltip(Tooltip tooltip) {
     m_tooltip = tooltip;
+}
+
+void DocumentList::setCheckExecutor(Executor executor) {
+    m_checkExecutor = std::move(executor);
+}
+
+QStringList DocumentList::paths() const {
+    QStringList result;
+    result.reserve(m_entries.size());
+    for (const Entry &entry : m_entries)
+        result << entry.path;
+    return result;
+}
+
+QString DocumentList::at(int row) const {
+    return row >= 0 && row < count() ? m_entries.at(row).path : QString();
+}
+
+int DocumentList::rowOf(const QString &path) const {
+    for (int row = 0; row < count(); ++row) {
+        if (m_entries.at(row).path == path)
+            return row;
+    }
+    return -1;
+}
+
+int DocumentList::rowOfId(quint64 id) const {
+    for (int row = 0; row < count(); ++row) {
+        if (m_entries.at(row).id == id)
+            return row;
+    }
+    return -1;
+}
+
+double DocumentList::checkProgress() const {
+    if (m_checkTotal <= 0)
+        return 100.0;
+    return 100.0 * (m_checkTotal - m_checking) / m_checkTotal;
+}
+
+DocumentList::FileStamp DocumentList::stampOf(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    return {info.size(), info.lastModified()};
 }
 
 DocumentList::AddResult DocumentList::append(const QStringList &paths) {
@@ -32,6 +150,15 @@ DocumentList::AddResult DocumentList::insertFiles(int row, const QStringList &pa
     AddResult result;
     if (m_locked)
         return result;
+    const bool inBackground = bool(m_checkExecutor);
+    const bool withPageSize = m_tooltip == Tooltip::PagesPageSizeAndFileSize;
+    Batch batch;
+    batch.id = ++m_lastId;
+    batch.dropped = rules == FileRules::Drop;
+    QList<std::pair<quint64, QString>> toCheck;
+    QSet<QString> listed;
+    for (const Entry &entry : std::as_const(m_entries))
+        listed.insert(entry.path);
     int insertAt = std::clamp(row, 0, count());
     for (const QString &given : paths) {
         if (given.isEmpty())
@@ -40,36 +167,170 @@ DocumentList::AddResult DocumentList::insertFiles(int row, const QStringList &pa
         const QString path = info.absoluteFilePath();
         if (rules == FileRules::Drop && (!info.isFile() || !hasPdfExtension(path)))
             continue;
-        if (m_paths.contains(path))
+        if (listed.contains(path))
             continue;
-        if (!m_inspector.isAcceptable || !m_inspector.isAcceptable(path)) {
-            ++result.rejected;
-            continue;
+        Entry entry;
+        entry.path = path;
+        entry.id = ++m_lastId;
+        if (inBackground) {
+            entry.batch = batch.id;
+            toCheck.append({entry.id, path});
+        } else {
+            entry.stamp = stampOf(path);
+            entry.facts = m_inspector.factsOf(path, withPageSize);
+            entry.checked = true;
+            if (!entry.facts.acceptable) {
+                ++result.rejected;
+                continue;
+            }
         }
         beginInsertRows(QModelIndex(), insertAt, insertAt);
-        m_paths.insert(insertAt, path);
+        m_entries.insert(insertAt, entry);
         endInsertRows();
+        listed.insert(path);
         ++insertAt;
         ++result.added;
     }
+    if (!inBackground) {
+        if (result.added > 0 || result.rejected > 0)
+            Q_EMIT batchChecked(result, batch.dropped);
+        return result;
+    }
+    if (toCheck.isEmpty())
+        return result;
+    batch.pending = int(toCheck.size());
+    batch.result.added = batch.pending;
+    m_batches.append(batch);
+    m_checkTotal += batch.pending;
+    setChecking(m_checking + batch.pending);
+    startChecks(toCheck);
     return result;
+}
+
+void DocumentList::startChecks(const QList<std::pair<quint64, QString>> &files) {
+    const std::shared_ptr<CheckChannel> channel = m_channel;
+    channel->taskStarted();
+    m_checkExecutor([channel, files, inspector = m_inspector,
+                     withPageSize = m_tooltip == Tooltip::PagesPageSizeAndFileSize] {
+        for (const auto &[id, path] : files) {
+            if (!channel->isOpen())
+                break;
+            const FileStamp stamp = stampOf(path);
+            channel->deliver(id, inspector.factsOf(path, withPageSize), stamp);
+        }
+        channel->taskEnded();
+    });
+}
+
+void DocumentList::deliverCheck(quint64 id, const DocumentInspector::Facts &facts,
+                                const FileStamp &stamp) {
+    const int row = rowOfId(id);
+    if (row < 0)
+        return; // removed meanwhile
+    Entry &entry = m_entries[row];
+    if (entry.checked) {
+        // Read again for the tooltip: the details change, the row stays.
+        entry.rereading = false;
+        entry.facts = facts;
+        entry.stamp = stamp;
+        const QModelIndex index = this->index(row);
+        Q_EMIT dataChanged(index, index, {Qt::ToolTipRole});
+        return;
+    }
+    const quint64 batch = entry.batch;
+    entry.batch = 0;
+    entry.checked = true;
+    entry.facts = facts;
+    entry.stamp = stamp;
+    if (facts.acceptable) {
+        const QModelIndex index = this->index(row);
+        Q_EMIT dataChanged(index, index, {Qt::ToolTipRole, CheckedRole});
+    } else {
+        beginRemoveRows(QModelIndex(), row, row);
+        m_entries.removeAt(row);
+        endRemoveRows();
+    }
+    setChecking(m_checking - 1);
+    finishBatch(batch, true, facts.acceptable);
+}
+
+// One row of `batch` was checked (`checked`) or removed before its check.
+void DocumentList::finishBatch(quint64 batchId, bool checked, bool accepted) {
+    for (qsizetype i = 0; i < m_batches.size(); ++i) {
+        Batch &batch = m_batches[i];
+        if (batch.id != batchId)
+            continue;
+        --batch.pending;
+        if (!checked || !accepted) {
+            --batch.result.added;
+            if (checked)
+                ++batch.result.rejected;
+        }
+        if (batch.pending > 0)
+            return;
+        const Batch done = batch;
+        m_batches.removeAt(i);
+        if (done.result.added > 0 || done.result.rejected > 0)
+            Q_EMIT batchChecked(done.result, done.dropped);
+        return;
+    }
+}
+
+void DocumentList::setChecking(int checking) {
+    const bool was = m_checking > 0;
+    m_checking = qMax(0, checking);
+    if (m_checking == 0)
+        m_checkTotal = 0;
+    Q_EMIT checkProgressChanged(checkProgress());
+    if (was != (m_checking > 0))
+        Q_EMIT checkingChanged(m_checking > 0);
+}
+
+// Rows removed before their check: their results are dropped, and the tasks of earlier
+// batches stop reading files nobody waits for.
+void DocumentList::cancelChecks() {
+    m_channel->close();
+    m_channel = std::make_shared<CheckChannel>(this);
+    m_batches.clear();
+    setChecking(0);
+}
+
+bool DocumentList::waitForChecks(int timeoutMs) {
+    const QDeadlineTimer deadline =
+        timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    while (isChecking()) {
+        const std::shared_ptr<CheckChannel> channel = m_channel;
+        if (!channel->waitUntilIdle(deadline))
+            return false;
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        if (isChecking() && channel == m_channel)
+            return false; // nothing is left to deliver the missing results
+    }
+    return true;
 }
 
 bool DocumentList::removeAt(int row) {
     if (m_locked || row < 0 || row >= count())
         return false;
+    const Entry entry = m_entries.at(row);
     beginRemoveRows(QModelIndex(), row, row);
-    m_paths.removeAt(row);
+    m_entries.removeAt(row);
     endRemoveRows();
+    if (!entry.checked) {
+        setChecking(m_checking - 1);
+        finishBatch(entry.batch, false, false);
+    }
     return true;
 }
 
 bool DocumentList::clear() {
-    if (m_locked || m_paths.isEmpty())
+    if (m_locked || m_entries.isEmpty())
         return false;
     beginResetModel();
-    m_paths.clear();
+    m_entries.clear();
     endResetModel();
+    if (isChecking())
+        cancelChecks();
     return true;
 }
 
@@ -77,7 +338,7 @@ int DocumentList::moveUp(int row) {
     if (m_locked || row < 1 || row >= count())
         return -1;
     beginMoveRows(QModelIndex(), row, row, QModelIndex(), row - 1);
-    m_paths.swapItemsAt(row, row - 1);
+    m_entries.swapItemsAt(row, row - 1);
     endMoveRows();
     return row - 1;
 }
@@ -87,7 +348,7 @@ int DocumentList::moveDown(int row) {
         return -1;
     // Qt describes a move as "before which row": moving row r down puts it before r + 2.
     beginMoveRows(QModelIndex(), row, row, QModelIndex(), row + 2);
-    m_paths.swapItemsAt(row, row + 1);
+    m_entries.swapItemsAt(row, row + 1);
     endMoveRows();
     return row + 1;
 }
@@ -99,18 +360,45 @@ void DocumentList::setLocked(bool locked) {
     Q_EMIT lockedChanged(locked);
 }
 
-QString DocumentList::tooltipText(const QString &path) const {
-    const int pages = m_inspector.pageCount ? m_inspector.pageCount(path) : 0;
-    QString text = QStringLiteral("Number of Pages: ") + QString::number(pages) + u'\n';
-    if (m_tooltip == Tooltip::PagesPageSizeAndFileSize) {
-        const QString size =
-            m_inspector.pageSize ? m_inspector.pageSize(path) : QStringLiteral("0 x 0");
-        text += QStringLiteral("Page Size: ") + size + u'\n';
-    }
+QString DocumentList::tooltipOf(const DocumentInspector::Facts &facts, const QString &path) const {
+    QString text = QStringLiteral("Number of Pages: ") + QString::number(facts.pageCount) + u'\n';
+    if (m_tooltip == Tooltip::PagesPageSizeAndFileSize)
+        text += QStringLiteral("Page Size: ") + facts.pageSize + u'\n';
     const QString fileSize =
         m_inspector.fileSize ? m_inspector.fileSize(path) : QStringLiteral("0 B");
     text += QStringLiteral("File Size: ") + fileSize;
     return text;
+}
+
+QString DocumentList::tooltipText(const QString &path) const {
+    const bool withPageSize = m_tooltip == Tooltip::PagesPageSizeAndFileSize;
+    const int row = rowOf(path);
+    if (row < 0)
+        return tooltipOf(m_inspector.factsOf(path, withPageSize), path);
+    const Entry &entry = m_entries.at(row);
+    if (!entry.checked)
+        return QStringLiteral("Reading the document...\nFile Size: ") +
+               (m_inspector.fileSize ? m_inspector.fileSize(path) : QStringLiteral("0 B"));
+    // The details are a cache of what the file said: read again once it has changed.
+    const FileStamp now = stampOf(path);
+    if (!entry.rereading && now != entry.stamp) {
+        auto *self = const_cast<DocumentList *>(this);
+        Entry &cached = self->m_entries[row];
+        if (m_checkExecutor) {
+            cached.rereading = true;
+            const std::shared_ptr<CheckChannel> channel = m_channel;
+            channel->taskStarted();
+            m_checkExecutor([channel, id = cached.id, path, withPageSize, inspector = m_inspector] {
+                const FileStamp stamp = stampOf(path);
+                channel->deliver(id, inspector.factsOf(path, withPageSize), stamp);
+                channel->taskEnded();
+            });
+        } else {
+            cached.stamp = now;
+            cached.facts = m_inspector.factsOf(path, withPageSize);
+        }
+    }
+    return tooltipOf(m_entries.at(row).facts, path);
 }
 
 int DocumentList::rowCount(const QModelIndex &parent) const {
@@ -120,13 +408,15 @@ int DocumentList::rowCount(const QModelIndex &parent) const {
 QVariant DocumentList::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.model() != this || index.row() >= count())
         return {};
-    const QString &path = m_paths.at(index.row());
+    const Entry &entry = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return path;
+        return entry.path;
     case Qt::ToolTipRole:
-        return tooltipText(path);
+        return tooltipText(entry.path);
+    case CheckedRole:
+        return entry.checked;
     default:
         return {};
     }
@@ -192,9 +482,7 @@ bool DocumentList::dropMimeData(const QMimeData *data, Qt::DropAction action, in
         insertAt = row;
     else if (parent.isValid())
         insertAt = parent.row();
-    const AddResult result = insertDropped(insertAt, localFiles(data));
-    if (result.rejected > 0)
-        Q_EMIT dropRejectedDocuments();
+    insertDropped(insertAt, localFiles(data));
     return true;
 }
 

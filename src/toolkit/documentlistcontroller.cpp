@@ -10,10 +10,18 @@ DocumentListController::DocumentListController(DocumentList *list, const UserInt
     , m_list(list)
     , m_ui(ui)
     , m_addFolderKey(addFolderKey) {
-    connect(list, &DocumentList::dropRejectedDocuments, this, [this] {
-        QTimer::singleShot(m_dropAlertDelay, this,
-                           &DocumentListController::showCorruptedDocumentsMessage);
-    });
+    connect(list, &DocumentList::batchChecked, this,
+            [this](const DocumentList::AddResult &result, bool dropped) {
+                if (result.rejected == 0)
+                    return;
+                // Never from inside a drop, nor from the list's own bookkeeping; the open
+                // panel's alert comes after the whole batch, once its checks are done.
+                if (!dropped && m_adding)
+                    m_rejectedWhileAdding = true;
+                else
+                    QTimer::singleShot(dropped ? m_dropAlertDelay : 0, this,
+                                       &DocumentListController::showCorruptedDocumentsMessage);
+            });
 }
 
 QString DocumentListController::emptySelectionText() {
@@ -50,10 +58,13 @@ DocumentList::AddResult DocumentListController::addDocuments() {
         return {};
     }
     m_ui.defaults->setValue(m_addFolderKey, folderOfFile(chosen->first()));
+    m_adding = true;
+    m_rejectedWhileAdding = false;
     const DocumentList::AddResult result = m_list->append(*chosen);
+    m_adding = false;
     if (result.added > 0)
         Q_EMIT documentsAdded();
-    if (result.rejected > 0)
+    if (m_rejectedWhileAdding)
         showCorruptedDocumentsMessage();
     return result;
 }
@@ -88,11 +99,7 @@ bool DocumentListController::openDocument(int selectedRow) {
 DocumentList::AddResult DocumentListController::addHandedFiles(const QStringList &files) {
     if (!m_list)
         return {};
-    const DocumentList::AddResult result = m_list->insertDropped(m_list->count(), files);
-    if (result.rejected > 0)
-        QTimer::singleShot(m_dropAlertDelay, this,
-                           &DocumentListController::showCorruptedDocumentsMessage);
-    return result;
+    return m_list->insertDropped(m_list->count(), files);
 }
 
 void DocumentListController::showCorruptedDocumentsMessage() {

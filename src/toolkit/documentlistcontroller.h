@@ -32,7 +32,8 @@ public:
 
     // The add command: the open panel (PDF files, several at once, started in the remembered
     // folder when it is not empty), then appends what could be loaded and, when some files
-    // could not, shows one alert after the whole batch. An empty selection shows
+    // could not, shows one alert after the whole batch (once its checks are done, when the
+    // list checks in the background). An empty selection shows
     // emptySelectionText(). Remembers the folder of the first chosen file. Returns the files
     // added and rejected; all zero when cancelled.
     DocumentList::AddResult addDocuments();
@@ -63,8 +64,9 @@ public:
     // Shows the alert about files that could not be loaded.
     void showCorruptedDocumentsMessage();
 
-    // The delay between a drop with rejected files and its alert, so that the alert is never
-    // shown from inside the drop (default 500 ms; 0 still waits for the event loop).
+    // The delay between the end of the checks of a drop with rejected files and its alert, so
+    // that the alert is never shown from inside the drop (default 500 ms; 0 still waits for
+    // the event loop).
     void setDropAlertDelay(int milliseconds) { m_dropAlertDelay = milliseconds; }
 
     static QString emptySelectionText();
@@ -80,6 +82,8 @@ private:
     UserInterface m_ui;
     QString m_addFolderKey;
     int m_dropAlertDelay = 500;
+    bool m_adding = false;
+    bool m_rejectedWhileAdding = false;
 };
 
 } // namespace ventara::toolkit

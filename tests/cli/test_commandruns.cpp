@@ -21,6 +21,10 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 using namespace ventara;
 using namespace Qt::StringLiterals;
 using test::runVentara;
@@ -38,6 +42,7 @@ private Q_SLOTS:
     void mergeInOrder();
     void split_data();
     void split();
+    void progressOnlyOnATerminal();
     void properties_data();
     void properties();
     void convert_data();
@@ -157,6 +162,33 @@ void TestCommandRuns::split() {
     QCOMPARE(outputs(), files);
     for (int i = 0; i < files.size(); ++i)
         QCOMPARE(test::readPageFacts(m_out + u'/' + files.at(i)).size(), pages.at(i));
+}
+
+// On a terminal the run shows how far the documents have been read, then how far it has come,
+// on one line it clears at the end; elsewhere nothing (the other tests read stderr whole).
+void TestCommandRuns::progressOnlyOnATerminal() {
+    int terminal = -1;
+    int side = -1;
+    QVERIFY(::openpty(&terminal, &side, nullptr, nullptr, nullptr) == 0);
+    QProcess process;
+    process.setProgram(test::binDir() + u"/ventara"_s);
+    process.setArguments({u"split"_s, u"-o"_s, m_out, m_doc, m_other});
+    process.setChildProcessModifier([side] { ::dup2(side, STDERR_FILENO); });
+    process.start();
+    QVERIFY(process.waitForFinished(60000));
+    ::close(side);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardError().isEmpty());
+    QByteArray shown;
+    ::fcntl(terminal, F_SETFL, O_NONBLOCK);
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, n);
+    ::close(terminal);
+    QVERIFY2(shown.contains("\033[Kventara split: Reading the documents... 50%"),
+             shown.constData());
+    QVERIFY2(shown.contains("ventara split: 50%"), shown.constData());
+    QVERIFY2(shown.endsWith("\r\033[K"), shown.constData());
 }
 
 void TestCommandRuns::properties_data() {

@@ -139,17 +139,29 @@ void TestHostileInputs::withoutDisplay_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out"); // contained in the standard output
-    QTest::addColumn<QString>("err"); // contained in the standard error
+    QTest::addColumn<QString>("out");          // contained in the standard output
+    QTest::addColumn<QString>("err");          // contained in the standard error
+    QTest::addColumn<QStringList>("settings"); // NAME=VALUE; {dead} is a display nobody serves
 
     const QString noDisplay = u"no display to show the window on"_s;
-    QTest::newRow("ventara") << u"ventara"_s << QStringList() << 2 << QString() << noDisplay;
-    QTest::newRow("ventara-gui") << u"ventara-gui"_s << QStringList() << 2 << QString()
-                                 << noDisplay;
-    QTest::newRow("ventara-gui --help")
-        << u"ventara-gui"_s << strings({"--help"}) << 0 << u"ventara-gui [options]"_s << QString();
-    QTest::newRow("ventara-gui --version")
-        << u"ventara-gui"_s << strings({"--version"}) << 0 << u"Ventara "_s << QString();
+    QTest::newRow("ventara") << u"ventara"_s << QStringList() << 2 << QString() << noDisplay
+                             << QStringList();
+    QTest::newRow("ventara-gui") << u"ventara-gui"_s << QStringList() << 2 << QString() << noDisplay
+                                 << QStringList();
+    QTest::newRow("ventara-gui --help") << u"ventara-gui"_s << strings({"--help"}) << 0
+                                        << u"ventara-gui [options]"_s << QString() << QStringList();
+    QTest::newRow("ventara-gui --version") << u"ventara-gui"_s << strings({"--version"}) << 0
+                                           << u"Ventara "_s << QString() << QStringList();
+    QTest::newRow("ventara-gui, X server not running")
+        << u"ventara-gui"_s << QStringList() << 2 << QString()
+        << u"no X server answers at DISPLAY \":{dead}\""_s << strings({"DISPLAY=:{dead}"});
+    QTest::newRow("ventara, X server and compositor not running")
+        << u"ventara"_s << QStringList() << 2 << QString()
+        << u"no Wayland compositor answers at WAYLAND_DISPLAY \"wayland-{dead}\"; no X server"_s
+        << strings({"DISPLAY=unix:{dead}.0", "WAYLAND_DISPLAY=wayland-{dead}"});
+    QTest::newRow("ventara-gui, xcb asked for, X server not running")
+        << u"ventara-gui"_s << QStringList() << 2 << QString() << noDisplay
+        << strings({"DISPLAY=:{dead}", "QT_QPA_PLATFORM=xcb"});
 }
 
 void TestHostileInputs::withoutDisplay() {
@@ -158,6 +170,7 @@ void TestHostileInputs::withoutDisplay() {
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
+    QFETCH(QStringList, settings);
     const QString path = test::binDir() + u'/' + program;
     if (!QFileInfo(path).isExecutable())
         QSKIP("built without the window program");
@@ -166,6 +179,15 @@ void TestHostileInputs::withoutDisplay() {
         environment.remove(name);
     // No window program already running takes the start over.
     environment.insert(u"XDG_RUNTIME_DIR"_s, m_dir.path());
+    // A display number no X server of this machine serves.
+    int dead = 4271;
+    while (QFileInfo::exists(u"/tmp/.X11-unix/X%1"_s.arg(dead)))
+        ++dead;
+    for (const QString &setting : std::as_const(settings)) {
+        const QString expanded = QString(setting).replace(u"{dead}"_s, QString::number(dead));
+        environment.insert(expanded.section(u'=', 0, 0), expanded.section(u'=', 1));
+    }
+    err.replace(u"{dead}"_s, QString::number(dead));
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(path, arguments);

@@ -224,6 +224,7 @@ private Q_SLOTS:
         const QString out = m_dir.filePath(u"out"_s);
         QVERIFY(QDir().mkpath(out));
         QCOMPARE(m_window->documents()->append({m_letter, other}).added, 2);
+        QVERIFY(m_window->documents()->waitForChecks(20000));
         control<QCheckBox>(u"checkPagesIntervals"_s)->click();
         auto *intervals = control<QLineEdit>(u"textFieldPagesIntervals"_s);
         intervals->selectAll();

@@ -74,7 +74,7 @@ private Q_SLOTS:
         QTest::mouseClick(launcher.findChild<QToolButton *>(u"buttonOpenMerge"_s), Qt::LeftButton);
         gui::ToolWindow *merge = launcher.toolWindow();
         QVERIFY(merge);
-        QCOMPARE(merge->documents()->paths(), (QStringList{m_a, m_b}));
+        QTRY_COMPARE(merge->documents()->paths(), (QStringList{m_a, m_b}));
         QTRY_COMPARE(ui.alerts, QStringList{corrupted});
         QVERIFY(launcher.waitingFiles().isEmpty());
         QVERIFY(!notice->isVisible());

@@ -63,6 +63,7 @@ private Q_SLOTS:
         window->runner()->setExecutor(toolkit::inlineExecutor());
         window->show();
         window->documents()->append({m_pdfs[2], m_pdfs[0]});
+        QVERIFY(window->documents()->waitForChecks(20000));
 
         const QString output = m_dir.filePath(u"joined.pdf"_s);
         ui.queueSaveFile(output);

@@ -54,6 +54,7 @@ private Q_SLOTS:
         QTest::mouseClick(control<QPushButton>(window.get(), u"buttonAddPDFDocument"_s),
                           Qt::LeftButton);
         QCOMPARE(window->documents()->paths(), (QStringList{a, b}));
+        QVERIFY(window->documents()->waitForChecks(20000));
         ui.queueFolder(out);
         QTest::mouseClick(control<QPushButton>(window.get(), u"buttonBrowse"_s), Qt::LeftButton);
         QCOMPARE(control<QLineEdit>(window.get(), u"textFieldFolder"_s)->text(), out);

@@ -236,6 +236,7 @@ private Q_SLOTS:
     void runLocksAndReportsProgress() {
         m_window->runner()->setExecutor(toolkit::inlineExecutor());
         m_window->documents()->append(m_pdfs);
+        QVERIFY(m_window->documents()->waitForChecks(20000));
         m_ui->queueFolder(m_dir.path());
         QTest::mouseClick(button(u"buttonBrowse"_s), Qt::LeftButton);
         QCOMPARE(m_ui->defaults.value(u"ProbeDestinationPath"_s), m_dir.path());

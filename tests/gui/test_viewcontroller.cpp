@@ -16,6 +16,9 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
+#include <climits>
+
 using namespace Qt::StringLiterals;
 using namespace ventara;
 using test::ScriptedUi;
@@ -74,14 +77,30 @@ private Q_SLOTS:
     }
 
     // At its smallest size the launcher's descriptions keep clear of the buttons and show
-    // their whole text.
+    // their whole text; at every size the buttons are all of one size.
     void smallestSize() {
         ScriptedUi ui;
         gui::ViewController launcher(ui.ui());
         launcher.show();
+        // How far apart the buttons' sizes are (a layout shares odd pixels out one by one).
+        const auto sizeSpread = [&launcher] {
+            int widest = 0, narrowest = INT_MAX, tallest = 0, lowest = INT_MAX;
+            for (const gui::ToolEntry &tool : gui::toolCatalog()) {
+                const QSize size = launcher.findChild<QToolButton *>(tool.buttonName)->size();
+                widest = std::max(widest, size.width());
+                narrowest = std::min(narrowest, size.width());
+                tallest = std::max(tallest, size.height());
+                lowest = std::min(lowest, size.height());
+            }
+            return std::max(widest - narrowest, tallest - lowest);
+        };
+        launcher.resize(1100, 700);
+        QTRY_COMPARE(launcher.size(), QSize(1100, 700));
+        QCOMPARE_LE(sizeSpread(), 1);
         launcher.resize(1, 1);
         QTRY_COMPARE(launcher.size(),
                      launcher.minimumSizeHint().expandedTo(launcher.minimumSize()));
+        QCOMPARE_LE(sizeSpread(), 1);
         QList<QRect> taken;
         for (const gui::ToolEntry &tool : gui::toolCatalog()) {
             auto *button = launcher.findChild<QToolButton *>(tool.buttonName);

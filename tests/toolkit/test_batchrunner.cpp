@@ -141,6 +141,7 @@ private:
     std::unique_ptr<DocumentList> m_list;
     std::unique_ptr<BatchRunner> m_runner;
     QList<QThread *> m_progressThreads;
+    QList<double> m_planning;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -151,6 +152,22 @@ private:
             writeBytes(paths.last(), "%PDF");
         }
         m_list->append(paths);
+    }
+
+    // What the runner tells of its reading: -1 started, -2 ended, else the progress.
+    const QList<double> &recordPlanning() {
+        connect(m_runner.get(), &BatchRunner::planningChanged,
+                [this](bool started) { m_planning << (started ? -1 : -2); });
+        connect(m_runner.get(), &BatchRunner::planProgressChanged,
+                [this](double percent) { m_planning << percent; });
+        return m_planning;
+    }
+
+    // Whether a timer started now fires: this thread is not held up.
+    static bool eventLoopRuns() {
+        bool fired = false;
+        QTimer::singleShot(0, [&fired] { fired = true; });
+        return QTest::qWaitFor([&fired] { return fired; }, 5000);
     }
 
     // One output per document: out<i>.pdf.
@@ -167,6 +184,7 @@ private Q_SLOTS:
     void init() {
         m_log.clear();
         m_progressThreads.clear();
+        m_planning.clear();
         m_ui = LoggingUi();
         m_ui.log = &m_log;
         // A user who has seen the first success already: every success may prompt.
@@ -412,17 +430,11 @@ private Q_SLOTS:
         writeBytes(path(u"out1.pdf"_s), "old");
         tool.job->planGate = &planGate;
         m_runner->setExecutor(workerThreadExecutor());
-        QList<double> planning; // -1: started, -2: ended, else progress
-        connect(m_runner.get(), &BatchRunner::planningChanged,
-                [&planning](bool started) { planning << (started ? -1 : -2); });
-        connect(m_runner.get(), &BatchRunner::planProgressChanged,
-                [&planning](double percent) { planning << percent; });
+        const QList<double> &planning = recordPlanning();
         m_ui.answerButton(u"Yes"_s);
 
         QVERIFY(m_runner->run(tool, *m_list));
-        bool timerFired = false;
-        QTimer::singleShot(0, [&timerFired] { timerFired = true; });
-        QTRY_VERIFY(timerFired);
+        QVERIFY(eventLoopRuns());
         QCOMPARE(m_runner->state(), BatchRunner::State::Planning);
         QVERIFY(m_list->isLocked());
         QVERIFY(!m_runner->run(tool, *m_list));
@@ -436,6 +448,63 @@ private Q_SLOTS:
         QCOMPARE(m_log.last(), u"finished"_s);
         QCOMPARE(m_ui.alerts.last(), kTexts.success);
         QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));
+    }
+
+    // A run asked for while the list still checks files includes them: it waits (the thread
+    // stays free, nothing is asked), then plans over the files that stayed, in list order.
+    // When none stayed it ends as a run over an empty list does.
+    void runWaitsForTheListsChecks_data() {
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<QStringList>("planned");
+        QTest::addColumn<QString>("alert");
+
+        QTest::newRow("some stay") << u"in0.pdf bad.pdf in1.pdf"_s
+                                   << QStringList{u"in0.pdf"_s, u"in1.pdf"_s} << kTexts.success;
+        QTest::newRow("none stays") << u"bad.pdf bad2.pdf"_s << QStringList() << kTexts.emptyList;
+    }
+
+    void runWaitsForTheListsChecks() {
+        QFETCH(QString, files);
+        QFETCH(QStringList, planned);
+        QFETCH(QString, alert);
+        QSemaphore gate;
+        m_list->setCheckExecutor([&gate](std::function<void()> task) {
+            workerThreadExecutor()([&gate, task] {
+                gate.acquire();
+                gate.release();
+                task();
+            });
+        });
+        QStringList paths;
+        for (const QString &name : files.split(u' ')) {
+            paths << path(name);
+            writeBytes(paths.last(), "%PDF");
+        }
+        m_list->append(paths);
+        FakeTool tool;
+        tool.job->planToGive = onePerDocument(m_dir.path(), int(planned.size()));
+        m_runner->setExecutor(workerThreadExecutor());
+        const QList<double> &planning = recordPlanning();
+
+        QVERIFY(m_runner->run(tool, *m_list));
+        QVERIFY(eventLoopRuns());
+        QCOMPARE(m_runner->state(), BatchRunner::State::Checking);
+        QVERIFY(m_list->isLocked());
+        QVERIFY(m_list->isChecking());
+        QCOMPARE(m_log, (QStringList{u"disabled"_s}));
+
+        gate.release();
+        QVERIFY(m_runner->waitForFinished(20000));
+        QCOMPARE(m_runner->state(), BatchRunner::State::Idle);
+        QVERIFY(!m_list->isLocked());
+        QStringList given;
+        for (const QString &document : std::as_const(tool.documentsGiven))
+            given << QFileInfo(document).fileName();
+        QCOMPARE(given, planned);
+        QCOMPARE(m_ui.alerts.last(), alert);
+        QCOMPARE(planning.first(), -1.0);
+        QCOMPARE(planning.last(), -2.0);
+        QVERIFY(planning.contains(100.0)); // the checks' own progress
     }
 
     void destroyingTheRunnerWaitsForTheJob() {

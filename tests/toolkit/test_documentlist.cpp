@@ -2,10 +2,15 @@
 #include "toolkit/documentlist.h"
 #include "toolkittesting.h"
 
+#include "toolkit/executor.h"
+
 #include <QAbstractItemModelTester>
 #include <QMimeData>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -194,12 +199,78 @@ private Q_SLOTS:
         int pageCalls = 0;
         DocumentList list(fakeInspector(&pageCalls));
         list.setTooltip(style);
-        list.append(files(u"a.pdf"_s));
-        QCOMPARE(list.data(list.index(0), Qt::DisplayRole).toString(), m_dir.filePath(u"a.pdf"_s));
-        QCOMPARE(pageCalls, 0); // nothing is computed before it is asked for
+        const QString path = files(u"tip.pdf"_s).constFirst();
+        list.append({path});
+        QCOMPARE(list.data(list.index(0), Qt::DisplayRole).toString(), path);
+        QCOMPARE(pageCalls, 1); // read when the file was checked
         QCOMPARE(list.data(list.index(0), Qt::ToolTipRole).toString(), tooltip);
         list.data(list.index(0), Qt::ToolTipRole);
-        QCOMPARE(pageCalls, 2); // computed each time, from the file's state at that moment
+        QCOMPARE(pageCalls, 1);
+        // A file changed since is read again: the tooltip tells the file's state.
+        ventara::test::writeBytes(path, "%PDF-1.4\n% longer now\n");
+        list.data(list.index(0), Qt::ToolTipRole);
+        QCOMPARE(pageCalls, 2);
+        QFile::remove(path);
+    }
+
+    // Files added to a window's list are checked on another thread: the rows are there at
+    // once, in the order they were added, and the thread stays free meanwhile. Rows whose
+    // file cannot be loaded go again; each batch then tells how it fared.
+    void checksInTheBackground() {
+        DocumentList list(fakeInspector());
+        QAbstractItemModelTester tester(&list);
+        QSemaphore gate;
+        list.setCheckExecutor([&gate](std::function<void()> task) {
+            ventara::toolkit::workerThreadExecutor()([&gate, task] {
+                gate.acquire();
+                gate.release(); // stays open once opened
+                task();
+            });
+        });
+        QSignalSpy batches(&list, &DocumentList::batchChecked);
+        QSignalSpy checking(&list, &DocumentList::checkingChanged);
+
+        QCOMPARE(list.append(files(u"a.pdf bad.pdf b.pdf a.pdf"_s)).added, 3);
+        QCOMPARE(list.insertDropped(1, files(u"c.pdf bad2.pdf"_s)).added, 2);
+        QCOMPARE(list.append(files(u"gone.pdf"_s)).added, 1);
+        QCOMPARE(names(list), u"a.pdf c.pdf bad2.pdf bad.pdf b.pdf gone.pdf"_s);
+        QVERIFY(!list.data(list.index(0), DocumentList::CheckedRole).toBool());
+        QVERIFY(list.tooltipText(list.at(0)).startsWith(u"Reading the document...\n"_s));
+        QVERIFY(list.isChecking());
+        QCOMPARE(list.checkProgress(), 0.0);
+        QVERIFY(list.removeAt(5)); // its batch ends without a word
+
+        bool timerFired = false;
+        QTimer::singleShot(0, [&timerFired] { timerFired = true; });
+        QTRY_VERIFY(timerFired);
+        QVERIFY(list.isChecking());
+        QVERIFY(batches.isEmpty());
+
+        gate.release();
+        QVERIFY(list.waitForChecks(20000));
+        QCOMPARE(names(list), u"a.pdf c.pdf b.pdf"_s);
+        for (int row = 0; row < list.count(); ++row)
+            QVERIFY(list.data(list.index(row), DocumentList::CheckedRole).toBool());
+        QCOMPARE(list.tooltipText(list.at(1)), u"Number of Pages: 3\nFile Size: 1.5 KB"_s);
+        QCOMPARE(checking.size(), 2);
+        QCOMPARE(batches.size(), 2);
+        QMap<bool, QList<int>> fared; // dropped: added, rejected
+        for (const QList<QVariant> &batch : std::as_const(batches)) {
+            const auto result = batch.at(0).value<DocumentList::AddResult>();
+            fared.insert(batch.at(1).toBool(), {result.added, result.rejected});
+        }
+        QCOMPARE(fared.value(false), (QList<int>{2, 1}));
+        QCOMPARE(fared.value(true), (QList<int>{1, 1}));
+
+        // Emptied while files are checked: nothing comes of them.
+        gate.acquire();
+        list.append(files(u"d.pdf bad3.pdf"_s));
+        QVERIFY(list.clear());
+        QVERIFY(!list.isChecking());
+        gate.release();
+        QTest::qWait(50);
+        QVERIFY(list.isEmpty());
+        QCOMPARE(batches.size(), 2);
     }
 
     // The application's inspector: real, encrypted and damaged files.

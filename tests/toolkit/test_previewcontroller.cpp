@@ -3,12 +3,17 @@
 #include "pdffixtures.h"
 #include "testsupport.h"
 
+#include "engine/pdf/workerthread.h"
+
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
+
+#include <pthread.h>
 
 using namespace ventara::toolkit;
 using namespace Qt::StringLiterals;
@@ -18,7 +23,8 @@ namespace {
 
 // A builder whose images encode their request (width = page, height = 10 + request number),
 // so a test can tell which refresh produced what is shown. With `holdTasks` each task waits
-// until the test releases it. Documents named "unreadable.pdf" give no image.
+// until the test releases it. Documents named "unreadable.pdf" give no image; those named
+// "refused.pdf" give none with a reason.
 class FakeBuilder {
 public:
     explicit FakeBuilder(bool holdTasks = false)
@@ -32,6 +38,12 @@ public:
             if (request.document.endsWith(u"unreadable.pdf"))
                 return [] {
                     return PreviewResult{};
+                };
+            if (request.document.endsWith(u"refused.pdf"))
+                return [] {
+                    PreviewResult result;
+                    result.problem = u"its form fields make too many fields"_s;
+                    return result;
                 };
             return [request, number, hold = m_hold, gate = m_gates.last(), ran = m_ran,
                     done = m_done] {
@@ -78,6 +90,55 @@ class TestPreviewController : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // First, while the preview thread has not been started in this process: a refresh that
+    // finds no thread to run on says why, and the next one starts the thread.
+    void noThreadIsTold() {
+        FakeBuilder fake;
+        PreviewController preview;
+        preview.setImageBuilder(fake.builder());
+        preview.selectDocument(u"/docs/a.pdf"_s);
+        {
+            const ventara::engine::WorkerThread::RefuseStarts refuse;
+            preview.refresh();
+        }
+        QTRY_VERIFY(!preview.isBuilding());
+        QCOMPARE(preview.problem(), u"the system allows no more threads"_s);
+        QCOMPARE(fake.ran(), 0);
+        preview.refresh();
+        QTRY_VERIFY(preview.hasImage());
+        QVERIFY(preview.problem().isEmpty());
+    }
+
+    // Every refresh runs on one long-lived thread (the document stays open there) with the
+    // large stack deeply nested documents need.
+    void oneThreadWithALargeStack() {
+        QList<QThread *> threads;
+        std::size_t stack = 0;
+        PreviewController preview;
+        preview.setImageBuilder([&threads, &stack](const PreviewRequest &) -> PreviewTask {
+            return [&threads, &stack] {
+                threads << QThread::currentThread();
+                pthread_attr_t attributes;
+                if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+                    pthread_attr_getstacksize(&attributes, &stack);
+                    pthread_attr_destroy(&attributes);
+                }
+                PreviewResult result;
+                result.image = QImage(4, 4, QImage::Format_RGB32);
+                return result;
+            };
+        });
+        preview.selectDocument(u"/docs/a.pdf"_s);
+        for (int i = 0; i < 2; ++i) {
+            preview.refresh();
+            QTRY_VERIFY(!preview.isBuilding());
+        }
+        QCOMPARE(threads.size(), 2);
+        QCOMPARE(threads.at(0), threads.at(1));
+        QVERIFY(threads.at(0) != QThread::currentThread());
+        QVERIFY(stack >= ventara::engine::kWorkerStackSize);
+    }
+
     void debounceReplacesPendingRefresh() {
         FakeBuilder fake;
         PreviewController preview;
@@ -97,31 +158,23 @@ private Q_SLOTS:
         QCOMPARE(fake.request(0).page, 1);
     }
 
-    // Only the newest refresh is shown, whichever finishes first.
-    void newerRefreshWins_data() {
-        QTest::addColumn<int>("firstToFinish");
-        QTest::newRow("older finishes first") << 0;
-        QTest::newRow("older finishes last") << 1;
-    }
-
+    // Only the newest refresh is shown; refreshes superseded while they wait are never run.
     void newerRefreshWins() {
-        QFETCH(int, firstToFinish);
         FakeBuilder fake(true);
         PreviewController preview;
         preview.setImageBuilder(fake.builder());
         preview.selectDocument(u"/docs/a.pdf"_s);
-        preview.refresh(); // request 0
+        preview.refresh(); // request 0, held while drawing
         QTRY_COMPARE(fake.ran(), 1);
-        preview.refresh(); // request 1, settings changed meanwhile
-        QTRY_COMPARE(fake.ran(), 2);
+        preview.refresh(); // request 1, waits behind it
+        preview.refresh(); // request 2, settings changed again
         QSignalSpy images(&preview, &PreviewController::imageChanged);
 
-        fake.release(firstToFinish);
-        QTRY_COMPARE(fake.done(), 1);
-        fake.release(1 - firstToFinish);
+        fake.releaseAll();
         QTRY_VERIFY(!preview.isBuilding());
+        QCOMPARE(fake.ran(), 2);
         QCOMPARE(images.count(), 1);
-        QCOMPARE(shownRequest(preview), 1);
+        QCOMPARE(shownRequest(preview), 2);
     }
 
     // A refresh whose page cannot be read changes nothing; one for a page left meanwhile is
@@ -150,6 +203,15 @@ private Q_SLOTS:
         QTRY_VERIFY(!preview.isBuilding());
         QCOMPARE(images.count(), 0);
         QCOMPARE(shownRequest(preview), 1);
+
+        // A page refused with a reason shows the reason instead of the page before.
+        preview.selectDocument(u"/docs/refused.pdf"_s);
+        preview.refresh();
+        QTRY_VERIFY(!preview.isBuilding());
+        QVERIFY(!preview.hasImage());
+        QCOMPARE(preview.problem(), u"its form fields make too many fields"_s);
+        preview.selectDocument(u"/docs/a.pdf"_s);
+        QVERIFY(preview.problem().isEmpty());
     }
 
     void navigation_data() {
@@ -289,6 +351,21 @@ private Q_SLOTS:
         QCOMPARE(preview.image().size(), QSize(2448, 3168));
         QCOMPARE(preview.pageSize(), QSizeF(612, 792));
         QCOMPARE(preview.pageCount(), 3);
+    }
+
+    // A document the renderer refuses: the pane is told why instead of showing nothing.
+    void refusedDocumentSaysWhy() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"fields.pdf"_s);
+        QVERIFY(ventara::test::writeSharedFieldsPdf(path, 40, 2));
+        PreviewController preview(Variant::Convert);
+        preview.setImageBuilder(PreviewController::renderedPageBuilder());
+        preview.setRefreshDelay(0);
+        preview.selectDocument(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!preview.problem().isEmpty(), 20000);
+        QVERIFY2(preview.problem().startsWith(u"its form fields make more than 100000 fields"_s),
+                 qPrintable(preview.problem()));
+        QVERIFY(!preview.hasImage());
     }
 
     // A0 turned by /Rotate 90: landscape, and capped at about 40 megapixels.

@@ -45,12 +45,16 @@ CropPreview DrawCropRectangleOnPage(const QString &path, int page,
     CropPreview preview;
     if (page < 1)
         return preview;
-    const PageRenderer *renderer = threadPreviewRenderer(path);
+    const PageRenderer *renderer = threadPreviewRenderer(path, &preview.problem);
     if (!renderer)
         return preview;
     preview.pageCount = renderer->pageCount();
     preview.pageSize = renderer->pageSize(page - 1);
     const QImage image = PDFPageToImage(*renderer, page - 1);
+    if (image.isNull()) {
+        preview.problem = renderer->problem();
+        return preview;
+    }
     const QSizeF previewSize = preview.pageSize * kPreviewPixelsPerPoint;
     preview.image = DrawCropOverlay(image, previewSize,
                                     rectangle ? rectangle(previewSize) : QRectF(), originCorner);

@@ -5,6 +5,7 @@
 #include "engine/drawing/imagewriter.h"
 #include "engine/drawing/renderer.h"
 #include "engine/pdf/atomicfile.h"
+#include "engine/pdf/result.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
@@ -74,7 +76,7 @@ QImage PDFPageToImageWithPdfPath(const QString &path, int pageIndex) {
     return PDFPageToImage(*renderer, pageIndex);
 }
 
-PageRenderer *threadPreviewRenderer(const QString &path) {
+PageRenderer *threadPreviewRenderer(const QString &path, QString *problem) {
     struct Opened {
         std::unique_ptr<PageRenderer> renderer;
         QString path;
@@ -83,7 +85,10 @@ PageRenderer *threadPreviewRenderer(const QString &path) {
     thread_local Opened opened;
     struct stat file = {};
     if (::stat(QFile::encodeName(path).constData(), &file) != 0) {
+        const int error = errno;
         opened = {};
+        if (problem)
+            *problem = reasonForError(error);
         return nullptr;
     }
     const auto same = [](const timespec &a, const timespec &b) {
@@ -95,8 +100,13 @@ PageRenderer *threadPreviewRenderer(const QString &path) {
         return opened.renderer.get();
     opened = {};
     auto renderer = createPageRenderer();
-    if (!renderer->open(path))
+    if (!renderer->open(path)) {
+        if (problem)
+            *problem = renderer->problem().isEmpty()
+                           ? QStringLiteral("the document could not be opened")
+                           : renderer->problem();
         return nullptr;
+    }
     opened = {std::move(renderer), path, file};
     return opened.renderer.get();
 }

@@ -33,8 +33,9 @@ QImage PDFPageToImage(const PageRenderer &renderer, int pageIndex);
 // nor loads its fonts again. The document is opened again when the file at `path` is no longer
 // the one that was opened (another file, size, modification or change time). Null when the file
 // does not open. The renderer belongs to the calling thread and stays valid until the thread's
-// next call or its end; each thread keeps at most one document open.
-PageRenderer *threadPreviewRenderer(const QString &path);
+// next call or its end; each thread keeps at most one document open. When it returns null,
+// `problem` (optional) receives why, in words for the user.
+PageRenderer *threadPreviewRenderer(const QString &path, QString *problem = nullptr);
 
 // The crop overlay: `page`, an image of a page's preview whose nominal size is `previewSize`
 // (4 pixels per point of the page as displayed; the image may be smaller when its size was
@@ -60,6 +61,7 @@ struct CropPreview {
     QImage image; // null when the page cannot be rendered
     QSizeF pageSize;
     int pageCount = 0;
+    QString problem; // with a null image: why, when known
 };
 
 // DrawCropRectangleOnPageWithPdfPath() for a rectangle that depends on the page:
@@ -95,8 +97,9 @@ QImage RotateImage(const QImage &image, double degrees);
 // stamped with `settings` by the same code as WatermarkPDF() (always stamped, whatever the
 // settings' page list; "[PageNumber]" is the page's number), rendered as
 // PDFPageToImageWithPdfPath() renders pages. Nothing is written to disk. A null image when the
-// file or page cannot be read or the watermark cannot be drawn. Needs a QGuiApplication;
-// thread-safe.
-QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings);
+// file or page cannot be read or the watermark cannot be drawn, with the reason in `problem`
+// (optional) when one is known. Needs a QGuiApplication; thread-safe.
+QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings,
+                            QString *problem = nullptr);
 
 } // namespace ventara::engine::ImageTools

@@ -2,14 +2,19 @@
 #define POINTERHOLDER_TRANSITION 4
 #endif
 #include "engine/drawing/imagetools.h"
+#include "engine/drawing/renderer.h"
 #include "engine/drawing/watermark.h"
 #include "engine/drawing/watermarkstamp.h"
 #include "engine/pdf/pdffile.h"
+#include "engine/pdf/result.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+
+#include <cerrno>
+#include <memory>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -43,10 +48,12 @@ void keepOnlyPage(QPDF &pdf, int index) {
 
 // Renders page `pageIndex` of a PDF held in memory, as the preview does with files. The bytes
 // are handed to the renderer as an anonymous in-memory file: nothing is written to disk.
-QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex) {
+QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex, QString *problem) {
     const int fd = memfd_create("ventara-preview", MFD_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        *problem = reasonForError(errno);
         return {};
+    }
     size_t written = 0;
     while (written < size) {
         const ssize_t n = ::write(fd, data + written, size - written);
@@ -55,9 +62,15 @@ QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex) {
         written += size_t(n);
     }
     QImage image;
-    if (written == size)
-        image = ImageTools::PDFPageToImageWithPdfPath(QStringLiteral("/proc/self/fd/%1").arg(fd),
-                                                      pageIndex);
+    if (written == size) {
+        const std::unique_ptr<PageRenderer> renderer = createPageRenderer();
+        if (renderer->open(QStringLiteral("/proc/self/fd/%1").arg(fd)))
+            image = ImageTools::PDFPageToImage(*renderer, pageIndex);
+        if (image.isNull())
+            *problem = renderer->problem();
+    } else {
+        *problem = QStringLiteral("the preview could not be prepared");
+    }
     ::close(fd);
     return image;
 }
@@ -66,13 +79,16 @@ QImage renderPdfBytes(const unsigned char *data, size_t size, int pageIndex) {
 
 namespace ImageTools {
 
-QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings) {
+QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkSettings &settings,
+                            QString *problem) {
+    QString ignored;
+    QString &why = problem ? *problem : ignored;
     if (!haveGuiApplication())
         return {};
     // Its warnings were shown when the document was listed; the preview opens it again and
     // again.
     const QuietPdfWarnings quiet;
-    const std::unique_ptr<PdfFile> file = PdfFile::open(path);
+    const std::unique_ptr<PdfFile> file = PdfFile::open(path, nullptr, &why);
     if (!file)
         return {};
     try {
@@ -84,9 +100,9 @@ QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkS
         WatermarkSettings page = settings;
         page.pages.clear();
         page.text.replace(QLatin1String("[PageNumber]"), QString::number(pageIndex + 1));
-        QString problem;
+        QString stampProblem;
         std::shared_ptr<Buffer> bytes;
-        const bool stamped = stampDocument(pdf, page, &problem, [&] {
+        const bool stamped = stampDocument(pdf, page, &stampProblem, [&] {
             QPDFWriter writer(pdf);
             writer.setOutputMemory();
             writer.setDecodeLevel(qpdf_dl_none);
@@ -97,12 +113,14 @@ QImage DrawWatermarkPreview(const QString &path, int pageIndex, const WatermarkS
             return true;
         });
         if (!stamped) {
-            logPdfProblem(path + QStringLiteral(": ") + problem);
+            logPdfProblem(path + QStringLiteral(": ") + stampProblem);
+            why = stampProblem;
             return {};
         }
-        return renderPdfBytes(bytes->getBuffer(), bytes->getSize(), 0);
+        return renderPdfBytes(bytes->getBuffer(), bytes->getSize(), 0, &why);
     } catch (const std::exception &e) {
         logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        why = QStringLiteral("damaged file: ") + QString::fromUtf8(e.what());
         return {};
     }
 }

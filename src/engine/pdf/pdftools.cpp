@@ -495,13 +495,21 @@ QString PDFTools::GetSizeWithPath(const QString &path) {
     return QString::asprintf("%.1f %s", static_cast<double>(value), unit->name);
 }
 
+namespace {
+
+QString mediaSizeText(const PageGeometry &geometry) {
+    return QString::number(clampedInteger<long long>(geometry.mediaBox.width())) +
+           QStringLiteral(" x ") +
+           QString::number(clampedInteger<long long>(geometry.mediaBox.height()));
+}
+
+} // namespace
+
 QString PDFTools::GetPDFPageSize(const QString &path) {
     const auto geometry = pageGeometryOfFile(path, 1);
     if (!geometry)
         return QStringLiteral("0 x 0");
-    return QString::number(clampedInteger<long long>(geometry->mediaBox.width())) +
-           QStringLiteral(" x ") +
-           QString::number(clampedInteger<long long>(geometry->mediaBox.height()));
+    return mediaSizeText(*geometry);
 }
 
 QSizeF PDFTools::GetPDFPageSize(const QString &path, int page) {
@@ -537,6 +545,37 @@ PDFTools::PdfStatus PDFTools::CheckPdf(const QString &path, QString *reason) {
 
 bool PDFTools::IsAcceptablePdf(const QString &path) {
     return CheckPdf(path) == PdfStatus::Readable;
+}
+
+PDFTools::PdfSummary PDFTools::SummarizePdf(const QString &path) {
+    PdfSummary summary;
+    PdfFile::Status status = PdfFile::Status::Unreadable;
+    auto file = PdfFile::open(path, &status);
+    if (!file) {
+        if (status == PdfFile::Status::NeedsPassword)
+            summary.status = PdfStatus::NeedsPassword;
+        return summary;
+    }
+    if (file->isEncrypted()) {
+        summary.status = PdfStatus::Encrypted;
+        return summary;
+    }
+    summary.status = PdfStatus::Readable;
+    try {
+        const auto &pages = file->qpdf().getAllPages();
+        summary.pageCount = static_cast<int>(pages.size());
+        if (!pages.empty()) {
+            QPDFPageObjectHelper first(pages.front());
+            summary.firstPageSize = mediaSizeText(pageGeometry(first));
+        }
+    } catch (const std::exception &e) {
+        // Opens, as CheckPdf() says, but its pages cannot be read.
+        logPdfProblem(path + QStringLiteral(": ") + QString::fromUtf8(e.what()));
+        summary.pageCount = 0;
+        return summary;
+    }
+    PdfFile::keepForReuse(std::move(file)); // only read
+    return summary;
 }
 
 std::optional<PDFTools::DocumentProperties> PDFTools::ReadDocumentProperties(const QString &path) {

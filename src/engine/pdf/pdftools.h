@@ -121,6 +121,15 @@ public:
     // Whether a document list accepts the file: it opens as a PDF and is not encrypted.
     static bool IsAcceptablePdf(const QString &path);
 
+    // What a document list shows of a file, read with one opening of it: CheckPdf()'s status,
+    // and for a Readable file its number of pages and GetPDFPageSize()'s text for page 1.
+    struct PdfSummary {
+        PdfStatus status = PdfStatus::Unreadable;
+        int pageCount = 0;
+        QString firstPageSize = QStringLiteral("0 x 0");
+    };
+    static PdfSummary SummarizePdf(const QString &path);
+
     // The document's title, author, subject and keywords (the stored keywords text split at
     // commas and semicolons). Values the information dictionary lacks are taken from the
     // XMP metadata when it has them. Empty when the file cannot be opened.

@@ -81,7 +81,10 @@ QString pageTreeDepthProblem(QPDF &pdf) {
 }
 
 QString objectChainProblem(QPDF &pdf, const std::vector<QPDFObjectHandle> &pages) {
-    if (pdf.getObjectCount() <= static_cast<size_t>(kMaxObjectChainDepth))
+    // A chain is made of distinct objects, so a document with fewer objects than the limit
+    // has none too deep. (The cross-reference table counts them without parsing them all, as
+    // getObjectCount() would.)
+    if (pdf.getXRefTable().size() <= static_cast<size_t>(kMaxObjectChainDepth))
         return {};
     const QString problem =
         QStringLiteral("objects are nested more than %1 levels deep").arg(kMaxObjectChainDepth);

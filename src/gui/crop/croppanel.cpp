@@ -168,6 +168,9 @@ CropPanel::CropPanel(QWidget *parent)
                 result.image = preview.image;
                 result.pageSize = preview.pageSize;
                 result.pageCount = preview.pageCount;
+                if (result.image.isNull())
+                    result.problem =
+                        toolkit::PreviewController::pageProblem(preview.problem, request.page);
                 return result;
             };
         });

@@ -304,10 +304,13 @@ WatermarkPanel::WatermarkPanel(QWidget *parent)
             const engine::WatermarkSettings settings = currentSettings().engineSettings({});
             return [request, settings] {
                 toolkit::PreviewResult result;
-                result.image = engine::ImageTools::DrawWatermarkPreview(request.document,
-                                                                        request.page - 1, settings);
-                if (result.image.isNull())
+                QString problem;
+                result.image = engine::ImageTools::DrawWatermarkPreview(
+                    request.document, request.page - 1, settings, &problem);
+                if (result.image.isNull()) {
+                    result.problem = toolkit::PreviewController::pageProblem(problem, request.page);
                     return result;
+                }
                 result.pageCount = engine::PDFTools::GetPDFNumberOfPages(request.document);
                 result.pageSize = engine::PDFTools::GetPDFPageSize(request.document, request.page);
                 return result;

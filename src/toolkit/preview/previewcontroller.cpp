@@ -5,41 +5,93 @@
 #include "engine/pdf/pdftools.h"
 #include "toolkit/preview/previewframe.h"
 
-#include <QFutureWatcher>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
+#include "engine/pdf/workerthread.h"
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 
 namespace ventara::toolkit {
 
 namespace {
 
-// The threads of every preview, apart from the global pool that runs batch jobs, so that a
-// preview never waits for a run and a run never waits for previews. Two threads: a refresh
-// superseded while rendering does not hold up the next one.
-QThreadPool *previewThreadPool() {
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(2);
-        p->setObjectName(QStringLiteral("ventara-preview"));
-        return p;
-    }();
-    return pool;
-}
+// The thread every preview is drawn on: one, long-lived, so that the document a preview
+// opened stays open for the next refresh (threadPreviewRenderer()), with the large stack of
+// engine::WorkerThread. It takes tasks in order; a task whose refresh is already superseded
+// returns at once. Started at the first task and kept until the program ends; when it cannot
+// start, post() says why and the next post() tries again.
+class PreviewThread {
+public:
+    static PreviewThread &instance() {
+        static auto *thread = new PreviewThread; // never destroyed: it may be drawing at exit
+        return *thread;
+    }
+
+    // Queues `task`; false, with the reason, when the thread cannot be started. With
+    // `onlyWhenRunning`, a task for a thread not started is dropped (and false returned).
+    bool post(std::function<void()> task, QString *reason, bool onlyWhenRunning = false) {
+        const std::lock_guard lock(m_mutex);
+        if (!m_started && onlyWhenRunning)
+            return false;
+        if (!m_started) {
+            m_started = engine::WorkerThread::startDetached([this] { work(); }, reason);
+            if (!m_started)
+                return false;
+        }
+        m_tasks.push_back(std::move(task));
+        m_posted.notify_one();
+        return true;
+    }
+
+private:
+    void work() {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_posted.wait(lock, [this] { return !m_tasks.empty(); });
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            try {
+                task();
+            } catch (...) {
+                // A task must not throw; the thread goes on with the next one.
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_started = false;
+};
 
 } // namespace
+
+// Where a refresh's outcome goes: the controller while it lives. Posts to it are dropped by
+// Qt when it is destroyed before they are delivered.
+struct PreviewController::Mailbox {
+    std::mutex mutex;
+    PreviewController *controller = nullptr;
+};
 
 struct PreviewController::Outcome {
     bool ran = false; // false: superseded before it started
     PreviewImage image;
     QSizeF pageSize;
     int pageCount = 0;
+    QString problem;
 };
 
 PreviewController::PreviewController(Variant variant, QObject *parent)
     : QObject(parent)
     , m_variant(variant)
     , m_pageCounter(&engine::PDFTools::GetPDFNumberOfPages)
-    , m_latest(std::make_shared<std::atomic<quint64>>(0)) {
+    , m_latest(std::make_shared<std::atomic<quint64>>(0))
+    , m_mailbox(std::make_shared<Mailbox>()) {
+    m_mailbox->controller = this;
     qRegisterMetaType<PreviewRequest>();
     m_timer.setSingleShot(true);
     m_timer.setInterval(500);
@@ -49,6 +101,13 @@ PreviewController::PreviewController(Variant variant, QObject *parent)
 PreviewController::~PreviewController() {
     // Tasks still queued have nothing to deliver to.
     dropBuilding();
+    {
+        const std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->controller = nullptr;
+    }
+    // The document kept open for the next refresh is not needed once the window is gone.
+    PreviewThread::instance().post([] { engine::ImageTools::threadPreviewRenderer(QString()); },
+                                   nullptr, true);
 }
 
 PreviewBuilder PreviewController::renderedPageBuilder() {
@@ -58,17 +117,24 @@ PreviewBuilder PreviewController::renderedPageBuilder() {
         return [request] {
             PreviewResult result;
             const engine::PageRenderer *renderer =
-                engine::ImageTools::threadPreviewRenderer(request.document);
+                engine::ImageTools::threadPreviewRenderer(request.document, &result.problem);
             if (!renderer)
                 return result;
             result.image = engine::ImageTools::PDFPageToImage(*renderer, request.page - 1);
-            if (result.image.isNull())
+            if (result.image.isNull()) {
+                result.problem = pageProblem(renderer->problem(), request.page);
                 return result;
+            }
             result.pageCount = renderer->pageCount();
             result.pageSize = renderer->pageSize(request.page - 1);
             return result;
         };
     };
+}
+
+QString PreviewController::pageProblem(const QString &rendererProblem, int page) {
+    return rendererProblem.isEmpty() ? QStringLiteral("page %1 could not be drawn").arg(page)
+                                     : rendererProblem;
 }
 
 void PreviewController::setPageCounter(std::function<int(const QString &)> counter) {
@@ -86,6 +152,7 @@ double PreviewController::zoomRatio() const {
 void PreviewController::selectDocument(const QString &path) {
     dropBuilding();
     setPage(1);
+    setProblem(QString());
     if (path.isEmpty()) {
         m_timer.stop();
         m_selectionWasChanged = false;
@@ -110,6 +177,7 @@ void PreviewController::selectDocument(const QString &path) {
 void PreviewController::clear() {
     dropBuilding();
     m_timer.stop();
+    setProblem(QString());
     m_selectionWasChanged = false;
     m_pageCount = -1;
     if (!m_document.isEmpty()) {
@@ -173,29 +241,52 @@ void PreviewController::refresh() {
     dropBuilding();
     const quint64 generation = m_generation;
     const std::shared_ptr<std::atomic<quint64>> latest = m_latest;
-    auto *watcher = new QFutureWatcher<Outcome>(this);
-    connect(watcher, &QFutureWatcher<Outcome>::finished, this,
-            [this, watcher, generation, document = m_document] {
-                watcher->deleteLater();
-                setBuilding(m_building - 1);
-                if (watcher->future().isValid() && watcher->future().resultCount() > 0)
-                    deliver(generation, document, watcher->result());
-            });
+    const std::shared_ptr<Mailbox> mailbox = m_mailbox;
+    const auto send = [mailbox, generation, document = m_document](const Outcome &outcome) {
+        const std::lock_guard lock(mailbox->mutex);
+        if (PreviewController *controller = mailbox->controller) {
+            QMetaObject::invokeMethod(
+                controller,
+                [controller, generation, document, outcome] {
+                    controller->setBuilding(controller->m_building - 1);
+                    controller->deliver(generation, document, outcome);
+                },
+                Qt::QueuedConnection);
+        }
+    };
     setBuilding(m_building + 1);
-    watcher->setFuture(QtConcurrent::run(previewThreadPool(), [task, generation, latest] {
+    QString reason;
+    const bool posted = PreviewThread::instance().post(
+        [task, generation, latest, send] {
+            Outcome outcome;
+            if (latest->load() == generation) {
+                outcome.ran = true;
+                PreviewResult result;
+                try {
+                    result = task();
+                } catch (const std::exception &error) {
+                    result.problem =
+                        QStringLiteral("unexpected error: ") + QString::fromLocal8Bit(error.what());
+                } catch (...) {
+                    result.problem = QStringLiteral("unexpected error");
+                }
+                outcome.pageSize = result.pageSize;
+                outcome.pageCount = result.pageCount;
+                outcome.problem = result.problem;
+                // The reduced copies are built here too, so that showing a large image never
+                // costs the GUI thread more than drawing it. Skipped when superseded meanwhile.
+                if (latest->load() == generation)
+                    outcome.image = PreviewImage::build(result.image);
+            }
+            send(outcome);
+        },
+        &reason);
+    if (!posted) {
         Outcome outcome;
-        if (latest->load() != generation)
-            return outcome;
         outcome.ran = true;
-        PreviewResult result = task();
-        outcome.pageSize = result.pageSize;
-        outcome.pageCount = result.pageCount;
-        // The reduced copies are built here too, so that showing a large image never costs
-        // the GUI thread more than drawing it. Skipped when superseded meanwhile.
-        if (latest->load() == generation)
-            outcome.image = PreviewImage::build(result.image);
-        return outcome;
-    }));
+        outcome.problem = reason;
+        send(outcome);
+    }
     Q_EMIT refreshStarted(request);
 }
 
@@ -205,8 +296,15 @@ void PreviewController::deliver(quint64 generation, const QString &document,
         return;
     if (outcome.pageCount > 0)
         m_pageCount = outcome.pageCount;
-    if (outcome.image.isNull())
-        return; // the document or page could not be read: nothing changes
+    if (outcome.image.isNull()) {
+        // Without a reason nothing changes; a reason is shown instead of the page.
+        if (!outcome.problem.isEmpty()) {
+            setImage({}, {});
+            setProblem(outcome.problem);
+        }
+        return;
+    }
+    setProblem(QString());
     if (m_selectionWasChanged) {
         m_selectionWasChanged = false;
         setFrame(previewframe::resetZoom(m_frame, m_area));
@@ -239,6 +337,13 @@ void PreviewController::setFrame(const QRectF &frame) {
         return;
     m_frame = frame;
     Q_EMIT frameChanged(m_frame);
+}
+
+void PreviewController::setProblem(const QString &problem) {
+    if (problem == m_problem)
+        return;
+    m_problem = problem;
+    Q_EMIT problemChanged(m_problem);
 }
 
 void PreviewController::setImage(const PreviewImage &image, QSizeF pageSize) {

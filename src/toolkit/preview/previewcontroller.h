@@ -13,8 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QThreadPool;
-
 namespace ventara::toolkit {
 
 // What a preview refresh is asked to show: a page of a document.
@@ -32,6 +30,10 @@ struct PreviewResult {
     QSizeF pageSize;
     // The document's number of pages when known, 0 otherwise.
     int pageCount = 0;
+    // With a null image: why the page could not be shown, in words for the user ("its form
+    // fields make more than 100000 fields ..."); shown instead of the page. Empty when
+    // nothing is known, and the refresh then changes nothing.
+    QString problem;
 };
 
 // The work of one refresh, run on a worker thread. It must use only the values it captured
@@ -49,11 +51,12 @@ using PreviewBuilder = std::function<PreviewTask(const PreviewRequest &request)>
 // previewframe.h; y up, in the preview area's coordinates).
 //
 // Refreshes: scheduleRefresh() (re)starts a one-shot timer (refreshDelay(), 500 ms unless set);
-// when it fires, the builder is asked for a task, which runs on a thread pool shared by all
-// previews. Only the most recent refresh counts: a result arrives only when no later refresh
-// was started and the document and page did not change meanwhile, so a slow old render can
-// never replace a newer image. A task whose refresh is already superseded when a thread picks
-// it up is not run at all.
+// when it fires, the builder is asked for a task, which runs on the preview thread shared by
+// all previews (one long-lived engine::WorkerThread, so the document stays open between
+// refreshes; when it cannot be started, problem() says so). Only the most recent refresh counts: a
+// result arrives only when no later refresh was started and the document and page did not change
+// meanwhile, so a slow old render can never replace a newer image. A task whose refresh is already
+// superseded when a thread picks it up is not run at all.
 //
 // A QObject living on the GUI thread; every method is called there and every signal is
 // emitted there. Destroying the controller drops any result still being built.
@@ -87,6 +90,10 @@ public:
     // refresh to the next while the file is unchanged.
     static PreviewBuilder renderedPageBuilder();
 
+    // The problem text of a page that did not draw: the renderer's reason when it has one,
+    // else "page N could not be drawn".
+    static QString pageProblem(const QString &rendererProblem, int page);
+
     // How next page counts the pages of a document that no refresh has counted yet; 0 means
     // the document cannot be opened. The PDF engine's page count unless set.
     void setPageCounter(std::function<int(const QString &path)> counter);
@@ -108,6 +115,9 @@ public:
     // The displayed size in points of the page whose image is shown; empty when unknown.
     QSizeF pageSize() const { return m_pageSize; }
     bool selectionWasChanged() const { return m_selectionWasChanged; }
+    // Why the current page is not shown (the last refresh failed with a reason); empty
+    // otherwise. Cleared by the next image, another selection and clear().
+    QString problem() const { return m_problem; }
     bool isRefreshPending() const { return m_timer.isActive(); }
     // Refreshes started whose result has not arrived (or been dropped) yet.
     bool isBuilding() const { return m_building > 0; }
@@ -135,7 +145,7 @@ public Q_SLOTS:
     void scheduleRefresh();
 
     // Starts a refresh now (what the timer does when it fires): asks the builder for a task
-    // and runs it on the preview thread pool. Nothing happens without a document.
+    // and runs it on the preview thread. Nothing happens without a document.
     void refresh();
 
     // Zoom steps and reset; nothing happens while no image is shown.
@@ -171,13 +181,17 @@ Q_SIGNALS:
     void refreshStarted(const ventara::toolkit::PreviewRequest &request);
     // True while some refresh is being built, false once none is.
     void buildingChanged(bool building);
+    // problem() changed.
+    void problemChanged(const QString &problem);
 
 private:
+    struct Mailbox;
     struct Outcome;
 
     void setPage(int page);
     void setFrame(const QRectF &frame);
     void setImage(const PreviewImage &image, QSizeF pageSize);
+    void setProblem(const QString &problem);
     // Makes every refresh started so far stale.
     void dropBuilding();
     void deliver(quint64 generation, const QString &document, const Outcome &outcome);
@@ -195,6 +209,7 @@ private:
     bool m_selectionWasChanged = false;
     PreviewImage m_image;
     QSizeF m_pageSize;
+    QString m_problem;
 
     QRectF m_frame;
     QSizeF m_area;
@@ -202,6 +217,7 @@ private:
     quint64 m_generation = 0;
     // The generation of the newest refresh, read by tasks to skip superseded work.
     std::shared_ptr<std::atomic<quint64>> m_latest;
+    std::shared_ptr<Mailbox> m_mailbox;
     int m_building = 0;
 };
 
