@@ -97,7 +97,8 @@ inline bool writeDrawnPdf(const QString &path, const QList<DrawnPage> &pages) {
             dictionary.replaceKey("/Resources", resources);
             helper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dictionary)), false);
         }
-        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
+        QPDFWriter writer(pdf, name.constData());
         writer.write();
         return true;
     } catch (...) {
@@ -130,7 +131,8 @@ inline bool writeContentPdf(const QString &path, int width, int height, const st
         page.replaceKey("/Resources", resourceDictionary);
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)),
                                             false);
-        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
+        QPDFWriter writer(pdf, name.constData());
         writer.write();
         return true;
     } catch (...) {

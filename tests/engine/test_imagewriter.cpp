@@ -1,3 +1,4 @@
+#include "engine/drawing/imagecodecs.h"
 #include "engine/drawing/imagetools.h"
 #include "engine/drawing/imagewriter.h"
 
@@ -21,6 +22,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <new>
 
 using namespace ventara::engine;
 using namespace Qt::StringLiterals;
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void failedWriteKeepsExistingFile();
     void failedEncodingLeavesNothing_data();
     void failedEncodingLeavesNothing();
+    void exceptionsInOutputFailTheEncoding();
     void rowWritersMatchWholeImages_data();
     void rowWritersMatchWholeImages();
 
@@ -512,6 +515,35 @@ void TestImageWriter::failedEncodingLeavesNothing() {
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u' ')));
     QFile::remove(file);
     QFile::remove(path(QStringLiteral("rows")));
+}
+
+namespace {
+
+// A device whose every write throws, as one that cannot grow its buffer does.
+class ThrowingDevice final : public QIODevice {
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *, qint64) override { throw std::bad_alloc(); }
+};
+
+} // namespace
+
+// An exception while an encoder's output is written must not leave through the encoding
+// library's C code: the encoding fails and returns.
+void TestImageWriter::exceptionsInOutputFailTheEncoding() {
+    ThrowingDevice device;
+    QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    ventara::engine::detail::JpegWriter jpeg;
+    QVERIFY(jpeg.start(&device, m_photo.size(), false, 100, 72));
+    QVERIFY(!(jpeg.append(m_photo) && jpeg.finish()));
+
+    const QString file = path(QStringLiteral("thrown.jp2"));
+    ventara::engine::detail::setJpeg2000OutputThrowsForTests(true);
+    const bool written = ventara::engine::detail::writeJpeg2000File(m_photo, file, 1, 72, false);
+    ventara::engine::detail::setJpeg2000OutputThrowsForTests(false);
+    QVERIFY(!written);
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(ventara::engine::detail::writeJpeg2000File(m_photo, file, 1, 72, false));
 }
 
 void TestImageWriter::rowWritersMatchWholeImages_data() {

@@ -43,7 +43,8 @@ void amend(const QString &path, const std::function<void(QPDF &)> &change) {
     auto pdf = openPdf(path);
     change(*pdf);
     const QString temporary = path + QStringLiteral(".new");
-    QPDFWriter writer(*pdf, QFile::encodeName(temporary).constData());
+    const QByteArray name = QFile::encodeName(temporary); // the writer keeps the pointer
+    QPDFWriter writer(*pdf, name.constData());
     writer.write();
     pdf.reset();
     QFile::remove(path);

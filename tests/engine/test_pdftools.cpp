@@ -390,7 +390,8 @@ private Q_SLOTS:
             const QString compact = path(QStringLiteral("compact-%1.pdf").arg(i));
             QPDF pdf;
             pdf.processFile(QFile::encodeName(plain).constData());
-            QPDFWriter writer(pdf, QFile::encodeName(compact).constData());
+            const QByteArray name = QFile::encodeName(compact); // the writer keeps the pointer
+            QPDFWriter writer(pdf, name.constData());
             writer.setObjectStreamMode(qpdf_o_generate);
             writer.write();
             QVERIFY(usesObjectStreams(compact));
@@ -516,7 +517,8 @@ private Q_SLOTS:
                 QPDFPageDocumentHelper(pdf).addPage(
                     QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
             }
-            QPDFWriter writer(pdf, QFile::encodeName(source).constData());
+            const QByteArray name = QFile::encodeName(source); // the writer keeps the pointer
+            QPDFWriter writer(pdf, name.constData());
             writer.write();
         }
         const QString part = path(QStringLiteral("only-one.pdf"));

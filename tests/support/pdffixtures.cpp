@@ -466,7 +466,8 @@ bool writeSharedFieldsPdf(const QString &path, int levels, int kids) {
         QPDFObjectHandle form = QPDFObjectHandle::newDictionary();
         form.replaceKey("/Fields", QPDFObjectHandle::newArray({top}));
         pdf.getRoot().replaceKey("/AcroForm", form);
-        QPDFWriter writer(pdf, path.toLocal8Bit().constData());
+        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
+        QPDFWriter writer(pdf, name.constData());
         writer.write();
         return true;
     } catch (...) {

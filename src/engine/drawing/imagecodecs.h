@@ -56,6 +56,9 @@ bool writePngFile(const QImage &rgb32, const QString &path, int dpi);
 double jpeg2000TargetPsnr(double compressionFactor);
 bool writeJpeg2000File(const QImage &rgb32, const QString &path, double compressionFactor, int dpi,
                        bool jpx);
+// For tests: while set, every write of the JPEG 2000 encoder's output throws std::bad_alloc,
+// as a buffer that cannot grow does.
+void setJpeg2000OutputThrowsForTests(bool throws);
 
 MultipageFrame prepareTiffFrame(const QImage &rgb32, int dpi);
 // Rows per strip of a TIFF page `width` pixels wide with `samples` samples per pixel.

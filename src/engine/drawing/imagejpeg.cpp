@@ -55,11 +55,21 @@ void startDestination(j_compress_ptr info) {
     state->destination.free_in_buffer = sizeof state->buffer;
 }
 
-// Writes the first `size` bytes of the buffer; a failed write ends the encoding.
+// A device's write may throw (a buffer it cannot grow); no exception may cross libjpeg's C
+// frames, so that is a failed write too.
+bool writeToDevice(QIODevice *device, const JOCTET *data, size_t size) noexcept {
+    try {
+        return device->write(reinterpret_cast<const char *>(data), qint64(size)) == qint64(size);
+    } catch (...) {
+        return false;
+    }
+}
+
+// Writes the first `size` bytes of the buffer; a failed write ends the encoding (by libjpeg's
+// error jump, taken outside any catch block).
 void flushDestination(j_compress_ptr info, size_t size) {
     JpegState *state = stateOf(info);
-    if (size > 0 && state->device->write(reinterpret_cast<const char *>(state->buffer),
-                                         qint64(size)) != qint64(size)) {
+    if (size > 0 && !writeToDevice(state->device, state->buffer, size)) {
         info->err->msg_code = JERR_FILE_WRITE;
         info->err->error_exit(reinterpret_cast<j_common_ptr>(info));
     }

@@ -10,8 +10,10 @@
 #include <openjpeg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 namespace ventara::engine::detail {
 
@@ -19,8 +21,13 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcJpeg2000, "ventara.engine.jpeg2000", QtWarningMsg)
 
-void openJpegMessage(const char *message, void *) {
-    qCDebug(lcJpeg2000) << message;
+// OpenJPEG calls these from its C code, which no exception may cross: each catches
+// everything and answers with the library's failure value (a failed allocation included).
+void openJpegMessage(const char *message, void *) noexcept {
+    try {
+        qCDebug(lcJpeg2000) << message;
+    } catch (...) {
+    }
 }
 
 // An in-memory output stream for OpenJPEG (it seeks back to fill in box lengths).
@@ -29,35 +36,51 @@ struct MemoryStream {
     qsizetype position = 0;
 };
 
-OPJ_SIZE_T streamWrite(void *buffer, OPJ_SIZE_T size, void *user) {
-    auto *stream = static_cast<MemoryStream *>(user);
-    const qsizetype end = stream->position + qsizetype(size);
-    if (end > stream->data.size())
-        stream->data.resize(end);
-    std::memcpy(stream->data.data() + stream->position, buffer, size);
-    stream->position = end;
-    return size;
+std::atomic<bool> g_outputThrows = false;
+
+OPJ_SIZE_T streamWrite(void *buffer, OPJ_SIZE_T size, void *user) noexcept {
+    try {
+        if (g_outputThrows.load())
+            throw std::bad_alloc();
+        auto *stream = static_cast<MemoryStream *>(user);
+        const qsizetype end = stream->position + qsizetype(size);
+        if (end > stream->data.size())
+            stream->data.resize(end);
+        std::memcpy(stream->data.data() + stream->position, buffer, size);
+        stream->position = end;
+        return size;
+    } catch (...) {
+        return OPJ_SIZE_T(-1);
+    }
 }
 
-OPJ_OFF_T streamSkip(OPJ_OFF_T count, void *user) {
-    auto *stream = static_cast<MemoryStream *>(user);
-    const qsizetype target = stream->position + qsizetype(count);
-    if (target < 0)
+OPJ_OFF_T streamSkip(OPJ_OFF_T count, void *user) noexcept {
+    try {
+        auto *stream = static_cast<MemoryStream *>(user);
+        const qsizetype target = stream->position + qsizetype(count);
+        if (target < 0)
+            return -1;
+        if (target > stream->data.size())
+            stream->data.resize(target, '\0');
+        stream->position = target;
+        return count;
+    } catch (...) {
         return -1;
-    if (target > stream->data.size())
-        stream->data.resize(target, '\0');
-    stream->position = target;
-    return count;
+    }
 }
 
-OPJ_BOOL streamSeek(OPJ_OFF_T offset, void *user) {
-    auto *stream = static_cast<MemoryStream *>(user);
-    if (offset < 0)
+OPJ_BOOL streamSeek(OPJ_OFF_T offset, void *user) noexcept {
+    try {
+        auto *stream = static_cast<MemoryStream *>(user);
+        if (offset < 0)
+            return OPJ_FALSE;
+        if (qsizetype(offset) > stream->data.size())
+            stream->data.resize(qsizetype(offset), '\0');
+        stream->position = qsizetype(offset);
+        return OPJ_TRUE;
+    } catch (...) {
         return OPJ_FALSE;
-    if (qsizetype(offset) > stream->data.size())
-        stream->data.resize(qsizetype(offset), '\0');
-    stream->position = qsizetype(offset);
-    return OPJ_TRUE;
+    }
 }
 
 void putU16(QByteArray &to, unsigned int value) {
@@ -156,6 +179,10 @@ struct StreamDeleter {
 };
 
 } // namespace
+
+void setJpeg2000OutputThrowsForTests(bool throws) {
+    g_outputThrows.store(throws);
+}
 
 double jpeg2000TargetPsnr(double compressionFactor) {
     return 25.0 + 20.0 * std::clamp(compressionFactor, 0.0, 1.0);

@@ -27,10 +27,15 @@ constexpr size_t targetStripBytes = 256 * 1024;
 // Beyond this many bytes of pixels a file may not fit the 4 GB of a classic TIFF.
 constexpr qint64 bigTiffThreshold = qint64(3) << 30;
 
-int tiffMessage(TIFF *, void *, const char *module, const char *format, va_list arguments) {
+// Called from libtiff's C code, which no exception may cross.
+int tiffMessage(TIFF *, void *, const char *module, const char *format,
+                va_list arguments) noexcept {
     char text[512];
     std::vsnprintf(text, sizeof text, format, arguments);
-    qCDebug(lcTiff) << (module ? module : "") << text;
+    try {
+        qCDebug(lcTiff) << (module ? module : "") << text;
+    } catch (...) {
+    }
     return 1; // handled: libtiff prints nothing itself
 }
 

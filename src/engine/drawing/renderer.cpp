@@ -16,11 +16,15 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcRender, "ventara.engine.render", QtWarningMsg)
 
-void popplerMessage(ErrorCategory, Goffset position, const char *message) {
-    if (position >= 0)
-        qCDebug(lcRender).noquote() << QString::fromUtf8(message) << "at byte" << position;
-    else
-        qCDebug(lcRender).noquote() << QString::fromUtf8(message);
+// Called deep inside poppler's parser, which does not expect an exception from it.
+void popplerMessage(ErrorCategory, Goffset position, const char *message) noexcept {
+    try {
+        if (position >= 0)
+            qCDebug(lcRender).noquote() << QString::fromUtf8(message) << "at byte" << position;
+        else
+            qCDebug(lcRender).noquote() << QString::fromUtf8(message);
+    } catch (...) {
+    }
 }
 
 // Splash for the pages that paint images or use what cairo draws differently, cairo for the

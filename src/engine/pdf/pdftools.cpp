@@ -1,5 +1,6 @@
 #include "engine/pdf/pdftools.h"
 
+#include "engine/pdf/clampednumber.h"
 #include "engine/pdf/documentproperties.h"
 #include "engine/pdf/pagegeometry.h"
 #include "engine/pdf/pdfassembler.h"
@@ -497,9 +498,9 @@ QString PDFTools::GetSizeWithPath(const QString &path) {
 namespace {
 
 QString mediaSizeText(const PageGeometry &geometry) {
-    return QString::number(static_cast<long long>(geometry.mediaBox.width())) +
+    return QString::number(clampedInteger<long long>(geometry.mediaBox.width())) +
            QStringLiteral(" x ") +
-           QString::number(static_cast<long long>(geometry.mediaBox.height()));
+           QString::number(clampedInteger<long long>(geometry.mediaBox.height()));
 }
 
 } // namespace

@@ -19,13 +19,17 @@ void *runTask(void *argument) {
     // The task is owned by the thread from here on.
     const std::unique_ptr<std::function<void()>> task(
         static_cast<std::function<void()> *>(argument));
-    // An exception leaving a thread would end the program.
+    // An exception leaving a thread would end the program; so would one from the message
+    // about it, when memory is short.
     try {
-        (*task)();
-    } catch (const std::exception &e) {
-        logPdfProblem(QStringLiteral("unexpected error: ") + QString::fromLocal8Bit(e.what()));
+        try {
+            (*task)();
+        } catch (const std::exception &e) {
+            logPdfProblem(QStringLiteral("unexpected error: ") + QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            logPdfProblem(QStringLiteral("unexpected error"));
+        }
     } catch (...) {
-        logPdfProblem(QStringLiteral("unexpected error"));
     }
     return nullptr;
 }
