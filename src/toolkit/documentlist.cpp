@@ -96,7 +96,14 @@ DocumentList::DocumentList(QObject *parent)
     : DocumentList(DocumentInspector::pdfEngine(), parent) {}
 
 DocumentList::~DocumentList() {
-    m_channel->close();
+    // The tasks stop after the file each is reading. They are waited for (a file takes a
+    // moment), so that none is still inside the PDF library while the program ends.
+    m_closedChannels << m_channel;
+    for (const std::shared_ptr<CheckChannel> &channel : std::as_const(m_closedChannels))
+        channel->close();
+    const QDeadlineTimer deadline(30000);
+    for (const std::shared_ptr<CheckChannel> &channel : std::as_const(m_closedChannels))
+        channel->waitUntilIdle(deadline);
 }
 
 void DocumentList::setTooltip(Tooltip tooltip) {
@@ -307,6 +314,7 @@ void DocumentList::setChecking(int checking) {
 // batches stop reading files nobody waits for.
 void DocumentList::cancelChecks() {
     m_channel->close();
+    m_closedChannels << m_channel;
     m_channel = std::make_shared<CheckChannel>(this);
     m_batches.clear();
     setChecking(0);

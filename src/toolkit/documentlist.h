@@ -194,6 +194,7 @@ private:
     QList<Batch> m_batches;
     Executor m_checkExecutor;
     std::shared_ptr<CheckChannel> m_channel;
+    QList<std::shared_ptr<CheckChannel>> m_closedChannels; // of checks cancelled by clear()
     quint64 m_lastId = 0;
     int m_checking = 0;   // rows not checked yet
     int m_checkTotal = 0; // rows to check since checking began
