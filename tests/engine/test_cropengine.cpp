@@ -317,9 +317,7 @@ private Q_SLOTS:
             "/TrimBox [500 600 612 792] /ArtBox [0 0 100 /x] >>"));
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pageObject), false);
         const QString source = path(QStringLiteral("boxes.pdf"));
-        const QByteArray name = QFile::encodeName(source); // the writer keeps the pointer
-        QPDFWriter writer(pdf, name.constData());
-        writer.write();
+        writeQpdf(pdf, source);
         const QString output = path(QStringLiteral("boxes-cropped.pdf"));
         QVERIFY(PDFTools::CropPDF(source, output, custom(400, 400, 1600, 1600, false)));
         QPDF result;

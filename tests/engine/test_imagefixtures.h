@@ -8,6 +8,8 @@
 #define POINTERHOLDER_TRANSITION 4
 #endif
 
+#include "pdffixtures.h"
+
 #include <QList>
 #include <QString>
 
@@ -97,9 +99,7 @@ inline bool writeDrawnPdf(const QString &path, const QList<DrawnPage> &pages) {
             dictionary.replaceKey("/Resources", resources);
             helper.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(dictionary)), false);
         }
-        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
-        QPDFWriter writer(pdf, name.constData());
-        writer.write();
+        writeQpdf(pdf, path);
         return true;
     } catch (...) {
         return false;
@@ -131,9 +131,7 @@ inline bool writeContentPdf(const QString &path, int width, int height, const st
         page.replaceKey("/Resources", resourceDictionary);
         QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)),
                                             false);
-        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
-        QPDFWriter writer(pdf, name.constData());
-        writer.write();
+        writeQpdf(pdf, path);
         return true;
     } catch (...) {
         return false;

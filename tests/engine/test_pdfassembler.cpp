@@ -43,9 +43,7 @@ void amend(const QString &path, const std::function<void(QPDF &)> &change) {
     auto pdf = openPdf(path);
     change(*pdf);
     const QString temporary = path + QStringLiteral(".new");
-    const QByteArray name = QFile::encodeName(temporary); // the writer keeps the pointer
-    QPDFWriter writer(*pdf, name.constData());
-    writer.write();
+    writeQpdf(*pdf, temporary);
     pdf.reset();
     QFile::remove(path);
     QFile::rename(temporary, path);

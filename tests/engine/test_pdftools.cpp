@@ -390,10 +390,8 @@ private Q_SLOTS:
             const QString compact = path(QStringLiteral("compact-%1.pdf").arg(i));
             QPDF pdf;
             pdf.processFile(QFile::encodeName(plain).constData());
-            const QByteArray name = QFile::encodeName(compact); // the writer keeps the pointer
-            QPDFWriter writer(pdf, name.constData());
-            writer.setObjectStreamMode(qpdf_o_generate);
-            writer.write();
+            writeQpdf(pdf, compact,
+                      [](QPDFWriter &writer) { writer.setObjectStreamMode(qpdf_o_generate); });
             QVERIFY(usesObjectStreams(compact));
             sources << compact;
         }
@@ -517,9 +515,7 @@ private Q_SLOTS:
                 QPDFPageDocumentHelper(pdf).addPage(
                     QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
             }
-            const QByteArray name = QFile::encodeName(source); // the writer keeps the pointer
-            QPDFWriter writer(pdf, name.constData());
-            writer.write();
+            writeQpdf(pdf, source);
         }
         const QString part = path(QStringLiteral("only-one.pdf"));
         QVERIFY(PDFTools::SplitPdf(source, part, 2, 2));

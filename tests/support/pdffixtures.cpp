@@ -86,6 +86,14 @@ int pageOfDestination(QPDFObjectHandle destination, const std::map<QPDFObjGen, i
 
 } // namespace
 
+void writeQpdf(QPDF &pdf, const QString &path, const std::function<void(QPDFWriter &)> &configure) {
+    const QByteArray name = QFile::encodeName(path);
+    QPDFWriter writer(pdf, name.constData());
+    if (configure)
+        configure(writer);
+    writer.write();
+}
+
 bool writeFixturePdf(const QString &path, const FixtureSpec &spec) {
     try {
         QPDF pdf;
@@ -230,10 +238,7 @@ bool writeFixturePdf(const QString &path, const FixtureSpec &spec) {
             root.replaceKey("/Metadata", metadata);
         }
 
-        const QByteArray name = QFile::encodeName(path);
-        QPDFWriter writer(pdf, name.constData());
-        writer.setStaticID(true);
-        writer.write();
+        writeQpdf(pdf, path, [](QPDFWriter &writer) { writer.setStaticID(true); });
         return true;
     } catch (const std::exception &) {
         return false;
@@ -466,9 +471,7 @@ bool writeSharedFieldsPdf(const QString &path, int levels, int kids) {
         QPDFObjectHandle form = QPDFObjectHandle::newDictionary();
         form.replaceKey("/Fields", QPDFObjectHandle::newArray({top}));
         pdf.getRoot().replaceKey("/AcroForm", form);
-        const QByteArray name = path.toLocal8Bit(); // the writer keeps the pointer
-        QPDFWriter writer(pdf, name.constData());
-        writer.write();
+        writeQpdf(pdf, path);
         return true;
     } catch (...) {
         return false;

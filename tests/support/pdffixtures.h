@@ -6,6 +6,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QPDF;
+class QPDFWriter;
+
 // Generated PDF fixtures and facts read back from PDF files with qpdf, for tests that
 // must not depend on the corpus. Page rectangles are in PDF points with a y-up origin:
 // QRectF(llx, lly, width, height).
@@ -29,6 +34,12 @@ struct FixtureSpec {
     bool links = false;             // a link on each page to the next page (the last to the first)
     bool namedDestinations = false; // bookmarks and links use named destinations
 };
+
+// Writes `pdf` to `path`, after `configure` has set the writer's options. (qpdf's writer keeps
+// the pointer to the file name until it writes: this keeps the name alive.) Throws what qpdf
+// throws.
+void writeQpdf(QPDF &pdf, const QString &path,
+               const std::function<void(QPDFWriter &)> &configure = {});
 
 // Writes a fixture PDF. Returns false when it cannot be written.
 bool writeFixturePdf(const QString &path, const FixtureSpec &spec);
