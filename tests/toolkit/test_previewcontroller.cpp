@@ -12,6 +12,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 
 #include <pthread.h>
 
@@ -175,6 +178,25 @@ private Q_SLOTS:
         QCOMPARE(fake.ran(), 2);
         QCOMPARE(images.count(), 1);
         QCOMPARE(shownRequest(preview), 2);
+    }
+
+    // A controller going away (its window closed, the program ending) waits for the page
+    // being drawn: the drawing uses Qt's image machinery, which the application tears down.
+    void closingWaitsForTheDrawing() {
+        FakeBuilder fake(true);
+        auto preview = std::make_unique<PreviewController>();
+        preview->setImageBuilder(fake.builder());
+        preview->selectDocument(u"/docs/a.pdf"_s);
+        preview->refresh();
+        QTRY_COMPARE(fake.ran(), 1);
+        std::thread releaser([&fake] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            fake.releaseAll();
+        });
+        preview.reset();
+        const int done = fake.done();
+        releaser.join();
+        QCOMPARE(done, 1);
     }
 
     // A refresh whose page cannot be read changes nothing; one for a page left meanwhile is

@@ -7,6 +7,7 @@
 
 #include "engine/pdf/workerthread.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -20,7 +21,9 @@ namespace {
 // opened stays open for the next refresh (threadPreviewRenderer()), with the large stack of
 // engine::WorkerThread. It takes tasks in order; a task whose refresh is already superseded
 // returns at once. Started at the first task and kept until the program ends; when it cannot
-// start, post() says why and the next post() tries again.
+// start, post() says why and the next post() tries again. A closing window waits until it is
+// idle (waitUntilIdle()): a page still being drawn uses what the application tears down at
+// exit (Qt's thread pool converts the images).
 class PreviewThread {
 public:
     static PreviewThread &instance() {
@@ -44,6 +47,12 @@ public:
         return true;
     }
 
+    // Waits until every task posted so far has returned; false when `timeout` came first.
+    bool waitUntilIdle(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_mutex);
+        return m_idle.wait_for(lock, timeout, [this] { return m_tasks.empty() && !m_busy; });
+    }
+
 private:
     void work() {
         for (;;) {
@@ -53,19 +62,27 @@ private:
                 m_posted.wait(lock, [this] { return !m_tasks.empty(); });
                 task = std::move(m_tasks.front());
                 m_tasks.pop_front();
+                m_busy = true;
             }
             try {
                 task();
             } catch (...) {
                 // A task must not throw; the thread goes on with the next one.
             }
+            task = nullptr; // what it holds goes before the thread is idle
+            const std::lock_guard lock(m_mutex);
+            m_busy = false;
+            if (m_tasks.empty())
+                m_idle.notify_all();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_posted;
+    std::condition_variable m_idle;
     std::deque<std::function<void()>> m_tasks;
     bool m_started = false;
+    bool m_busy = false; // a task is running
 };
 
 } // namespace
@@ -108,6 +125,11 @@ PreviewController::~PreviewController() {
     // The document kept open for the next refresh is not needed once the window is gone.
     PreviewThread::instance().post([] { engine::ImageTools::threadPreviewRenderer(QString()); },
                                    nullptr, true);
+    // A page being drawn finishes first (a moment), so that none is drawn while the program
+    // ends.
+    using namespace std::chrono_literals;
+    if (!PreviewThread::instance().waitUntilIdle(30s))
+        qWarning("The preview is still drawing a page of %s", qUtf8Printable(m_document));
 }
 
 PreviewBuilder PreviewController::renderedPageBuilder() {
