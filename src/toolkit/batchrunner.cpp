@@ -362,7 +362,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
     // Runs on the worker thread. It reads only the job's snapshot, the plan and the
     // decisions, and reaches this object only through posts, which Qt delivers on the
     // owner's thread in posting order (directly when the job runs on that thread).
-    auto work = [this, job, plan, decisions, sync,
+    auto work = [this, runJob = job, plan, decisions, sync,
                  deferred = deferOutputs(plan, documents, decisions)]() mutable {
         const int steps = plan.stepCount();
         const std::function<void(double)> post = [this](double percent) {
@@ -381,7 +381,7 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
             StepContext context(i, steps, outputs, decisions.value(i),
                                 plan.reportsOwnProgress ? relay.reporter()
                                                         : std::function<void(double)>());
-            const bool ok = processOnWorkerStack(*job, context, relay, post);
+            const bool ok = processOnWorkerStack(*runJob, context, relay, post);
             ++summary.stepsProcessed;
             if (!ok || !context.failures().ok())
                 ++summary.stepsFailed;
@@ -425,6 +425,10 @@ void BatchRunner::startJob(const std::shared_ptr<BatchJob> &job, const RunPlan &
                               ? RunSummary::Outcome::Succeeded
                               : RunSummary::Outcome::Failed;
         QMetaObject::invokeMethod(this, [this, summary] { complete(summary); });
+        // What the run holds goes before the owner is told: it may be the last holder of the
+        // job, and the program may be ending once it is told.
+        runJob.reset();
+        deferred.clear();
         sync->markDone(); // last: after this the runner may be gone
     };
     m_executor(std::move(work));
