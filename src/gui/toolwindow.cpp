@@ -4,7 +4,9 @@
 #include "fieldbinding.h"
 #include "helpmenu.h"
 #include "helppages.h"
+#include "previewpane.h"
 #include "themeicons.h"
+#include "engine/pdf/pdftools.h"
 #include "toolkit/profilesession.h"
 
 #include <QAction>
@@ -113,6 +115,14 @@ ToolWindow::ToolWindow(ToolPanel *panel, const toolkit::UserInterface &ui, QWidg
     connect(m_table, &DocumentTable::openRequested, this, &ToolWindow::openSelected);
 
     m_panel->attach(*this);
+    if (auto *preview = qobject_cast<PreviewPane *>(m_panel->previewPane())) {
+        // Turning a page before the first image came needs the page count: the one the list
+        // read in the background, so that no file is opened on this thread for it.
+        preview->controller()->setPageCounter([list = m_list](const QString &path) {
+            const int known = list->knownPageCount(path);
+            return known >= 0 ? known : engine::PDFTools::GetPDFNumberOfPages(path);
+        });
+    }
     if (m_spec.profile)
         FieldBinding::applyDescriptions(this, m_spec.profile->fields);
     orderTabs();

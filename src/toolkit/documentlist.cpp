@@ -134,6 +134,16 @@ int DocumentList::rowOf(const QString &path) const {
     return -1;
 }
 
+int DocumentList::knownPageCount(const QString &path) const {
+    const int row = rowOf(path);
+    if (row < 0)
+        return -1;
+    const Entry &entry = m_entries.at(row);
+    if (!entry.checked || !entry.facts.acceptable || stampOf(path) != entry.stamp)
+        return -1;
+    return entry.facts.pageCount;
+}
+
 int DocumentList::rowOfId(quint64 id) const {
     for (int row = 0; row < count(); ++row) {
         if (m_entries.at(row).id == id)

@@ -79,6 +79,9 @@ public:
     bool isEmpty() const { return m_entries.isEmpty(); }
     bool contains(const QString &path) const { return rowOf(path) >= 0; }
     QString at(int row) const;
+    // The page count the list's check read for `path`, while the file is as it was then; -1
+    // when the list has no such row, has not read it yet, or the file has changed since.
+    int knownPageCount(const QString &path) const;
 
     // Whether some rows are still being checked.
     bool isChecking() const { return m_checking > 0; }

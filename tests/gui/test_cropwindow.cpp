@@ -14,6 +14,9 @@
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -166,6 +169,27 @@ private Q_SLOTS:
         const QImage top = preview()->image();
         QVERIFY(qGray(top.pixel(1000, 3167 - 500)) < 120);
         QCOMPARE(qGray(top.pixel(1000, 317 + 200)), 255);
+    }
+
+    // Turning a page before the first image came takes the page count the list read in the
+    // background: the file is not opened again on the window's thread.
+    void nextPageTakesTheListsCount() {
+        const QString copy = m_dir.filePath(u"copy.pdf"_s);
+        QVERIFY(QFile::copy(m_letter, copy));
+        preview()->setRefreshDelay(1000000);
+        QCOMPARE(m_window->documents()->append({copy}).added, 1);
+        QTRY_COMPARE(m_window->documents()->knownPageCount(copy), 3);
+        QTRY_COMPARE(m_window->selectedDocument(), copy);
+        // The same size and time, but no longer a PDF: only the list knows its 3 pages.
+        QFile file(copy);
+        const QDateTime modified = QFileInfo(copy).lastModified();
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QCOMPARE(file.write(QByteArray(file.size(), 'x')), file.size());
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
+        preview()->nextPage();
+        QCOMPARE(preview()->page(), 2);
     }
 
     // Saved with 17 values; loaded into another window with its unit's rules; the older

@@ -238,6 +238,7 @@ private Q_SLOTS:
         QVERIFY(list.tooltipText(list.at(0)).startsWith(u"Reading the document...\n"_s));
         QVERIFY(list.isChecking());
         QCOMPARE(list.checkProgress(), 0.0);
+        QCOMPARE(list.knownPageCount(list.at(0)), -1); // not read yet
         QVERIFY(list.removeAt(5)); // its batch ends without a word
 
         bool timerFired = false;
@@ -252,6 +253,11 @@ private Q_SLOTS:
         for (int row = 0; row < list.count(); ++row)
             QVERIFY(list.data(list.index(row), DocumentList::CheckedRole).toBool());
         QCOMPARE(list.tooltipText(list.at(1)), u"Number of Pages: 3\nFile Size: 1.5 KB"_s);
+        // The page count read is given while the file stays as it was.
+        QCOMPARE(list.knownPageCount(list.at(1)), 3);
+        QCOMPARE(list.knownPageCount(m_dir.filePath(u"bad.pdf"_s)), -1);
+        ventara::test::writeBytes(list.at(1), "%PDF-1.4\n% changed since\n");
+        QCOMPARE(list.knownPageCount(list.at(1)), -1);
         QCOMPARE(checking.size(), 2);
         QCOMPARE(batches.size(), 2);
         QMap<bool, QList<int>> fared; // dropped: added, rejected
