@@ -92,32 +92,14 @@ const ToolCommandSpec &convertSpec() {
     return spec;
 }
 
-// A whole number option within the limits of its field; sets `problem` otherwise.
-std::optional<QString> wholeNumberArgument(const QString &option, const QString &value, int minimum,
-                                           int maximum, QString *problem) {
-    const std::optional<double> number = wholeNumberValue(value);
-    if (!number || *number < minimum || *number > maximum) {
-        *problem = QStringLiteral("--%1 takes a whole number from %2 to %3, not %4")
-                       .arg(option)
-                       .arg(minimum)
-                       .arg(maximum)
-                       .arg(value);
-        return std::nullopt;
-    }
-    return wholeNumberText(*number);
-}
-
 // Applies the command's options to `settings` (which may come from a profile) in the order
 // the window's actions would; returns false with `problem` set for a bad value.
 bool applyOptions(const ToolArguments &args, ConvertSettings &settings, QString *problem) {
     if (args.has(formatOption)) {
-        const int index = int(formatNames().indexOf(args.value(formatOption).toLower()));
-        if (index < 0) {
-            *problem = QStringLiteral("--format takes one of ") +
-                       formatNames().join(QStringLiteral(", ")) + QStringLiteral(", not ") +
-                       args.value(formatOption);
+        const int index = choiceOption(formatOption, args.value(formatOption), formatNames(),
+                                       problem, Qt::CaseInsensitive);
+        if (index < 0)
             return false;
-        }
         settings.selectImageFormat(index);
     }
     if (args.has(multipageOption)) {
@@ -138,7 +120,7 @@ bool applyOptions(const ToolArguments &args, ConvertSettings &settings, QString 
         }
     }
     if (args.has(qualityOption)) {
-        const auto text = wholeNumberArgument(qualityOption, args.value(qualityOption),
+        const auto text = wholeNumberOption(qualityOption, args.value(qualityOption),
                                               kQualityMinimum, kQualityMaximum, problem);
         if (!text)
             return false;
@@ -149,7 +131,7 @@ bool applyOptions(const ToolArguments &args, ConvertSettings &settings, QString 
         return false;
     }
     if (args.has(percentOption)) {
-        const auto text = wholeNumberArgument(percentOption, args.value(percentOption), 1,
+        const auto text = wholeNumberOption(percentOption, args.value(percentOption), 1,
                                               kPercentMaximum, problem);
         if (!text)
             return false;
@@ -177,7 +159,7 @@ bool applyOptions(const ToolArguments &args, ConvertSettings &settings, QString 
         settings.setHeightText(wholeNumberText(std::max(width, height)));
     }
     if (args.has(dpiOption)) {
-        const auto text = wholeNumberArgument(dpiOption, args.value(dpiOption), kDpiMinimum,
+        const auto text = wholeNumberOption(dpiOption, args.value(dpiOption), kDpiMinimum,
                                               kDpiMaximum, problem);
         if (!text)
             return false;

@@ -62,18 +62,15 @@ int runSplit(const QStringList &arguments, CommandIo &io) {
     // changes: a profile's own template for the same mode is kept.
     if (every) {
         // No document has more pages than an int counts.
-        const QString value = args->value(QStringLiteral("every"));
-        bool ok = false;
-        const qlonglong pages = value.toLongLong(&ok);
-        if (!ok || pages < 1 || pages > std::numeric_limits<int>::max())
-            return toolUsageError(
-                spec, io,
-                QStringLiteral("--every takes a whole number from 1 to %1, not %2")
-                    .arg(std::numeric_limits<int>::max())
-                    .arg(value));
+        QString problem;
+        const std::optional<QString> pages =
+            wholeNumberOption(QStringLiteral("every"), args->value(QStringLiteral("every")), 1,
+                              std::numeric_limits<int>::max(), &problem);
+        if (!pages)
+            return toolUsageError(spec, io, problem);
         if (settings.mode() != SplitMode::Consecutive)
             settings.selectConsecutiveMode();
-        settings.setPagesPerIntervalText(value);
+        settings.setPagesPerIntervalText(*pages);
     }
     if (ranges) {
         if (settings.mode() != SplitMode::Interval)

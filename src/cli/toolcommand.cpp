@@ -6,6 +6,7 @@
 #include "toolkit/documentlist.h"
 #include "toolkit/executor.h"
 #include "toolkit/profilecodec.h"
+#include "toolkit/textnumber.h"
 
 #include <QDir>
 #include <QFile>
@@ -378,6 +379,29 @@ void printToolHelp(const ToolCommandSpec &spec, QTextStream &out) {
             writeHelpLine(out, entry.term, entry.text);
     }
     out << "\nExit status: " << exitStatusText(spec) << '\n';
+}
+
+std::optional<QString> wholeNumberOption(const QString &option, const QString &value,
+                                         double minimum, double maximum, QString *problem) {
+    const std::optional<double> number = toolkit::wholeNumberValue(value);
+    if (!number || *number < minimum || *number > maximum) {
+        *problem = QStringLiteral("--%1 takes a whole number from %2 to %3, not %4")
+                       .arg(option, toolkit::wholeNumberText(minimum),
+                            toolkit::wholeNumberText(maximum), value);
+        return std::nullopt;
+    }
+    return toolkit::wholeNumberText(*number);
+}
+
+int choiceOption(const QString &option, const QString &value, const QStringList &choices,
+                 QString *problem, Qt::CaseSensitivity sensitivity) {
+    for (qsizetype i = 0; i < choices.size(); ++i) {
+        if (choices.at(i).compare(value, sensitivity) == 0)
+            return int(i);
+    }
+    *problem = QStringLiteral("--%1 takes one of %2, not %3")
+                   .arg(option, choices.join(QStringLiteral(", ")), value);
+    return -1;
 }
 
 int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem) {

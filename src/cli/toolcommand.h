@@ -114,6 +114,18 @@ QList<ToolOption> completedOptions(const ToolCommandSpec &spec);
 // The values of --overwrite.
 QStringList overwriteChoices();
 
+// The text of a whole number option's `value` within [minimum, maximum], as its field holds
+// it; otherwise std::nullopt, with `problem` set to "--<option> takes a whole number from
+// <minimum> to <maximum>, not <value>".
+std::optional<QString> wholeNumberOption(const QString &option, const QString &value,
+                                         double minimum, double maximum, QString *problem);
+
+// Where a choice option's `value` stands in `choices` (`sensitivity` tells whether case
+// counts); otherwise -1, with `problem` set to "--<option> takes one of <choices>, not
+// <value>".
+int choiceOption(const QString &option, const QString &value, const QStringList &choices,
+                 QString *problem, Qt::CaseSensitivity sensitivity = Qt::CaseSensitive);
+
 // "ventara: <command>: <problem>" and the usage line on the standard error; returns
 // ExitUsage.
 int toolUsageError(const ToolCommandSpec &spec, CommandIo &io, const QString &problem);

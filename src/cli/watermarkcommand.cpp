@@ -118,19 +118,6 @@ const ToolCommandSpec &watermarkSpec() {
     return spec;
 }
 
-// A whole number option within [minimum, maximum], as its field's text; sets `problem`
-// otherwise.
-std::optional<QString> wholeNumber(const QString &option, const QString &value, double minimum,
-                                   double maximum, QString *problem) {
-    const std::optional<double> number = toolkit::wholeNumberValue(value);
-    if (!number || *number < minimum || *number > maximum) {
-        *problem = QStringLiteral("--%1 takes a whole number from %2 to %3, not %4")
-                       .arg(option, wholeNumberText(minimum), wholeNumberText(maximum), value);
-        return std::nullopt;
-    }
-    return wholeNumberText(*number);
-}
-
 // Sets a validated field (and its stepper) from a whole number option.
 bool setNumber(const ToolArguments &args, const QString &option, QStringView key,
                WatermarkSettings &settings, QString *problem) {
@@ -138,7 +125,7 @@ bool setNumber(const ToolArguments &args, const QString &option, QStringView key
         return true;
     const NumberRule *rule = numberRule(key);
     const auto text =
-        wholeNumber(option, args.value(option), rule->minimum, rule->maximum, problem);
+        wholeNumberOption(option, args.value(option), rule->minimum, rule->maximum, problem);
     if (!text)
         return false;
     settings.setNumberText(*rule, *text);
@@ -158,8 +145,8 @@ bool setOffset(const ToolArguments &args, const QString &option, QStringView xKe
     std::optional<QString> yText;
     QString ignored;
     if (parts.size() == 2) {
-        xText = wholeNumber(option, parts.at(0), x->minimum, x->maximum, &ignored);
-        yText = wholeNumber(option, parts.at(1), y->minimum, y->maximum, &ignored);
+        xText = wholeNumberOption(option, parts.at(0), x->minimum, x->maximum, &ignored);
+        yText = wholeNumberOption(option, parts.at(1), y->minimum, y->maximum, &ignored);
     }
     if (!xText || !yText) {
         *problem = QStringLiteral("--%1 takes X,Y, two whole numbers from -10000 to 10000, not %2")
@@ -175,13 +162,9 @@ bool setPosition(const ToolArguments &args, const QString &option, QStringView k
                  WatermarkSettings &settings, QString *problem) {
     if (!args.has(option))
         return true;
-    const int index = int(positionNames().indexOf(args.value(option)));
-    if (index < 0) {
-        *problem = QStringLiteral("--") + option + QStringLiteral(" takes one of ") +
-                   positionNames().join(QStringLiteral(", ")) + QStringLiteral(", not ") +
-                   args.value(option);
+    const int index = choiceOption(option, args.value(option), positionNames(), problem);
+    if (index < 0)
         return false;
-    }
     settings.fields.setIndex(key, index);
     return true;
 }
@@ -256,7 +239,7 @@ bool applyOptions(const ToolArguments &args, WatermarkSettings &settings, QStrin
     }
     if (args.has(QStringLiteral("image-quality"))) {
         const auto quality =
-            wholeNumber(QStringLiteral("image-quality"),
+            wholeNumberOption(QStringLiteral("image-quality"),
                         args.value(QStringLiteral("image-quality")), 1, 4, problem);
         if (!quality)
             return false;

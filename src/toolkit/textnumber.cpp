@@ -115,4 +115,8 @@ std::optional<double> numberValue(QStringView text) {
     return decimalValue(trimmed);
 }
 
+QString wholeNumberText(double value) {
+    return QString::asprintf("%.0f", value);
+}
+
 } // namespace ventara::toolkit

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 
 #include <optional>
@@ -20,5 +21,8 @@ std::optional<double> wholeNumberValue(QStringView text);
 // The value of `text` when it is a decimal number (optional blanks around a sign, digits with
 // an optional fraction and exponent), else nullopt. NaN and infinity texts are not numbers.
 std::optional<double> numberValue(QStringView text);
+
+// A whole number as a stepper's field shows it: "%.0f".
+QString wholeNumberText(double value);
 
 } // namespace ventara::toolkit

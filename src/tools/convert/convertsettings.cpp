@@ -145,10 +145,6 @@ QString qualityTextForSlider(float value) {
     return wholeNumberText(std::floor(double(value)));
 }
 
-QString wholeNumberText(double value) {
-    return QString::asprintf("%.0f", value);
-}
-
 ConvertSettings::ConvertSettings()
     : fields(toolkit::FieldValues::defaults(profileFormat())) {}
 

@@ -222,7 +222,6 @@ private:
 // the value is 1 or less.
 QString qualityTextForSlider(float value);
 
-// A stepper's value as its field shows it: "%.0f".
-QString wholeNumberText(double value);
+using toolkit::wholeNumberText;
 
 } // namespace ventara::tools::convert

@@ -255,10 +255,6 @@ QString validatedText(const NumberRule &rule, const QString &typed) {
     return typed;
 }
 
-QString wholeNumberText(double value) {
-    return QString::asprintf("%.0f", value);
-}
-
 WatermarkSettings::WatermarkSettings()
     : fields(toolkit::FieldValues::defaults(profileFormat())) {}
 

@@ -2,6 +2,7 @@
 
 #include "engine/drawing/watermark.h"
 #include "toolkit/fieldtable.h"
+#include "toolkit/textnumber.h"
 
 #include <QColor>
 #include <QList>
@@ -125,8 +126,7 @@ const NumberRule *numberRule(QStringView key);
 // otherwise the rule's fallback.
 QString validatedText(const NumberRule &rule, const QString &typed);
 
-// A stepper's value as its field shows it: "%.0f".
-QString wholeNumberText(double value);
+using toolkit::wholeNumberText;
 
 // The watermark tool's settings value: the 36 profile fields, plus what the window holds that
 // no profile does: the image path, the output folder, and the command line's font family
