@@ -1,5 +1,7 @@
 #include "batchjob.h"
 
+#include "engine/pdf/pdftools.h"
+
 namespace ventara::toolkit {
 
 RunPlan RunPlan::withoutOutputs(int steps) {
@@ -12,6 +14,14 @@ RunPlan RunPlan::abandoned(const QString &reason) {
     RunPlan plan;
     plan.abandonReason = reason;
     return plan;
+}
+
+int BatchJob::pageCountOf(const QString &path) const {
+    if (m_knownPageCounts) {
+        if (const int known = m_knownPageCounts(path); known >= 0)
+            return known;
+    }
+    return engine::PDFTools::GetPDFNumberOfPages(path);
 }
 
 } // namespace ventara::toolkit

@@ -90,7 +90,17 @@ public:
     }
     const std::function<void(double percent)> &planProgress() const { return m_planProgress; }
 
+    // The page counts already read (by the window's document list, set by the runner before
+    // plan()): a file's count, or -1 when it must be read. Safe on the planning thread.
+    void setKnownPageCounts(std::function<int(const QString &path)> known) {
+        m_knownPageCounts = std::move(known);
+    }
+
 protected:
+    // For plan(): the page count of `path`, as PDFTools::GetPDFNumberOfPages() gives it,
+    // without reading the file again when it is known.
+    int pageCountOf(const QString &path) const;
+
     // For plan(): `done` of `total` documents have been read.
     void reportPlanProgress(qsizetype done, qsizetype total) const {
         if (m_planProgress && total > 0)
@@ -99,6 +109,7 @@ protected:
 
 private:
     std::function<void(double percent)> m_planProgress;
+    std::function<int(const QString &path)> m_knownPageCounts;
 };
 
 // The run side of a tool window, kept for the window's lifetime.

@@ -162,13 +162,16 @@ void BatchRunner::startPlan(BatchTool &tool) {
     // of large files does not freeze the window. Only the answer comes back to this thread.
     auto sync = std::make_shared<WorkerSync>();
     m_sync = sync;
+    // Page counts the list has read need not be read again.
+    job->setKnownPageCounts(documents->knownPageCounts());
     job->setPlanProgress([this](double percent) {
         QMetaObject::invokeMethod(this, [this, percent] {
             if (m_state == State::Planning)
                 Q_EMIT planProgressChanged(percent);
         });
     });
-    auto work = [this, job, sync, paths = documents->paths(), folder = tool.outputFolder()] {
+    auto work = [this, job, sync, paths = documents->paths(),
+                 folder = tool.outputFolder()]() mutable {
         RunPlan plan;
         try {
             plan = job->plan();
@@ -184,6 +187,7 @@ void BatchRunner::startPlan(BatchTool &tool) {
             plan = RunPlan::abandoned(defaultAbandonText());
         }
         QMetaObject::invokeMethod(this, [this, job, plan, paths] { planned(job, plan, paths); });
+        job.reset(); // before the owner is told, as for the run
         sync->markDone(); // last: after this the runner may be gone
     };
     m_executor(std::move(work));

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMimeData>
 #include <QSet>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 namespace ventara::toolkit {
 
@@ -142,6 +144,20 @@ int DocumentList::knownPageCount(const QString &path) const {
     if (!entry.checked || !entry.facts.acceptable || stampOf(path) != entry.stamp)
         return -1;
     return entry.facts.pageCount;
+}
+
+std::function<int(const QString &path)> DocumentList::knownPageCounts() const {
+    QHash<QString, std::pair<int, FileStamp>> known;
+    for (const Entry &entry : m_entries) {
+        if (entry.checked && entry.facts.acceptable)
+            known.insert(entry.path, {entry.facts.pageCount, entry.stamp});
+    }
+    return [known = std::move(known)](const QString &path) {
+        const auto found = known.constFind(path);
+        if (found == known.cend() || stampOf(path) != found->second)
+            return -1;
+        return found->first;
+    };
 }
 
 int DocumentList::rowOfId(quint64 id) const {

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace ventara::toolkit {
@@ -82,6 +83,8 @@ public:
     // The page count the list's check read for `path`, while the file is as it was then; -1
     // when the list has no such row, has not read it yet, or the file has changed since.
     int knownPageCount(const QString &path) const;
+    // The same for every row as it is now, as a function that any thread may call later.
+    std::function<int(const QString &path)> knownPageCounts() const;
 
     // Whether some rows are still being checked.
     bool isChecking() const { return m_checking > 0; }

@@ -43,10 +43,14 @@ public:
     QList<QByteArray> inputsRead;
     QList<QThread *> threads;
     QThread *planThread = nullptr;
+    QList<int> pageCounts; // of the inputs, as the plan finds them
     std::function<void()> onFinished;
 
     RunPlan plan() override {
         planThread = QThread::currentThread();
+        pageCounts.clear();
+        for (const QString &input : std::as_const(inputs))
+            pageCounts << pageCountOf(input);
         if (planGate)
             planGate->tryAcquire(1, 10000);
         reportPlanProgress(1, 2);
@@ -448,6 +452,18 @@ private Q_SLOTS:
         QCOMPARE(m_log.last(), u"finished"_s);
         QCOMPARE(m_ui.alerts.last(), kTexts.success);
         QCOMPARE(readBytes(path(u"out1.pdf"_s)), QByteArray("run1"));
+    }
+
+    // The plan takes the page counts the list read (3 for every file from the fake list), and
+    // reads a file again only when it has changed since ("%PDF" alone has no page).
+    void planTakesTheListsPageCounts() {
+        fill(2);
+        writeBytes(path(u"in1.pdf"_s), "%PDF-1.4 changed");
+        FakeTool tool;
+        tool.job->planToGive = onePerDocument(m_dir.path(), 2);
+        QVERIFY(m_runner->run(tool, *m_list));
+        QVERIFY(m_runner->waitForFinished(20000));
+        QCOMPARE(tool.job->pageCounts, (QList<int>{3, 0}));
     }
 
     // A run asked for while the list still checks files includes them: it waits (the thread

@@ -39,7 +39,7 @@ toolkit::RunPlan CropJob::plan() {
     for (int i = 0; i < m_documents.size(); ++i) {
         if (m_settings.pageIntervalsChecked()) {
             const QString &path = m_documents.at(i);
-            const int pageCount = PDFTools::GetPDFNumberOfPages(path);
+            const int pageCount = pageCountOf(path);
             // Intervals naming no page would copy the document uncropped. An unreadable
             // document fails its own step instead, saying why.
             if (pageCount > 0 && selectedPages(m_settings.pageIntervals(), pageCount).isEmpty()) {

@@ -30,7 +30,7 @@ toolkit::RunPlan SplitJob::plan() {
     toolkit::RunPlan run;
     for (int i = 0; i < m_documents.size(); ++i) {
         const QString &path = m_documents.at(i);
-        const int pageCount = PDFTools::GetPDFNumberOfPages(path);
+        const int pageCount = pageCountOf(path);
         const SplitPlan plan = planDocument(m_settings, pageCount);
         if (plan.status == SplitPlan::Status::NoRanges) {
             m_plans.clear();

@@ -24,7 +24,7 @@ toolkit::RunPlan WatermarkJob::plan() {
         const QString &path = m_documents.at(i);
         QList<int> pages;
         if (m_settings.pageIntervalsState() == 1) {
-            const int count = engine::PDFTools::GetPDFNumberOfPages(path);
+            const int count = pageCountOf(path);
             for (const int page :
                  toolkit::GenerateArrayOfPages(m_settings.pageIntervals(), count)) {
                 if (page <= count)
