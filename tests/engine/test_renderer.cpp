@@ -54,6 +54,7 @@ private Q_SLOTS:
     void bandsMatchWholePage();
     void formsPopplerWouldUnfold_data();
     void formsPopplerWouldUnfold();
+    void drawingTimeLimitEndsPage_data();
     void drawingTimeLimitEndsPage();
 
 private:
@@ -660,8 +661,18 @@ void TestRenderer::formsPopplerWouldUnfold() {
     QVERIFY2(timer.elapsed() < 10'000, qPrintable(QString::number(timer.elapsed())));
 }
 
-// A page that takes longer than the limit to draw stops and fails, saying so.
+void TestRenderer::drawingTimeLimitEndsPage_data() {
+    QTest::addColumn<bool>("cancelled");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("past the time limit") << false << u"took longer than 0.001 s to draw"_s;
+    QTest::newRow("no longer wanted") << true << u"the drawing was stopped"_s;
+}
+
+// A page that takes longer than the limit to draw, or that its caller no longer wants, stops
+// and fails, saying so; the renderer draws the next page as ever.
 void TestRenderer::drawingTimeLimitEndsPage() {
+    QFETCH(bool, cancelled);
+    QFETCH(QString, problem);
     const QString file = m_dir.filePath(QStringLiteral("busy.pdf"));
     std::string content;
     for (int i = 0; i < 20'000; ++i)
@@ -669,14 +680,23 @@ void TestRenderer::drawingTimeLimitEndsPage() {
     QVERIFY(writeContentPdf(file, 200, 200, content, "<< >>"));
     const auto renderer = createPageRenderer(RendererBackend::Splash);
     QVERIFY(renderer->open(file));
-    setPageDrawingTimeLimit(1);
-    const QImage stopped = renderer->render(0, QSize(800, 800));
-    setPageDrawingTimeLimit(0);
+    QImage stopped;
+    int asked = 0;
+    if (cancelled) {
+        // Wanted for the first few operations only.
+        const RenderCancellation cancel([&asked] { return ++asked > 3; });
+        stopped = renderer->render(0, QSize(800, 800));
+    } else {
+        setPageDrawingTimeLimit(1);
+        stopped = renderer->render(0, QSize(800, 800));
+        setPageDrawingTimeLimit(0);
+    }
     QVERIFY(stopped.isNull());
-    QVERIFY2(renderer->problem().contains(u"took longer than 0.001 s to draw"_s),
-             qPrintable(renderer->problem()));
+    QVERIFY2(renderer->problem().contains(problem), qPrintable(renderer->problem()));
+    QVERIFY(asked <= 4);
     QVERIFY(!renderer->render(0, QSize(800, 800)).isNull());
     QVERIFY(renderer->problem().isEmpty());
+    QCOMPARE(asked, cancelled ? 4 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestRenderer)

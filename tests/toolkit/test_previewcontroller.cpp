@@ -3,8 +3,10 @@
 #include "pdffixtures.h"
 #include "testsupport.h"
 
+#include "engine/drawing/renderer.h"
 #include "engine/pdf/workerthread.h"
 
+#include <QElapsedTimer>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -197,6 +199,37 @@ private Q_SLOTS:
         const int done = fake.done();
         releaser.join();
         QCOMPARE(done, 1);
+    }
+
+    // A page being drawn is told to stop once a newer refresh comes or the window closes
+    // (the renderer asks between drawing operations): neither waits for a picture nobody sees.
+    void supersededDrawingIsStopped() {
+        std::atomic<int> started = 0;
+        std::atomic<int> stopped = 0;
+        auto preview = std::make_unique<PreviewController>();
+        preview->setImageBuilder([&started, &stopped](const PreviewRequest &) -> PreviewTask {
+            return [&started, &stopped] {
+                ++started;
+                QElapsedTimer timer;
+                timer.start();
+                while (!ventara::engine::RenderCancellation::requested() && timer.elapsed() < 10000)
+                    QThread::msleep(1);
+                if (ventara::engine::RenderCancellation::requested())
+                    ++stopped;
+                return PreviewResult{};
+            };
+        });
+        preview->selectDocument(u"/docs/a.pdf"_s);
+        QElapsedTimer timer;
+        timer.start();
+        preview->refresh();
+        QTRY_COMPARE(started.load(), 1);
+        preview->refresh(); // supersedes the first
+        QTRY_COMPARE(stopped.load(), 1);
+        QTRY_COMPARE(started.load(), 2);
+        preview.reset(); // closes while the second draws
+        QCOMPARE(stopped.load(), 2);
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
     }
 
     // A refresh whose page cannot be read changes nothing; one for a page left meanwhile is

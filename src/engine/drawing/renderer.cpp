@@ -144,6 +144,25 @@ qint64 pageDrawingTimeLimit() {
     return drawingTimeLimit;
 }
 
+namespace {
+
+thread_local const std::function<bool()> *drawingCancelled = nullptr;
+
+} // namespace
+
+RenderCancellation::RenderCancellation(std::function<bool()> cancelled)
+    : m_cancelled(std::move(cancelled)) {
+    drawingCancelled = m_cancelled ? &m_cancelled : nullptr;
+}
+
+RenderCancellation::~RenderCancellation() {
+    drawingCancelled = nullptr;
+}
+
+bool RenderCancellation::requested() {
+    return drawingCancelled && (*drawingCancelled)();
+}
+
 std::unique_ptr<PageRenderer> createPageRenderer(RendererBackend backend) {
     detail::setUpPoppler();
     switch (backend) {

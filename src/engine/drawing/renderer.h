@@ -6,6 +6,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace ventara::engine {
@@ -77,6 +78,24 @@ protected:
 // default, 120 s. Thread-safe; for tests mostly.
 void setPageDrawingTimeLimit(qint64 milliseconds);
 qint64 pageDrawingTimeLimit();
+
+// While one lives, pages drawn on its thread stop soon after `cancelled` returns true (asked
+// between drawing operations): the render gives a null image, and problem() says it was
+// stopped. For work whose result is no longer wanted, such as a superseded preview. Like the
+// time limit, it reaches the pages Splash draws; cairo cannot be interrupted. Not nested.
+class RenderCancellation {
+public:
+    explicit RenderCancellation(std::function<bool()> cancelled);
+    ~RenderCancellation();
+    RenderCancellation(const RenderCancellation &) = delete;
+    RenderCancellation &operator=(const RenderCancellation &) = delete;
+
+    // Whether the drawing on this thread is to stop.
+    static bool requested();
+
+private:
+    std::function<bool()> m_cancelled;
+};
 
 // The largest image render() produces, in pixels (about 1.6 GB of memory).
 inline constexpr qint64 maxRenderPixels = 400'000'000;

@@ -104,14 +104,16 @@ void freeBitmapData(void *data) {
 
 struct DrawingTime {
     QDeadlineTimer deadline;
-    bool stopped = false;
+    bool stopped = false;   // past the deadline
+    bool cancelled = false; // no longer wanted
 };
 
 // Asked by poppler between drawing operations: true ends the drawing.
 bool pastDeadline(void *data) {
     auto *time = static_cast<DrawingTime *>(data);
     time->stopped = time->stopped || time->deadline.hasExpired();
-    return time->stopped;
+    time->cancelled = time->cancelled || RenderCancellation::requested();
+    return time->stopped || time->cancelled;
 }
 
 } // namespace
@@ -216,10 +218,11 @@ QImage SplashPageRenderer::draw(int pageIndex, QRect area, double xScale, double
         d->document->displayPageSlice(d->device.get(), pageIndex + 1, xres, yres, 0, false, false,
                                       false, area.x(), area.y(), area.width(), area.height(),
                                       pastDeadline, &time);
-        if (time.stopped) {
+        if (time.stopped || time.cancelled) {
             delete d->device->takeBitmap();
-            m_problem = QStringLiteral("took longer than %1 s to draw")
-                            .arg(double(pageDrawingTimeLimit()) / 1000.0);
+            m_problem = time.stopped ? QStringLiteral("took longer than %1 s to draw")
+                                           .arg(double(pageDrawingTimeLimit()) / 1000.0)
+                                     : QStringLiteral("the drawing was stopped");
             return {};
         }
         std::unique_ptr<SplashBitmap> bitmap(d->device->takeBitmap());

@@ -285,6 +285,10 @@ void PreviewController::refresh() {
                 outcome.ran = true;
                 PreviewResult result;
                 try {
+                    // A page still being drawn when a newer refresh came (or the window
+                    // closed) stops early: nobody will see it.
+                    const engine::RenderCancellation cancel(
+                        [&latest, generation] { return latest->load() != generation; });
                     result = task();
                 } catch (const std::exception &error) {
                     result.problem =
